@@ -1,0 +1,9 @@
+#pragma once
+
+namespace pelmora {
+
+class Console;
+
+void print_banner(Console& console);
+
+}  // namespace pelmora

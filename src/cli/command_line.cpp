@@ -1,0 +1,258 @@
+#include "cli/command_line.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/usage.h"
+#include "state/run_state.h"
+#include "state/text_format.h"
+
+namespace pelmora {
+
+namespace {
+
+enum class ValueKind { kReal, kInteger, kFlag };
+
+struct OptionSpec {
+  const char* name;
+  ValueKind kind;
+  double RunSettings::*real_field = nullptr;
+  int RunSettings::*integer_field = nullptr;
+  bool RunSettings::*flag_field = nullptr;
+  bool must_be_positive = false;
+  const char* missing_message = nullptr;
+  const char* not_positive_message = nullptr;
+  const char* description = nullptr;  // names the value in the non-finite error
+};
+
+// In matching order; the first exact match wins.
+const OptionSpec kOptions[] = {
+    {"-R", ValueKind::kReal, &RunSettings::foerster_radius, nullptr, nullptr, true,
+     "\n\nERROR: Missing Foerster radius.\n", "\n\nERROR: Foerster radius must be > 0.\n",
+     "Foerster radius"},
+    {"-min", ValueKind::kReal, &RunSettings::min_distance, nullptr, nullptr, false,
+     "\n\nERROR: Missing minimum distance.\n", nullptr, "minimum distance"},
+    {"-max", ValueKind::kReal, &RunSettings::max_distance, nullptr, nullptr, false,
+     "\n\nERROR: Missing maximum distance.\n", nullptr, "maximum distance"},
+    {"-t", ValueKind::kInteger, nullptr, &RunSettings::time_bins, nullptr, false,
+     "\n\nERROR: Missing number of time slices.\n", nullptr, nullptr},
+    {"-dt", ValueKind::kReal, &RunSettings::time_increment, nullptr, nullptr, false,
+     "\n\nERROR: Missing time grid resolution.\n", nullptr, "time grid resolution"},
+    {"-d", ValueKind::kInteger, nullptr, &RunSettings::distance_bins, nullptr, false,
+     "\n\nERROR: Missing number of distance bins.\n", nullptr, nullptr},
+    {"-D", ValueKind::kReal, &RunSettings::diff_coeff, nullptr, nullptr, true,
+     "\n\nERROR: Missing diffusion coefficient.\n",
+     "\n\nERROR: Diffusion coefficient must be > 0.\n", "diffusion coefficient"},
+    {"-Dmin", ValueKind::kReal, &RunSettings::min_coeff, nullptr, nullptr, true,
+     "\n\nERROR: Missing minimum diffusion coefficient.\n",
+     "\n\nERROR: Minimum diffusion coefficient must be > 0.\n", "minimum diffusion coefficient"},
+    {"-Dmax", ValueKind::kReal, &RunSettings::max_coeff, nullptr, nullptr, true,
+     "\n\nERROR: Missing maximum diffusion coefficient.\n",
+     "\n\nERROR: Maximum diffusion coefficient must be > 0.\n", "maximum diffusion coefficient"},
+    {"-n", ValueKind::kInteger, nullptr, &RunSettings::runs, nullptr, false,
+     "\n\nERROR: Missing number of runs.\n", nullptr, nullptr},
+    {"-s", ValueKind::kFlag, nullptr, nullptr, &RunSettings::short_format},
+    {"-eps", ValueKind::kFlag, nullptr, nullptr, &RunSettings::eps_output},
+    {"-xmgr", ValueKind::kFlag, nullptr, nullptr, &RunSettings::xmgr_output},
+};
+
+// The arguments of one invocation: the program name plus at most 18.
+constexpr std::size_t kMaxArguments = 18;
+
+// Standard decimal conversion: leading blanks skipped, the longest prefix that
+// forms a number counts, a text without one gives 0.
+double to_real(std::string_view text) {
+  const std::string copy(text);
+  return std::strtod(copy.c_str(), nullptr);
+}
+
+// Integers likewise, with an optional sign and decimal digits only; values
+// beyond the 32-bit range are clamped so that the range checks report them.
+int to_integer(std::string_view text) {
+  const std::string copy(text);
+  errno = 0;
+  const long value = std::strtol(copy.c_str(), nullptr, 10);
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+CommandLineError plain_error(std::string message) { return {std::move(message), false}; }
+
+const OptionSpec* find_option(std::string_view argument) {
+  for (const OptionSpec& option : kOptions) {
+    if (argument == option.name) return &option;
+  }
+  return nullptr;
+}
+
+// Takes one option's value; returns an error when it is missing or refused.
+std::optional<CommandLineError> take_option(const OptionSpec& option,
+                                            std::span<const std::string_view> arguments,
+                                            std::size_t& index, RunSettings& settings) {
+  if (option.kind == ValueKind::kFlag) {
+    settings.*option.flag_field = true;
+    return std::nullopt;
+  }
+  if (index + 1 >= arguments.size()) return plain_error(option.missing_message);
+  const std::string_view value_text = arguments[++index];
+  if (option.kind == ValueKind::kInteger) {
+    settings.*option.integer_field = to_integer(value_text);
+    return std::nullopt;
+  }
+  const double value = to_real(value_text);
+  if (option.must_be_positive && !(value > 0)) return plain_error(option.not_positive_message);
+  if (!std::isfinite(value)) {
+    return plain_error(format_text("\n\nERROR: Invalid %s '%.*s': not a finite number.\n",
+                              option.description, static_cast<int>(value_text.size()),
+                              value_text.data()));
+  }
+  settings.*option.real_field = value;
+  return std::nullopt;
+}
+
+// Puts a positional argument into the first free name slot.
+std::optional<CommandLineError> take_positional(std::string_view argument,
+                                                RunSettings& settings) {
+  std::string* slot = nullptr;
+  for (std::string* candidate : {&settings.infile, &settings.outfile, &settings.traj_file}) {
+    if (!name_given(*candidate)) {
+      slot = candidate;
+      break;
+    }
+  }
+  if (slot == nullptr) return CommandLineError{"", true};
+  if (argument.size() > kMaxFileNameLength) {
+    return plain_error(format_text(
+        "\n\nERROR: File name too long (%zu characters; at most %zu are accepted): %.40s...\n",
+        argument.size(), kMaxFileNameLength, std::string(argument.substr(0, 40)).c_str()));
+  }
+  slot->assign(argument);
+  return std::nullopt;
+}
+
+std::optional<CommandLineError> scan_arguments(std::span<const std::string_view> arguments,
+                                               RunSettings& settings) {
+  for (std::size_t index = 0; index < arguments.size(); ++index) {
+    const std::string_view argument = arguments[index];
+    if (const OptionSpec* option = find_option(argument)) {
+      if (auto error = take_option(*option, arguments, index, settings)) return error;
+    } else if (!argument.empty() && argument.front() == '-') {
+      return CommandLineError{format_text("\n\nERROR: Illegal option %.*s\n\n",
+                                     static_cast<int>(argument.size()), argument.data()),
+                              true};
+    } else if (auto error = take_positional(argument, settings)) {
+      return error;
+    }
+  }
+  return std::nullopt;
+}
+
+// Defaults, checks and mode selection, in their fixed order.
+std::optional<CommandLineError> settle(RunSettings& s, std::vector<std::string>& warnings) {
+  if (s.foerster_radius == 0) s.foerster_radius = 6.5;
+  if (s.max_distance == 0) s.max_distance = 2 * s.foerster_radius;
+  if (s.distance_bins < 50) return plain_error("\n\nERROR: number of distance bins must be > 49.\n");
+  if (s.distance_bins >= 20000) {
+    return plain_error(format_text("\n\nERROR: number of distance bins must be < %d.\n", 20000));
+  }
+  s.scan_mode = s.diff_coeff == 0;
+  if (s.diff_coeff != 0 && (s.min_coeff != 0 || s.max_coeff != 0)) {
+    return plain_error(
+        "\n\nERROR: Diffusion coefficient and -range must not be given simultaneously.\n");
+  }
+  if (s.diff_coeff == 0 && s.min_coeff == 0 && s.max_coeff == 0 && s.runs == 0) {
+    s.scan_mode = false;
+    s.diff_coeff = 1.0;
+  }
+  if (s.scan_mode) {
+    if (s.min_coeff == 0) s.min_coeff = 0.01;
+    if (s.max_coeff == 0) s.max_coeff = 10.0;
+    if (!(s.min_coeff < s.max_coeff)) {
+      return plain_error(
+          "\n\nERROR: Maximum diffusion coefficient must be > Minimum diffusion coefficient.\n");
+    }
+  } else if (s.eps_output && s.short_format) {
+    return plain_error(
+        "\n\nERROR: You cannot want short output format and postscript output at the same "
+        "time.\n");
+  }
+  if (s.scan_mode) {
+    if (s.eps_output) {
+      warnings.emplace_back(
+          "\n\nWARNING: no postscript output for likelihood scan; -eps flag ignored.\n");
+    }
+    if (s.short_format) {
+      warnings.emplace_back("\n\nWARNING: no short output for likelihood scan; -s flag ignored.\n");
+    }
+    if (s.xmgr_output) {
+      s.xmgr_output = false;
+      warnings.emplace_back(
+          "\n\nWARNING: no xmgr output for likelihood scan; -xmgr flag ignored.\n");
+    }
+    if (s.time_bins != 0) {
+      warnings.emplace_back("\n\nWARNING: number of grid points for time axis ignored.\n");
+    }
+    if (s.time_increment != 0) warnings.emplace_back("\n\nWARNING: time grid resolution ignored.\n");
+    if (s.runs == 0) s.runs = 20;
+    if (s.runs < 3) return plain_error("\n\nERROR: number of runs must be > 2.\n");
+    if (s.runs >= 1000) return plain_error(format_text("\n\nERROR: number of runs must be < %d.\n", 1000));
+  }
+  if (!name_given(s.infile)) return plain_error("\n\nERROR: No input file given.\n");
+  if (!name_given(s.outfile)) s.outfile = "outfile.dat";
+  s.write_trajectory = false;
+  if (name_given(s.traj_file)) {
+    if (s.scan_mode) {
+      warnings.emplace_back(
+          "\n\nWARNING: No average trajectory file is written; filename ignored.\n");
+    } else {
+      s.write_trajectory = true;
+    }
+  }
+  if (s.xmgr_output && !s.write_trajectory) {
+    return plain_error("\n\nERROR: no trajectory output file given.\n");
+  }
+  return std::nullopt;
+}
+
+// Coefficients from 1e-14 m^2/s to m^2/s; the internal range is the user's
+// range extended by its own width on each side.
+void convert_units(RunSettings& s) {
+  s.diff_coeff *= 1e-14;
+  s.min_coeff *= 1e-14;
+  s.max_coeff *= 1e-14;
+  s.internal_rmin = s.min_distance - (s.max_distance - s.min_distance);
+  s.internal_rmax = s.max_distance + (s.max_distance - s.min_distance);
+}
+
+}  // namespace
+
+CommandLineOutcome interpret_arguments(std::span<const std::string_view> arguments) {
+  CommandLineOutcome outcome;
+  if (arguments.empty() || arguments.size() > kMaxArguments) {
+    outcome.error = CommandLineError{"", true};
+    return outcome;
+  }
+  outcome.error = scan_arguments(arguments, outcome.settings);
+  if (!outcome.error) outcome.error = settle(outcome.settings, outcome.warnings);
+  if (!outcome.error) convert_units(outcome.settings);
+  return outcome;
+}
+
+void parse_command_line(RunState& state, int argc, char** argv) {
+  std::vector<std::string_view> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+  CommandLineOutcome outcome = interpret_arguments(arguments);
+  for (const std::string& warning : outcome.warnings) state.warn(warning.c_str());
+  if (outcome.error) {
+    state.console.write(outcome.error->message);
+    if (outcome.error->show_usage) print_usage(state.console);
+    std::exit(1);
+  }
+  state.settings = std::move(outcome.settings);
+}
+
+}  // namespace pelmora

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "state/run_settings.h"
+
+namespace pelmora {
+
+struct RunState;
+
+// The longest file name a name slot holds.
+inline constexpr std::size_t kMaxFileNameLength = 9999;
+
+struct CommandLineError {
+  std::string message;      // printed exactly as it stands
+  bool show_usage = false;  // the usage text follows the message
+};
+
+// What the argument list amounts to: the settings, the warnings in the order
+// they are printed, and the error that ends the run, if any (it comes after
+// all warnings).
+struct CommandLineOutcome {
+  RunSettings settings;
+  std::vector<std::string> warnings;
+  std::optional<CommandLineError> error;
+};
+
+// Matches the options, fills the name slots, applies the defaults and checks
+// in their fixed order, selects the mode and converts the coefficients to
+// m^2/s.  `arguments` excludes the program name.  Pure: prints nothing.
+CommandLineOutcome interpret_arguments(std::span<const std::string_view> arguments);
+
+// Thin layer: prints the warnings (setting warnings_flag), and on an error its
+// message (and the usage text where it belongs), then ends with status 1.
+void parse_command_line(RunState& state, int argc, char** argv);
+
+}  // namespace pelmora

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string_view>
+
+namespace pelmora {
+
+class Console;
+
+// The usage text, as printed.
+std::string_view usage_text();
+
+// Prints the usage text and ends the process with status 1.
+[[noreturn]] void print_usage(Console& console);
+
+}  // namespace pelmora

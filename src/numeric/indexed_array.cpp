@@ -1,0 +1,88 @@
+#include "numeric/indexed_array.h"
+
+#include <cstdio>
+#include <new>
+
+#include "cli/fatal_exit.h"
+
+namespace pelmora {
+
+std::size_t block_length(int lo, int hi) {
+  const long long count = static_cast<long long>(hi) - lo + 1;
+  return count < 1 ? 1 : static_cast<std::size_t>(count);
+}
+
+namespace {
+
+template <typename T>
+std::unique_ptr<T[]> obtain_block(std::size_t count) {
+  return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
+}
+
+template <typename T>
+IndexedVector<T> create_vector(int lo, int hi, const char* failure_message) {
+  std::unique_ptr<T[]> block = obtain_block<T>(block_length(lo, hi));
+  if (!block) {
+    std::fputs(failure_message, stderr);
+    fatal_exit();
+  }
+  return IndexedVector<T>(std::move(block), lo, hi);
+}
+
+}  // namespace
+
+DVector dvector(int lo, int hi) {
+  return create_vector<double>(lo, hi, "\n\nERROR: allocation failure in dvector()\n");
+}
+
+IVector ivector(int lo, int hi) {
+  return create_vector<std::int32_t>(lo, hi, "\n\nERROR: allocation failure in ivector()\n");
+}
+
+DMatrix dmatrix(int nrl, int nrh, int ncl, int nch) {
+  const std::size_t row_count = block_length(nrl, nrh);
+  const std::size_t row_length = block_length(ncl, nch);
+  std::vector<std::unique_ptr<double[]>> rows;
+  try {
+    rows.resize(row_count);
+  } catch (const std::bad_alloc&) {
+    std::fputs("\n\nERROR: allocation failure 1 in dmatrix()\n", stderr);
+    fatal_exit();
+  }
+  for (auto& row : rows) {
+    row = obtain_block<double>(row_length);
+    if (!row) {
+      std::fputs("\n\nERROR: allocation failure 2 in dmatrix()\n", stderr);
+      fatal_exit();
+    }
+  }
+  return DMatrix(std::move(rows), nrl, ncl, row_length);
+}
+
+void DMatrix::release() {
+  for (auto row = rows_.rbegin(); row != rows_.rend(); ++row) row->reset();
+  rows_.clear();
+  rows_.shrink_to_fit();
+  row_length_ = 0;
+}
+
+void free_dvector(DVector& v, int lo, int /*hi*/) {
+  assert(v.lo() == lo);
+  (void)lo;
+  v.release();
+}
+
+void free_ivector(IVector& v, int lo, int /*hi*/) {
+  assert(v.lo() == lo);
+  (void)lo;
+  v.release();
+}
+
+void free_dmatrix(DMatrix& m, int nrl, int /*nrh*/, int ncl, int /*nch*/) {
+  assert(m.row_lo() == nrl && m.col_lo() == ncl);
+  (void)nrl;
+  (void)ncl;
+  m.release();
+}
+
+}  // namespace pelmora

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+namespace pelmora {
+
+// printf-style formatting into a string, for messages that are built before
+// they are printed.
+std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace pelmora
