@@ -1,0 +1,35 @@
+// Free diffusion of a distance distribution across a time step.
+#pragma once
+
+#include <span>
+
+namespace pelmora {
+
+struct FftWorkspace;
+struct RunState;
+
+// The internal distance grid as the propagator sees it.
+struct PropagationGrid {
+  int bins = 0;         // M, internal grid points 0..M-1
+  double rmin = 0.0;    // nm, position of point 0
+  double rmax = 0.0;    // nm, position of point M-1
+};
+
+// Carries `source` (entries 0..M-1, non-negative, not necessarily normalised)
+// across `dt` microseconds (dt >= 0) by free diffusion with `diff_coeff`
+// (m^2/s), and writes the result, normalised to sum 1, to `destination`
+// (entries 0..M-1; it may be the same vector as the source).  A step of
+// exactly 0 only normalises.
+//
+// Returns false when the distribution vanished: its sum is not a positive
+// finite number (every grid point ruled out).  The destination then holds
+// no meaningful values and the caller reports where it happened.
+[[nodiscard]] bool propagate(FftWorkspace& workspace, const PropagationGrid& grid,
+                             double diff_coeff, std::span<const double> source,
+                             std::span<double> destination, double dt);
+
+// The same with the run's own workspace, grid and current diffusion coefficient.
+[[nodiscard]] bool propagate(RunState& state, std::span<const double> source,
+                             std::span<double> destination, double dt);
+
+}  // namespace pelmora
