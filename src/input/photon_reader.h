@@ -6,8 +6,8 @@ namespace pelmora {
 
 struct RunState;
 
-// Reads the photon file into state.photons; every error ends the process
-// through fatal_exit.
+// Reads the photon file into state.photons and prints the reader's lines;
+// every error ends the process through fatal_exit.
 void read_photon_file(RunState& state, const std::string& path);
 
 }  // namespace pelmora
