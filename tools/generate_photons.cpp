@@ -27,18 +27,18 @@ namespace {
 
 const char kUsage[] =
     "usage: generate_photons [-n count] [-rate photons_per_us] [-D diff_coeff_1e-14_m2_per_s]\n"
-    "                        [-R foerster_radius_nm] [-r0 start_distance_nm] [-min lower_bound_nm]\n"
+    "                        [-R radius_nm] [-r0 start_distance_nm] [-min lower_bound_nm]\n"
     "                        [-max upper_bound_nm] [-t0 start_time_us] [-seed seed] [outfile]\n";
 
 struct Options {
   long long count = 3000;
-  double rate = 0.05;         // photons per microsecond
-  double diff_coeff = 1.0;    // 1e-14 m^2/s
-  double radius = 6.5;        // nm
+  double rate = 0.05;           // photons per microsecond
+  double diff_coeff = 1.0;      // 1e-14 m^2/s
+  double radius = 6.5;          // nm
   double start_distance = 6.5;  // nm
-  double lower_bound = 0.0;   // nm
-  double upper_bound = 20.0;  // nm
-  double start_time = 0.0;    // microseconds
+  double lower_bound = 0.0;     // nm
+  double upper_bound = 20.0;    // nm
+  double start_time = 0.0;      // microseconds
   std::uint64_t seed = 1;
   const char* outfile = nullptr;  // standard output when not given
 };
@@ -78,14 +78,14 @@ Options parse_options(int argc, char** argv) {
     } else if (name == "-seed") {
       ok = parse_integer(value, options.seed);
     } else {
-      double* target = name == "-rate"   ? &options.rate
-                       : name == "-D"    ? &options.diff_coeff
-                       : name == "-R"    ? &options.radius
-                       : name == "-r0"   ? &options.start_distance
-                       : name == "-min"  ? &options.lower_bound
-                       : name == "-max"  ? &options.upper_bound
-                       : name == "-t0"   ? &options.start_time
-                                         : nullptr;
+      double* target = name == "-rate"  ? &options.rate
+                       : name == "-D"   ? &options.diff_coeff
+                       : name == "-R"   ? &options.radius
+                       : name == "-r0"  ? &options.start_distance
+                       : name == "-min" ? &options.lower_bound
+                       : name == "-max" ? &options.upper_bound
+                       : name == "-t0"  ? &options.start_time
+                                        : nullptr;
       if (target == nullptr) usage_exit("unknown option " + std::string(name));
       ok = parse_real(value, *target);
     }
@@ -192,7 +192,8 @@ int main(int argc, char** argv) {
 
     // The reader holds times as floats: keep them strictly increasing there.
     float stamp = static_cast<float>(time);
-    if (!(stamp > previous)) stamp = std::nextafter(previous, std::numeric_limits<float>::infinity());
+    if (!(stamp > previous))
+      stamp = std::nextafter(previous, std::numeric_limits<float>::infinity());
     previous = stamp;
     const std::to_chars_result written =
         std::to_chars(time_text, time_text + sizeof time_text - 1, stamp, std::chars_format::fixed);

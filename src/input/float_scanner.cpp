@@ -14,8 +14,8 @@ bool is_hex_digit(char c) {
   return is_digit(c) || (lower >= 'a' && lower <= 'f');
 }
 
-// Folds an ASCII letter to lower case; other characters never compare equal
-// to a lower-case letter afterwards.
+// Folds an ASCII letter to lower case.  Only the two cases of a letter map
+// onto a lower-case letter, so comparing the result with one is exact.
 char lower(char c) { return static_cast<char>(c | 0x20); }
 
 const char* skip_digits(const char* p, const char* end) {

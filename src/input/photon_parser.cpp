@@ -230,17 +230,16 @@ PhotonParseOutcome parse_photon_text(std::string_view text, PhotonList& photons)
 
 std::optional<PhotonReadError> check_photon_count(const PhotonList& photons) {
   if (photons.photon_count >= 3) return std::nullopt;
-  return PhotonReadError{
-      PhotonErrorKind::kTooFewPhotons,
-      format_text("\n\nERROR: Too few photons (%d).\n\n", photons.photon_count), 0};
+  return PhotonReadError{PhotonErrorKind::kTooFewPhotons,
+                         format_text("\n\nERROR: Too few photons (%d).\n\n", photons.photon_count),
+                         0};
 }
 
 std::string photon_summary(const PhotonList& photons) {
   return format_text("    Read %d photons (%d donor, %d acceptor).\n", photons.photon_count,
                      photons.donor_count, photons.acceptor_count) +
          format_text("    Start time: %f mu s    End time: %f mu s   (Length: %f mu s)\n",
-                     photons.start_time, photons.end_time,
-                     photons.end_time - photons.start_time);
+                     photons.start_time, photons.end_time, photons.end_time - photons.start_time);
 }
 
 }  // namespace pelmora
