@@ -1,0 +1,96 @@
+#include "output/result_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <string>
+
+#include "cli/fatal_exit.h"
+#include "state/console.h"
+
+namespace pelmora {
+
+ResultFile::ResultFile(Console& console, std::string path)
+    : console_(console), path_(std::move(path)) {
+  file_ = std::fopen(path_.c_str(), "w");
+  if (file_ == nullptr) {
+    console_.print("\n\nERROR: Could not write to file %s\n", path_.c_str());
+    fatal_exit();
+  }
+  // The buffer below does all buffering; full chunks go straight to the file.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+  buffer_ = std::make_unique<char[]>(kBufferSize);
+  struct stat opened {};
+  if (fstat(fileno(file_), &opened) == 0 && S_ISREG(opened.st_mode)) {
+    regular_file_ = true;
+    device_ = opened.st_dev;
+    inode_ = opened.st_ino;
+  }
+}
+
+ResultFile::~ResultFile() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void ResultFile::format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list measure;
+  va_copy(measure, args);
+  const int length = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  if (length < 0) {
+    va_end(args);
+    fail();
+  }
+  const std::size_t needed = static_cast<std::size_t>(length) + 1;  // with the terminator
+  if (needed > free_space()) flush();
+  if (needed <= free_space()) {
+    std::vsnprintf(buffer_.get() + used_, needed, format, args);
+    used_ += static_cast<std::size_t>(length);
+  } else {
+    std::string line(needed, '\0');
+    std::vsnprintf(line.data(), needed, format, args);
+    line.pop_back();
+    write_through(line);
+  }
+  va_end(args);
+}
+
+void ResultFile::flush() {
+  if (used_ == 0) return;
+  if (std::fwrite(buffer_.get(), 1, used_, file_) != used_) fail();
+  used_ = 0;
+}
+
+void ResultFile::write_through(std::string_view characters) {
+  flush();
+  if (std::fwrite(characters.data(), 1, characters.size(), file_) != characters.size()) fail();
+}
+
+void ResultFile::close() {
+  flush();
+  std::FILE* file = file_;
+  file_ = nullptr;
+  if (std::fclose(file) != 0) fail();
+}
+
+void ResultFile::fail() {
+  if (file_ != nullptr) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  // A truncated result must not pass for a complete one.  Remove it only if
+  // the name still leads, without a symbolic link, to the regular file that
+  // was opened: devices, pipes and files that replaced it are left alone.
+  struct stat named {};
+  if (regular_file_ && lstat(path_.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
+      named.st_dev == device_ && named.st_ino == inode_) {
+    unlink(path_.c_str());
+  }
+  console_.print("\n\nERROR: Could not write to file %s\n", path_.c_str());
+  fatal_exit();
+}
+
+}  // namespace pelmora
