@@ -12,6 +12,11 @@ namespace pelmora {
 // Transforms the nn complex values in data[1..2nn] in place.
 void fft_complex(double* data, int nn, int isign);
 
+// fft_complex with the order of the butterflies chosen by the caller: blocked
+// (cache-friendly for long arrays) or twiddle factor by twiddle factor.  Both
+// give identical results; fft_complex picks by length.
+void fft_complex_ordered(double* data, int nn, int isign, bool blocked);
+
 // data[1..2nn] holds 2nn real values.  isign = 1 replaces them by their packed
 // spectrum: data[1] = F_0, data[2] = F_nn (both real), data[2k+1], data[2k+2] =
 // F_k for k = 1..nn-1.  Any other isign takes such a packed spectrum and
