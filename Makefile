@@ -18,5 +18,11 @@ demo: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# Times one propagation step at the default and at the largest grid.
+bench:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPELMORA_BUILD_BENCH=ON
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target propagate_bench
+	$(BUILD_DIR)/bench/propagate_bench
+
 clean:
 	rm -rf $(BUILD_DIR)

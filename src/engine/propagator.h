@@ -3,17 +3,26 @@
 
 #include <span>
 
+#include "state/fft_workspace.h"
+
 namespace pelmora {
 
-struct FftWorkspace;
 struct RunState;
 
 // The internal distance grid as the propagator sees it.
 struct PropagationGrid {
-  int bins = 0;         // M, internal grid points 0..M-1
-  double rmin = 0.0;    // nm, position of point 0
-  double rmax = 0.0;    // nm, position of point M-1
+  int bins = 0;       // M, internal grid points 0..M-1
+  double rmin = 0.0;  // nm, position of point 0
+  double rmax = 0.0;  // nm, position of point M-1
 };
+
+// FFT length for M internal grid points: the smallest power of two above
+// 1.5 * M, so that more than M/2 zero points follow the distribution.
+int fft_length_for(int bins);
+
+// A workspace for a propagator over M internal grid points; each thread that
+// propagates owns one.  Its arrays are released with the object.
+FftWorkspace make_fft_workspace(int bins);
 
 // Carries `source` (entries 0..M-1, non-negative, not necessarily normalised)
 // across `dt` microseconds (dt >= 0) by free diffusion with `diff_coeff`

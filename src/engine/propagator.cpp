@@ -1,0 +1,116 @@
+#include "engine/propagator.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+#include "numeric/convolve.h"
+#include "numeric/unit_offset.h"
+#include "state/run_state.h"
+
+namespace pelmora {
+
+namespace {
+
+// Beyond this exponent the kernel weight is taken as exactly 0 and exp is
+// not evaluated.
+constexpr double kKernelCutoff = 100.0;
+
+bool usable_sum(double sum) {
+  return sum > 0.0 && std::isfinite(sum);
+}
+
+// Diffusion kernel exp(-x^2 / (4 D dt)) in wrap-around order, unnormalised:
+// kernel[j+1] is the weight of a displacement of +j spacings, kernel[n+1-j]
+// that of -j spacings.
+void build_kernel(const UnitOffset<double>& kernel, int n, const PropagationGrid& grid,
+                  double diff_coeff, double dt) {
+  const double width = (grid.rmax - grid.rmin) * 1e-9;  // metres
+  const double spread = 4 * diff_coeff * dt * 1e-6;     // dt in seconds
+  const int half = n / 2;
+  int j = 0;
+  for (; j <= half; ++j) {
+    const double x = width * j / (grid.bins - 1);
+    const double e = x * x / spread;
+    // e grows with j, so once past the cutoff every further weight is 0.
+    if (!(e < kKernelCutoff)) break;
+    kernel[j + 1] = std::exp(-e);
+    if (j > 0) kernel[n + 1 - j] = kernel[j + 1];
+  }
+  for (; j <= half; ++j) {
+    kernel[j + 1] = 0.0;
+    if (j > 0) kernel[n + 1 - j] = 0.0;
+  }
+}
+
+}  // namespace
+
+int fft_length_for(int bins) {
+  const int k = static_cast<int>(std::floor(std::log(1.5 * bins) / std::log(2.0) + 1));
+  int n = 1;
+  for (int i = 0; i < k; ++i) n *= 2;
+  return n;
+}
+
+FftWorkspace make_fft_workspace(int bins) {
+  FftWorkspace workspace;
+  const int n = fft_length_for(bins);
+  workspace.fft_length = n;
+  workspace.fft_data = dvector(1, n);
+  workspace.fft_kernel = dvector(1, n);
+  workspace.fft_result = dvector(1, 2 * n);
+  workspace.spectrum = dvector(1, 2 * n);
+  return workspace;
+}
+
+bool propagate(FftWorkspace& workspace, const PropagationGrid& grid, double diff_coeff,
+               std::span<const double> source, std::span<double> destination, double dt) {
+  const int bins = grid.bins;
+  assert(dt >= 0.0);
+  assert(source.size() >= static_cast<std::size_t>(bins));
+  assert(destination.size() >= static_cast<std::size_t>(bins));
+
+  if (dt == 0.0) {
+    double sum = 0.0;
+    for (int i = 0; i < bins; ++i) sum += source[i];
+    if (!usable_sum(sum)) return false;
+    for (int i = 0; i < bins; ++i) destination[i] = source[i] / sum;
+    return true;
+  }
+
+  // An empty source does not give an empty result: the kernel is transformed
+  // together with the data, and its rounding residue of about 1e-16 would be
+  // normalised into a distribution that was never there.
+  const std::span<const double> used = source.first(static_cast<std::size_t>(bins));
+  if (std::none_of(used.begin(), used.end(), [](double v) { return v > 0.0; })) return false;
+
+  const int n = workspace.fft_length;
+  assert(is_power_of_two(n) && 2 * n > 3 * bins);
+  assert(workspace.fft_data.size() >= static_cast<std::size_t>(n) &&
+         workspace.fft_kernel.size() >= static_cast<std::size_t>(n) &&
+         workspace.fft_result.size() >= static_cast<std::size_t>(2 * n) &&
+         workspace.spectrum.size() >= static_cast<std::size_t>(2 * n));
+  const UnitOffset<double> data(workspace.fft_data.data());
+  const UnitOffset<double> result(workspace.fft_result.data());
+  for (int i = 0; i < bins; ++i) data[i + 1] = source[i];
+  for (int i = bins; i < n; ++i) data[i + 1] = 0.0;
+  build_kernel(UnitOffset<double>(workspace.fft_kernel.data()), n, grid, diff_coeff, dt);
+
+  convolve(workspace.fft_data.data(), n, workspace.fft_kernel.data(), workspace.fft_result.data(),
+           workspace.spectrum.data());
+
+  double sum = 0.0;
+  for (int i = 1; i <= bins; ++i) sum += result[i];
+  if (!usable_sum(sum)) return false;
+  for (int i = 0; i < bins; ++i) destination[i] = result[i + 1] / sum;
+  return true;
+}
+
+bool propagate(RunState& state, std::span<const double> source, std::span<double> destination,
+               double dt) {
+  const RunSettings& s = state.settings;
+  const PropagationGrid grid{s.internal_bins, s.internal_rmin, s.internal_rmax};
+  return propagate(state.fft, grid, s.diff_coeff, source, destination, dt);
+}
+
+}  // namespace pelmora
