@@ -73,8 +73,8 @@ std::vector<Case> cases() {
     // D = 1e-11 m^2/s spreads the distance over far more than the 3 nm of the
     // internal grid between photons: every interior slice reaches the edges.
     Case c{"three photons, -t 4, every slice at the edges, plain trajectory",
-           {"-D", "1000", "-min", "6", "-max", "7", "-t", "4", "-d", "50", "photons.txt",
-            "map.dat", "traj.dat"},
+           {"-D", "1000", "-min", "6", "-max", "7", "-t", "4", "-d", "50", "photons.txt", "map.dat",
+            "traj.dat"},
            {}};
     c.run.photons = kThree;
     c.run.outfile = "map.dat";
@@ -121,8 +121,8 @@ std::vector<Case> cases() {
     all.push_back(c);
   }
   {
-    Case c{"-Dmax alone: scan-mode defaults, no time-axis line", {"-Dmax", "10", "photons.txt"},
-           {}};
+    Case c{
+        "-Dmax alone: scan-mode defaults, no time-axis line", {"-Dmax", "10", "photons.txt"}, {}};
     c.run.photons = alternating(201, 5);
     c.run.summary = scan_summary(20, 400);
     all.push_back(c);

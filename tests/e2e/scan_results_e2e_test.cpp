@@ -23,7 +23,9 @@ std::vector<PhotonRecord> alternating() {
   return photons;
 }
 
-double number(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+double number(const std::string& text) {
+  return std::strtod(text.c_str(), nullptr);
+}
 
 struct ScanOutcome {
   ProcessResult result;
@@ -36,8 +38,8 @@ ScanOutcome run_scan(const ScratchDir& folder, const std::vector<std::string>& a
                      const std::string& outfile) {
   ScanOutcome outcome;
   outcome.result = run_pelmora(arguments, folder.path());
-  outcome.masked_error = mask_log_likelihoods(outcome.result.standard_error,
-                                              outcome.log_likelihood);
+  outcome.masked_error =
+      mask_log_likelihoods(outcome.result.standard_error, outcome.log_likelihood);
   if (outcome.result.status != 0 || !folder.exists(outfile)) return outcome;
   for (const std::string& line : split_lines(folder.read(outfile))) {
     const std::size_t blank = line.find(' ');
@@ -132,7 +134,8 @@ TEST(ScanResultsEndToEnd, CoefficientsRunLinesAndLikelihoodFile) {
 // Options of trajectory mode only warn, in a fixed order, and a trajectory
 // file name is ignored: no such file appears.
 TEST(ScanResultsEndToEnd, IgnoredOptionsWarn) {
-  const std::string eps = "\n\nWARNING: no postscript output for likelihood scan; -eps flag ignored.\n";
+  const std::string eps =
+      "\n\nWARNING: no postscript output for likelihood scan; -eps flag ignored.\n";
   const std::string short_format =
       "\n\nWARNING: no short output for likelihood scan; -s flag ignored.\n";
   const std::string xmgr = "\n\nWARNING: no xmgr output for likelihood scan; -xmgr flag ignored.\n";
@@ -190,18 +193,14 @@ double log_mean_colour_probability(int type) {
 // and the last photon.  Were either of them counted, log L would drop by
 // more than 0.6.  All runs are alike: P(D) = 1/3 each.
 TEST(ScanResultsEndToEnd, OnlyTheMiddleOfThreePhotonsCounts) {
-  const int colours[][3] = {{kDonor, kAcceptor, kDonor},
-                            {kAcceptor, kAcceptor, kAcceptor},
-                            {kDonor, kAcceptor, kAcceptor},
-                            {kAcceptor, kDonor, kAcceptor},
-                            {kDonor, kDonor, kDonor},
-                            {kAcceptor, kDonor, kDonor}};
+  const int colours[][3] = {{kDonor, kAcceptor, kDonor},    {kAcceptor, kAcceptor, kAcceptor},
+                            {kDonor, kAcceptor, kAcceptor}, {kAcceptor, kDonor, kAcceptor},
+                            {kDonor, kDonor, kDonor},       {kAcceptor, kDonor, kDonor}};
   // Both colours are far from certain, and they differ by far more than the
   // tolerance below.
   ASSERT_LT(log_mean_colour_probability(kDonor), -0.6);
   ASSERT_LT(log_mean_colour_probability(kAcceptor), -0.6);
-  ASSERT_GT(std::abs(log_mean_colour_probability(kDonor) -
-                     log_mean_colour_probability(kAcceptor)),
+  ASSERT_GT(std::abs(log_mean_colour_probability(kDonor) - log_mean_colour_probability(kAcceptor)),
             0.03);
   for (const auto& colour : colours) {
     SCOPED_TRACE(printed("colours %d %d %d", colour[0], colour[1], colour[2]));
@@ -266,8 +265,9 @@ TEST(ScanResultsEndToEnd, SyntheticRecordPeaksNearItsCoefficient) {
   const double best = *std::max_element(scan.log_likelihood.begin(), scan.log_likelihood.end());
   EXPECT_LT(scan.log_likelihood.front() - best, -100.1);
   EXPECT_LT(scan.log_likelihood.back() - best, -100.1);
-  EXPECT_TRUE(std::any_of(scan.log_likelihood.begin(), scan.log_likelihood.end(),
-                          [&](double log_l) { return log_l - best < -50 && log_l - best > -99.9; }));
+  EXPECT_TRUE(
+      std::any_of(scan.log_likelihood.begin(), scan.log_likelihood.end(),
+                  [&](double log_l) { return log_l - best < -50 && log_l - best > -99.9; }));
 }
 
 // The scan's results are lost when the file cannot be written: the error

@@ -31,7 +31,9 @@ void run_complete(const ScratchDir& folder, const std::vector<PhotonRecord>& pho
   ASSERT_EQ(result.status, 0) << result.standard_error;
 }
 
-double number(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+double number(const std::string& text) {
+  return std::strtod(text.c_str(), nullptr);
+}
 
 std::vector<std::string> fields(const std::string& line) {
   std::vector<std::string> parts;
@@ -232,16 +234,15 @@ TEST(TrajectoryResultsEndToEnd, TrajectoryFilesPlainAndXmgr) {
   const double acceptor_y = 2.0 + 0.05 * (10.0 - 2.0);
   EXPECT_EQ(printed("%f %f", donor_y, acceptor_y), "9.600000 2.400000");
   const std::vector<std::string> markers(lines.begin() + static_cast<long>(at), lines.end());
-  EXPECT_EQ(markers, (std::vector<std::string>{"@TYPE xy", "0.000000 9.600000",
-                                               "0.550250 9.600000", "&", "@TYPE xy",
-                                               "0.100500 2.400000", "0.300000 2.400000",
-                                               "0.800000 2.400000"}));
+  EXPECT_EQ(markers, (std::vector<std::string>{"@TYPE xy", "0.000000 9.600000", "0.550250 9.600000",
+                                               "&", "@TYPE xy", "0.100500 2.400000",
+                                               "0.300000 2.400000", "0.800000 2.400000"}));
 }
 
 // Files of an earlier run, longer than the new results, leave no trace.
 TEST(TrajectoryResultsEndToEnd, ExistingFilesAreReplaced) {
-  const std::vector<std::string> arguments = {"-t", "10", "-d", "50", "photons.txt", "map.dat",
-                                              "traj.dat"};
+  const std::vector<std::string> arguments = {"-t",          "10",      "-d",      "50",
+                                              "photons.txt", "map.dat", "traj.dat"};
   ScratchDir fresh;
   run_complete(fresh, alternating(), arguments);
   ScratchDir used;
@@ -276,8 +277,7 @@ TEST(TrajectoryResultsEndToEnd, UnwritableResultFiles) {
     ScratchDir folder;
     folder.write("photons.txt", photon_file_text(photons));
     const ProcessResult result =
-        run_pelmora({"-t", "10", "-d", "50", "photons.txt", c.outfile, c.traj_file},
-                    folder.path());
+        run_pelmora({"-t", "10", "-d", "50", "photons.txt", c.outfile, c.traj_file}, folder.path());
     EXPECT_EQ(result.status, 1);
 
     CompleteRun run;

@@ -68,17 +68,17 @@ std::string summary_text(const Summary& s) {
   text += printed("  Largest  distance considered %g nm (internal: %g nm)\n", s.max_distance,
                   s.max_distance + width);
   if (!s.scan_mode) text += printed("  Number of grid points for time axis: %d\n", s.time_bins);
-  text += printed("  Number of grid points for distance axis: %d (internal: %d)\n",
-                  s.distance_bins, 3 * s.distance_bins);
+  text += printed("  Number of grid points for distance axis: %d (internal: %d)\n", s.distance_bins,
+                  3 * s.distance_bins);
   if (s.scan_mode) {
-    text += printed("  Will calculate likelihoods for %d different diffusion coefficients,\n",
-                    s.runs);
+    text +=
+        printed("  Will calculate likelihoods for %d different diffusion coefficients,\n", s.runs);
     text += printed("    ranging from %g m^2/s to %g m^2/s.\n", s.min_coeff * 1e-14,
                     s.max_coeff * 1e-14);
   } else {
-    text += printed(
-        "  Will calculate distance distribution for diffusion coefficient D = %g m^2/s\n",
-        s.diff_coeff * 1e-14);
+    text +=
+        printed("  Will calculate distance distribution for diffusion coefficient D = %g m^2/s\n",
+                s.diff_coeff * 1e-14);
   }
   return text + "\n\n";
 }
@@ -161,8 +161,8 @@ std::vector<double> scan_coefficients(double min_si, double max_si, int runs) {
 
 std::string expected_console(const CompleteRun& run) {
   const Summary& s = run.summary;
-  std::string text = run.option_warnings + reader_text(run.infile, run.photons) +
-                     output_file_line(run.outfile);
+  std::string text =
+      run.option_warnings + reader_text(run.infile, run.photons) + output_file_line(run.outfile);
   bool warned = !run.option_warnings.empty();
   if (s.scan_mode) {
     text += summary_text(s) + "\n";
@@ -194,8 +194,7 @@ std::string mask_log_likelihoods(const std::string& text, std::vector<double>& v
   static const std::string kLabel = "    log L = ";
   std::string masked;
   std::size_t from = 0;
-  for (std::size_t at = text.find(kLabel); at != std::string::npos;
-       at = text.find(kLabel, from)) {
+  for (std::size_t at = text.find(kLabel); at != std::string::npos; at = text.find(kLabel, from)) {
     const std::size_t field = at + kLabel.size();
     const char* begin = text.c_str() + field;
     char* end = nullptr;

@@ -77,8 +77,8 @@ struct CompleteRun {
   bool xmgr = false;
   MapFormat format = MapFormat::kPlain;
   Summary summary;
-  std::string option_warnings;  // printed while the options are checked
-  int affected_slices = 0;      // trajectory mode: boundary warning when above 0
+  std::string option_warnings;    // printed while the options are checked
+  int affected_slices = 0;        // trajectory mode: boundary warning when above 0
   bool every_run_warned = false;  // scan mode: each run line ends in the warning
 };
 std::string expected_console(const CompleteRun& run);
