@@ -2,9 +2,9 @@
 
 #include "cli/banner.h"
 #include "cli/command_line.h"
+#include "cli/engine_setup.h"
 #include "cli/settings_summary.h"
 #include "cli/time_bins.h"
-#include "cli/thread_count.h"
 #include "engine/boundary_check.h"
 #include "engine/distance_grid.h"
 #include "engine/likelihood_scan.h"
@@ -66,7 +66,7 @@ int run_pelmora(int argc, char** argv) {
   RunState state;
   print_banner(state.console);
   parse_command_line(state, argc, argv);
-  choose_thread_count(state);
+  configure_engine(state);
   RunSettings& s = state.settings;
   state.console.write("\n");
 

@@ -5,18 +5,17 @@
 #include <cmath>
 
 #include "engine/boundary_check.h"
+#include "engine/vanished_distribution.h"
 #include "state/run_state.h"
-#include "state/text_format.h"
 
 namespace pelmora {
 
 namespace {
 
 std::string photon_phrase(const RunState& state, ScanDirection direction, int photon) {
-  return format_text("%s after photon %d (t=%f mu s)",
-                     direction == ScanDirection::kForward ? "forward photon scan"
-                                                          : "backward photon scan",
-                     photon + 1, state.photons.photon_times[photon]);
+  return after_photon(
+      direction == ScanDirection::kForward ? "forward photon scan" : "backward photon scan", state,
+      photon);
 }
 
 // Photons 1..N-2 carry evidence; at least one row is kept even for N = 3.

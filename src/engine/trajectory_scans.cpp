@@ -83,8 +83,7 @@ class DirectionScan {
 
  private:
   std::string photon_phrase(int photon) const {
-    return format_text("%s after photon %d (t=%f mu s)", scan_name(chain_.direction(), false),
-                       photon + 1, state_.photons.photon_times[photon]);
+    return after_photon(scan_name(chain_.direction(), false), state_, photon);
   }
 
   // The slices that start from photon k: a contiguous run of slices, taken in

@@ -12,7 +12,8 @@ struct EngineOptions {
   int threads = 1;
   // Bytes the likelihood scan may spend, over all workers together, on
   // keeping every forward row of a run.  Above it each worker keeps only
-  // checkpoints and recomputes the rows a stretch at a time.
+  // checkpoints and recomputes the rows a stretch at a time.  The program
+  // sets it from the machine's memory.
   std::size_t row_storage_budget = std::size_t{1} << 30;
   // Checkpoint spacing in photons; 0 chooses about the square root of the
   // photon count.

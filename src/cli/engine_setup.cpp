@@ -1,4 +1,6 @@
-#include "cli/thread_count.h"
+#include "cli/engine_setup.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -36,7 +38,11 @@ ThreadCountOutcome settle_thread_count(const char* environment_value, unsigned c
   return outcome;
 }
 
-void choose_thread_count(RunState& state) {
+std::size_t row_storage_budget(std::size_t physical_memory) {
+  return std::min(physical_memory / 4, std::size_t{4} << 30);
+}
+
+void configure_engine(RunState& state) {
   const ThreadCountOutcome outcome =
       settle_thread_count(std::getenv("PELMORA_THREADS"), std::thread::hardware_concurrency());
   if (outcome.error) {
@@ -44,6 +50,12 @@ void choose_thread_count(RunState& state) {
     std::exit(1);
   }
   state.engine.threads = outcome.threads;
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGE_SIZE);
+  if (pages > 0 && page_size > 0) {
+    state.engine.row_storage_budget = row_storage_budget(static_cast<std::size_t>(pages) *
+                                                         static_cast<std::size_t>(page_size));
+  }
 }
 
 }  // namespace pelmora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -20,8 +21,13 @@ struct ThreadCountOutcome {
 // else every core the machine reports.  Pure: prints nothing.
 ThreadCountOutcome settle_thread_count(const char* environment_value, unsigned cores);
 
-// Thin layer: reads the environment into state.engine.threads; an invalid
-// value prints its error and ends the process with status 1.
-void choose_thread_count(RunState& state);
+// Memory the likelihood scan may spend on keeping whole forward passes: a
+// quarter of the machine's memory, at most 4 GiB.  Beyond it the runs keep
+// checkpoints and recompute, which costs time, not memory.
+std::size_t row_storage_budget(std::size_t physical_memory);
+
+// Thin layer: sets state.engine from the environment and the machine; an
+// invalid PELMORA_THREADS prints its error and ends the process with status 1.
+void configure_engine(RunState& state);
 
 }  // namespace pelmora
