@@ -6,6 +6,7 @@
 #include "cli/settings_summary.h"
 #include "cli/time_bins.h"
 #include "engine/boundary_check.h"
+#include "engine/colour_check.h"
 #include "engine/distance_grid.h"
 #include "engine/likelihood_scan.h"
 #include "engine/trajectory_scans.h"
@@ -87,6 +88,7 @@ int run_pelmora(int argc, char** argv) {
   s.internal_bins = 3 * s.distance_bins;
   init_distance_grid(state);
   init_fft_arrays(state);
+  check_photon_colours(state);
   s.internal_time_bins = s.time_bins + 2;
 
   if (s.scan_mode) {

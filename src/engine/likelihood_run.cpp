@@ -135,6 +135,7 @@ RunResult LikelihoodRun::run(double diff_coeff, const std::atomic<bool>& cancel)
     if (counted_[index]) result.log_likelihood += contribution_[index];
   }
   result.boundary_photons = boundary_photons_;
+  result.most_negative = std::min(forward_.most_negative(), backward_.most_negative());
   return result;
 }
 

@@ -23,6 +23,7 @@ struct RunState;
 struct RunResult {
   double log_likelihood = 0.0;
   int boundary_photons = 0;  // photons whose distribution reaches the grid's edges
+  double most_negative = 0.0;  // most negative weight of either pass
   ScanOutcome failure;       // a vanished distribution, in the order the passes run
 };
 

@@ -115,7 +115,7 @@ void likelihood_scan(RunState& state) {
     const RunResult& result = board.wait(i);
     if (result.failure) {
       stop_workers();
-      report_vanished_distribution(state, result.failure->where);
+      report_vanished_distribution(state, result.failure->where, coefficient);
     }
     s.diff_coeff = coefficient;
     state.run_diffusion[i] = coefficient;
@@ -123,6 +123,9 @@ void likelihood_scan(RunState& state) {
     state.console.print("    log L = %10.5f", result.log_likelihood);
     state.boundary_artifact_count = result.boundary_photons;
     if (state.boundary_artifact_count > 0) state.warn("    WARNING: possible boundary artifacts");
+    if (result.most_negative < -kResidueTolerance) {
+      state.warn("    WARNING: rounding residue dominates, D too small");
+    }
     state.console.write("\n");
   }
   stop_workers();

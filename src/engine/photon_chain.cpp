@@ -1,5 +1,6 @@
 #include "engine/photon_chain.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "state/run_state.h"
@@ -29,6 +30,7 @@ int PhotonChain::first_photon() const {
 
 bool PhotonChain::start() {
   photon_ = first_photon();
+  most_negative_ = 0.0;
   const DVector& colour = colour_probability(state_, photon_);
   const int bins = grid_.bins;
   for (int i = 0; i < bins; ++i) weighted_[i] = colour[i];
@@ -51,7 +53,12 @@ bool PhotonChain::advance(int k) {
   }
   const DVector& colour = colour_probability(state_, k);
   const int bins = grid_.bins;
-  for (int i = 0; i < bins; ++i) weighted_[i] = propagated_[i] * colour[i];
+  double most_negative = most_negative_;
+  for (int i = 0; i < bins; ++i) {
+    weighted_[i] = propagated_[i] * colour[i];
+    most_negative = std::min(most_negative, propagated_[i]);
+  }
+  most_negative_ = most_negative;
   return true;
 }
 

@@ -46,6 +46,8 @@ class PhotonChain {
   void resume(int k, std::span<const double> weighted);
 
   int photon() const { return photon_; }
+  // The most negative propagated weight since start(), 0 if none.
+  double most_negative() const { return most_negative_; }
   std::span<const double> propagated() const { return propagated_.span().first(bins_); }
   std::span<const double> weighted() const { return weighted_.span().first(bins_); }
 
@@ -57,9 +59,15 @@ class PhotonChain {
   double diff_coeff_;
   std::size_t bins_;
   int photon_ = -1;
+  double most_negative_ = 0.0;
   DVector weighted_;    // a: carried from photon to photon
   DVector propagated_;  // s: the propagation result
 };
+
+// Negative weights beyond this, in a distribution that sums to 1, mean that
+// the convolution's rounding residue (about 1e-15) has been amplified a
+// billion-fold: the result is not to be trusted.
+inline constexpr double kResidueTolerance = 1e-6;
 
 // How likely photon k's colour is at each grid point.
 const DVector& colour_probability(const RunState& state, int k);

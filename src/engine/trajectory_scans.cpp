@@ -1,5 +1,6 @@
 #include "engine/trajectory_scans.h"
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -50,6 +51,8 @@ class DirectionScan {
         schedule_(direction == ScanDirection::kForward
                       ? forward_slice_schedule(state.photons, state.settings.internal_time_bins)
                       : backward_slice_schedule(state.photons, state.settings.internal_time_bins)) {}
+
+  double most_negative() const { return chain_.most_negative(); }
 
   DirectionOutcome run(Console& console, const std::atomic<bool>& cancel) {
     const ScanDirection direction = chain_.direction();
@@ -128,7 +131,7 @@ void show_grid_scan(RunState& state, ScanDirection direction, const ScanOutcome&
   ProgressDisplay progress(state.console, slices - 1);
   const int shown = failure ? failure->step : slices - 1;
   for (int q = 0; q <= shown; ++q) progress.show(q);
-  if (failure) report_vanished_distribution(state, failure->where);
+  if (failure) report_vanished_distribution(state, failure->where, state.settings.diff_coeff);
   state.console.write("  Done.\n");
 }
 
@@ -164,12 +167,24 @@ void run_trajectory_scans(RunState& state) {
 
   // Failures are reported in the order in which the four scans would run one
   // after another.
-  if (forward_outcome.photons) report_vanished_distribution(state, forward_outcome.photons->where);
+  if (forward_outcome.photons) report_vanished_distribution(state, forward_outcome.photons->where,
+                                 state.settings.diff_coeff);
   if (backward_outcome.photons) {
-    report_vanished_distribution(state, backward_outcome.photons->where);
+    report_vanished_distribution(state, backward_outcome.photons->where,
+                                 state.settings.diff_coeff);
   }
   show_grid_scan(state, ScanDirection::kForward, forward_outcome.slices);
   show_grid_scan(state, ScanDirection::kBackward, backward_outcome.slices);
+
+  const double residue = std::min(forward.most_negative(), backward.most_negative());
+  if (residue < -kResidueTolerance) {
+    state.console.print(
+        "\nWARNING: negative weights down to %.1e in the scans: rounding residue of the "
+        "convolution dominates. The diffusion coefficient D = %g m^2/s is too small for a "
+        "reliable result.\n",
+        residue, state.settings.diff_coeff);
+    state.warnings_flag = 1;
+  }
 }
 
 }  // namespace pelmora

@@ -140,8 +140,8 @@ TEST(LikelihoodScanDeathTest, VanishedDistributionEndsTheRunInRunOrder) {
           likelihood_scan(state);
         },
         ::testing::ExitedWithCode(1),
-        "^\nRun   1 of   5:   D = 1.00000e-16  m\\^2/s \n\nERROR: Distance distribution vanished "
-        "in the forward photon scan after photon 2 \\(t=10.000000 mu s\\)");
+        "^\nRun   1 of   5:   D = 1.00000e-16  m\\^2/s \n\nERROR: Distance distribution lost "
+        "all positive weight in the forward photon scan after photon 2 \\(t=10.000000 mu s\\)");
   }
 }
 
