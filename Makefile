@@ -18,11 +18,13 @@ demo: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# Times one propagation step at the default and at the largest grid.
+# Times one propagation step at the default and at the largest grid, then
+# whole runs on synthetic records (see bench/RESULTS.md).
 bench:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPELMORA_BUILD_BENCH=ON
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target propagate_bench
+	cmake --build $(BUILD_DIR) -j $(JOBS)
 	$(BUILD_DIR)/bench/propagate_bench
+	bench/end_to_end.sh $(BUILD_DIR)/pelmora $(BUILD_DIR)/generate_photons
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -2,12 +2,14 @@
 
 #include "cli/banner.h"
 #include "cli/command_line.h"
+#include "cli/engine_setup.h"
 #include "cli/settings_summary.h"
 #include "cli/time_bins.h"
+#include "engine/boundary_check.h"
+#include "engine/colour_check.h"
 #include "engine/distance_grid.h"
-#include "engine/grid_scans.h"
 #include "engine/likelihood_scan.h"
-#include "engine/photon_scans.h"
+#include "engine/trajectory_scans.h"
 #include "input/photon_reader.h"
 #include "output/distribution_writer.h"
 #include "output/likelihood_writer.h"
@@ -20,10 +22,7 @@ namespace {
 
 void run_trajectory_mode(RunState& state) {
   const RunSettings& s = state.settings;
-  forward_scan_photons(state);
-  backward_scan_photons(state);
-  forward_scan_grid(state);
-  backward_scan_grid(state);
+  run_trajectory_scans(state);
   count_boundary_slices(state);
   write_distance_distribution(state, s.outfile);
   if (state.boundary_artifact_count > 0) {
@@ -50,13 +49,10 @@ void run_scan_mode(RunState& state) {
 
 void release_run_arrays(RunState& state) {
   const int photon_last = kPhotonCapacity + 2;
-  const int rows = state.photons.photon_count + 1;
   const int columns = state.settings.internal_bins + 1;
   const int n = state.fft.fft_length;
   free_dvector(state.photons.photon_times, 0, photon_last);
   free_ivector(state.photons.photon_types, 0, photon_last);
-  free_dmatrix(state.photon_forward, 0, rows, 0, columns);
-  free_dmatrix(state.photon_backward, 0, rows, 0, columns);
   free_dvector(state.grid.one_minus_efficiency, 0, columns);
   free_dvector(state.grid.efficiency, 0, columns);
   free_dvector(state.fft.fft_data, 1, n);
@@ -71,6 +67,7 @@ int run_pelmora(int argc, char** argv) {
   RunState state;
   print_banner(state.console);
   parse_command_line(state, argc, argv);
+  configure_engine(state);
   RunSettings& s = state.settings;
   state.console.write("\n");
 
@@ -91,9 +88,7 @@ int run_pelmora(int argc, char** argv) {
   s.internal_bins = 3 * s.distance_bins;
   init_distance_grid(state);
   init_fft_arrays(state);
-  const int photon_rows = state.photons.photon_count + 1;
-  state.photon_forward = dmatrix(0, photon_rows, 0, s.internal_bins + 1);
-  state.photon_backward = dmatrix(0, photon_rows, 0, s.internal_bins + 1);
+  check_photon_colours(state);
   s.internal_time_bins = s.time_bins + 2;
 
   if (s.scan_mode) {

@@ -1,9 +1,16 @@
 #include "engine/likelihood_scan.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
-#include "engine/grid_scans.h"
-#include "engine/photon_scans.h"
+#include "engine/likelihood_run.h"
+#include "engine/vanished_distribution.h"
 #include "state/run_state.h"
 
 namespace pelmora {
@@ -14,32 +21,6 @@ namespace {
 // b = ln Dmax; the quotient i/(n-1) is formed first.
 double run_coefficient(double a, double b, int i, int runs) {
   return std::exp(a + (static_cast<double>(i) / (runs - 1)) * (b - a));
-}
-
-// Sum over photons 1..N-2 of ln(G/S), where the normalised product of the
-// forward and backward rows is the distance distribution at the photon given
-// all other photons, and G/S is the probability of the photon's own colour
-// under it.  Photons whose colour probability underflowed to 0 are left out.
-double log_likelihood(const RunState& state) {
-  const int bins = state.settings.internal_bins;
-  const int count = state.photons.photon_count;
-  double log_l = 0.0;
-  for (int j = 1; j <= count - 2; ++j) {
-    const double* forward = state.photon_forward.row(j);
-    const double* backward = state.photon_backward.row(j);
-    const DVector& colour = state.photons.photon_types[j] == kDonorPhoton
-                                ? state.grid.one_minus_efficiency
-                                : state.grid.efficiency;
-    double s = 0.0;
-    double g = 0.0;
-    for (int k = 0; k < bins; ++k) {
-      const double t = forward[k] * backward[k];
-      s += t;
-      g += t * colour[k];
-    }
-    if (g > 0) log_l += std::log(g / s);
-  }
-  return log_l;
 }
 
 // Turns the log-likelihoods into P(D) over the runs: exp of the distance to
@@ -60,28 +41,95 @@ void normalize_likelihoods(DVector& likelihood, int runs) {
   }
 }
 
+// Results of the runs as the workers finish them, taken in run order.
+class RunBoard {
+ public:
+  explicit RunBoard(int runs) : results_(static_cast<std::size_t>(runs)),
+                                done_(static_cast<std::size_t>(runs), false) {}
+
+  void post(int i, RunResult result) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      results_[static_cast<std::size_t>(i)] = std::move(result);
+      done_[static_cast<std::size_t>(i)] = true;
+    }
+    posted_.notify_all();
+  }
+
+  const RunResult& wait(int i) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    posted_.wait(lock, [&] { return done_[static_cast<std::size_t>(i)]; });
+    return results_[static_cast<std::size_t>(i)];
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable posted_;
+  std::vector<RunResult> results_;
+  std::vector<bool> done_;
+};
+
 }  // namespace
 
 void likelihood_scan(RunState& state) {
   RunSettings& s = state.settings;
+  const int runs = s.runs;
   const double a = std::log(s.min_coeff);
   const double b = std::log(s.max_coeff);
+  std::vector<double> coefficients;
+  for (int i = 0; i < runs; ++i) coefficients.push_back(run_coefficient(a, b, i, runs));
+
+  // Every worker has its own propagator and rows, all created here.
+  const int workers = std::clamp(state.engine.threads, 1, runs);
+  const int spacing =
+      state.engine.checkpoint_spacing > 0
+          ? state.engine.checkpoint_spacing
+          : checkpoint_spacing(state.photons.photon_count, s.internal_bins,
+                               state.engine.row_storage_budget / static_cast<std::size_t>(workers));
+  std::vector<std::unique_ptr<LikelihoodRun>> engines;
+  for (int w = 0; w < workers; ++w) engines.push_back(std::make_unique<LikelihoodRun>(state, spacing));
+
+  RunBoard board(runs);
+  std::atomic<int> next_run{0};
+  std::atomic<bool> cancel{false};
+  auto work = [&](LikelihoodRun& engine) {
+    for (int i = next_run++; i < runs && !cancel.load(); i = next_run++) {
+      board.post(i, engine.run(coefficients[static_cast<std::size_t>(i)], cancel));
+    }
+  };
+  std::vector<std::thread> threads;
+  if (workers > 1) {
+    for (auto& engine : engines) threads.emplace_back(work, std::ref(*engine));
+  }
+  auto stop_workers = [&] {
+    cancel.store(true);
+    for (std::thread& thread : threads) thread.join();
+    threads.clear();
+  };
+
   state.console.write("\n");
-  for (int i = 0; i < s.runs; ++i) {
-    const double coefficient = run_coefficient(a, b, i, s.runs);
+  for (int i = 0; i < runs; ++i) {
+    const double coefficient = coefficients[static_cast<std::size_t>(i)];
+    state.console.print("Run %3d of %3d:   D = %10.5e  m^2/s ", i + 1, runs, coefficient);
+    if (workers == 1) board.post(i, engines.front()->run(coefficient, cancel));
+    const RunResult& result = board.wait(i);
+    if (result.failure) {
+      stop_workers();
+      report_vanished_distribution(state, result.failure->where, coefficient);
+    }
     s.diff_coeff = coefficient;
-    state.console.print("Run %3d of %3d:   D = %10.5e  m^2/s ", i + 1, s.runs, coefficient);
-    forward_scan_photons(state);
-    backward_scan_photons(state);
-    const double log_l = log_likelihood(state);
     state.run_diffusion[i] = coefficient;
-    state.run_likelihood[i] = log_l;
-    state.console.print("    log L = %10.5f", log_l);
-    count_boundary_photons(state);
+    state.run_likelihood[i] = result.log_likelihood;
+    state.console.print("    log L = %10.5f", result.log_likelihood);
+    state.boundary_artifact_count = result.boundary_photons;
     if (state.boundary_artifact_count > 0) state.warn("    WARNING: possible boundary artifacts");
+    if (result.most_negative < -kResidueTolerance) {
+      state.warn("    WARNING: rounding residue dominates, D too small");
+    }
     state.console.write("\n");
   }
-  normalize_likelihoods(state.run_likelihood, s.runs);
+  stop_workers();
+  normalize_likelihoods(state.run_likelihood, runs);
 }
 
 }  // namespace pelmora

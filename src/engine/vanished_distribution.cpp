@@ -6,12 +6,13 @@
 
 namespace pelmora {
 
-void report_vanished_distribution(RunState& state, const std::string& where) {
+void report_vanished_distribution(RunState& state, const std::string& where,
+                                  double diff_coeff) {
   state.console.print(
-      "\n\nERROR: Distance distribution vanished in the %s: no distance of the grid is "
-      "compatible with the photon colours. Check the distance range (-min, -max) and the "
-      "Foerster radius.\n",
-      where.c_str());
+      "\n\nERROR: Distance distribution lost all positive weight in the %s: rounding residue "
+      "of the convolution outgrew it. The diffusion coefficient D = %g m^2/s is too small for "
+      "this photon record and grid; use a larger one.\n",
+      where.c_str(), diff_coeff);
   fatal_exit();
 }
 

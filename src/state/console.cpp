@@ -1,6 +1,9 @@
 #include "state/console.h"
 
 #include <cstdarg>
+#include <cstdlib>
+
+#include "cli/fatal_exit.h"
 
 namespace pelmora {
 
@@ -13,6 +16,24 @@ void Console::print(const char* format, ...) {
 
 void Console::write(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stream_);
+}
+
+ConsoleBuffer::ConsoleBuffer() : stream_(open_memstream(&buffer_, &length_)) {
+  if (stream_ == nullptr) {
+    std::fputs("\n\nERROR: allocation failure in console buffer\n", stderr);
+    fatal_exit();
+  }
+  console_ = Console(stream_);
+}
+
+ConsoleBuffer::~ConsoleBuffer() {
+  std::fclose(stream_);
+  std::free(buffer_);
+}
+
+std::string ConsoleBuffer::text() {
+  std::fflush(stream_);
+  return std::string(buffer_, length_);
 }
 
 }  // namespace pelmora

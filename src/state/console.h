@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 namespace pelmora {
@@ -18,6 +19,26 @@ class Console {
 
  private:
   std::FILE* stream_ = stderr;
+};
+
+// Console text held back in memory, for work that runs ahead of its turn on
+// another thread and is shown once the work before it has been shown.
+class ConsoleBuffer {
+ public:
+  ConsoleBuffer();
+  ~ConsoleBuffer();
+  ConsoleBuffer(const ConsoleBuffer&) = delete;
+  ConsoleBuffer& operator=(const ConsoleBuffer&) = delete;
+
+  Console& console() { return console_; }
+  // Everything written so far.
+  std::string text();
+
+ private:
+  char* buffer_ = nullptr;
+  std::size_t length_ = 0;
+  std::FILE* stream_ = nullptr;
+  Console console_;
 };
 
 }  // namespace pelmora

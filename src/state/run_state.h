@@ -3,6 +3,7 @@
 #include "numeric/indexed_array.h"
 #include "state/console.h"
 #include "state/distance_grid.h"
+#include "state/engine_options.h"
 #include "state/fft_workspace.h"
 #include "state/photon_list.h"
 #include "state/run_settings.h"
@@ -18,9 +19,6 @@ struct RunState {
   DistanceGrid grid;
   FftWorkspace fft;
 
-  // [photon][internal grid point]: rows 0..N+1, columns 0..M+1.
-  DMatrix photon_forward;
-  DMatrix photon_backward;
   // [time slice][internal grid point]: rows 0..T+1, columns 0..M+1.
   DMatrix grid_forward;
   DMatrix grid_backward;
@@ -28,6 +26,8 @@ struct RunState {
   // Scan mode, one entry per run over 0..runs+2.
   DVector run_likelihood;  // log L of each run, then P(D)
   DVector run_diffusion;   // D of each run, m^2/s
+
+  EngineOptions engine;
 
   int warnings_flag = 0;  // set by every warning, never cleared
   int boundary_artifact_count = 0;

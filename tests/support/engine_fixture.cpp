@@ -40,8 +40,6 @@ EngineFixture::EngineFixture(const std::vector<PhotonSpec>& photons, int distanc
 
   init_distance_grid(state_);
   init_fft_arrays(state_);
-  state_.photon_forward = dmatrix(0, count + 1, 0, s.internal_bins + 1);
-  state_.photon_backward = dmatrix(0, count + 1, 0, s.internal_bins + 1);
 }
 
 EngineFixture::~EngineFixture() {

@@ -1,0 +1,66 @@
+// The log-likelihood of the photon colours for one diffusion coefficient.
+//
+// Per photon j (all but the first and the last) it needs the forward row
+// (the distribution at j given the photons before it) and the backward row
+// (given the photons after it) together.  The forward pass keeps its rows a
+// stretch at a time: checkpoints of the carried vector every K photons, from
+// which the backward pass has each stretch recomputed as it reaches it.  The
+// recomputed rows are the same numbers bit for bit; with K at least N - 2 the
+// forward pass simply keeps every row.
+#pragma once
+
+#include <atomic>
+#include <vector>
+
+#include "engine/photon_chain.h"
+#include "engine/scan_failure.h"
+#include "numeric/indexed_array.h"
+
+namespace pelmora {
+
+struct RunState;
+
+struct RunResult {
+  double log_likelihood = 0.0;
+  int boundary_photons = 0;  // photons whose distribution reaches the grid's edges
+  double most_negative = 0.0;  // most negative weight of either pass
+  ScanOutcome failure;       // a vanished distribution, in the order the passes run
+};
+
+// Checkpoint spacing for N photons: every row when they fit into `budget`
+// bytes per run, else about sqrt(N).
+int checkpoint_spacing(int photon_count, int bins, std::size_t budget);
+
+class LikelihoodRun {
+ public:
+  // Creates every array it needs, so that a worker thread allocates nothing.
+  LikelihoodRun(const RunState& state, int spacing);
+
+  RunResult run(double diff_coeff, const std::atomic<bool>& cancel);
+
+ private:
+  int segment_of(int j) const { return (j - 1) / spacing_; }
+  int segment_first(int c) const { return 1 + c * spacing_; }
+  int segment_last(int c) const;
+  // Rebuilds the forward rows of segment c from its checkpoint.
+  void recompute_segment(int c);
+  void weigh_photon(int j, std::span<const double> forward, std::span<const double> backward);
+  double forward_row_entry(int j, int i) const;
+
+  const RunState& state_;
+  int count_;
+  int bins_;
+  int spacing_;
+  int segments_;
+  FftWorkspace workspace_;
+  PhotonChain forward_;
+  PhotonChain backward_;
+  DMatrix checkpoints_;  // weighted vector at photon c*K, for segments before the last
+  DMatrix rows_;         // forward rows of the segment in hand
+  int rows_segment_ = -1;
+  std::vector<double> contribution_;  // ln(G/S) per photon
+  std::vector<char> counted_;         // whether photon j contributes
+  int boundary_photons_ = 0;
+};
+
+}  // namespace pelmora

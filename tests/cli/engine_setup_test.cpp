@@ -1,0 +1,31 @@
+#include "cli/engine_setup.h"
+
+#include <gtest/gtest.h>
+
+namespace pelmora {
+namespace {
+
+TEST(EngineSetup, ThreadCountFromTheEnvironmentOrTheCores) {
+  EXPECT_EQ(settle_thread_count(nullptr, 8).threads, 8);
+  EXPECT_EQ(settle_thread_count(nullptr, 0).threads, 1);  // cores unknown
+  EXPECT_EQ(settle_thread_count(nullptr, 1000).threads, kMaxThreads);
+  EXPECT_EQ(settle_thread_count("1", 8).threads, 1);
+  EXPECT_EQ(settle_thread_count("3", 2).threads, 3);
+  EXPECT_EQ(settle_thread_count("99999999999999", 2).threads, kMaxThreads);
+  for (const char* invalid : {"", "0", "-2", "two", "2x", " 2", "1e3", "9999999999999999999999"}) {
+    const ThreadCountOutcome outcome = settle_thread_count(invalid, 2);
+    ASSERT_TRUE(outcome.error) << invalid;
+    EXPECT_EQ(*outcome.error, std::string("\n\nERROR: PELMORA_THREADS must be a whole number of at "
+                                          "least 1 (it is '") +
+                                  invalid + "').\n");
+  }
+}
+
+TEST(EngineSetup, RowBudgetIsAQuarterOfMemoryUpToFourGiB) {
+  constexpr std::size_t kGiB = std::size_t{1} << 30;
+  EXPECT_EQ(row_storage_budget(8 * kGiB), 2 * kGiB);
+  EXPECT_EQ(row_storage_budget(64 * kGiB), 4 * kGiB);
+}
+
+}  // namespace
+}  // namespace pelmora

@@ -1,0 +1,79 @@
+// Diffusion coefficients so small that the distribution hardly spreads
+// between photons: the colour weights then amplify the convolution's rounding
+// residue.  A run whose distribution keeps no positive weight stops with an
+// error that says so; a run whose residue merely grew large completes with a
+// warning; a distance range that no photon colour fits is refused before any
+// scan.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/run_binary.h"
+
+namespace pelmora::testing {
+namespace {
+
+const std::string kExample = std::string(PELMORA_SOURCE_DIR) + "/examples/photons.txt";
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(SmallCoefficientEndToEnd, CollapsedScanRunStopsWithoutResult) {
+  ScratchDir folder;
+  const ProcessResult result = run_pelmora({"-d", "50", "-n", "5", kExample, "pd.dat"}, folder.path());
+  EXPECT_EQ(result.status, 1);
+  const std::string tail =
+      "\nRun   1 of   5:   D = 1.00000e-16  m^2/s "
+      "\n\nERROR: Distance distribution lost all positive weight in the forward photon scan after "
+      "photon 752 (t=14623.802734 mu s): rounding residue of the convolution outgrew it. The "
+      "diffusion coefficient D = 1e-16 m^2/s is too small for this photon record and grid; use a "
+      "larger one.\n\n\nPelmora terminated with fatal error.\n\n";
+  ASSERT_GE(result.standard_error.size(), tail.size());
+  EXPECT_EQ(result.standard_error.substr(result.standard_error.size() - tail.size()), tail);
+  EXPECT_FALSE(folder.exists("pd.dat"));
+}
+
+TEST(SmallCoefficientEndToEnd, SwampedRunsCompleteWithWarnings) {
+  ScratchDir folder;
+  ProcessResult result =
+      run_pelmora({"-Dmin", "0.01", "-Dmax", "0.02", "-n", "3", kExample, "pd.dat"}, folder.path());
+  EXPECT_EQ(result.status, 0);
+  for (const char* run : {"Run   1 of   3:   D = 1.00000e-16", "Run   2 of   3:   D = 1.41421e-16",
+                          "Run   3 of   3:   D = 2.00000e-16"}) {
+    const std::size_t line = result.standard_error.find(run);
+    ASSERT_NE(line, std::string::npos) << run;
+    const std::string rest = result.standard_error.substr(line, result.standard_error.find('\n', line) - line);
+    EXPECT_TRUE(contains(rest, "    WARNING: rounding residue dominates, D too small")) << rest;
+  }
+  EXPECT_EQ(split_lines(folder.read("pd.dat")).size(), 3u);
+  EXPECT_TRUE(contains(result.standard_error, "\n\nPelmora ready. There have been warnings.\n\n"));
+
+  result = run_pelmora({"-D", "0.01", "-t", "10", kExample, "map.dat"}, folder.path());
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(contains(result.standard_error,
+                       "  Done.\n\nWARNING: negative weights down to -3.9e-02 in the scans: "
+                       "rounding residue of the convolution dominates. The diffusion coefficient "
+                       "D = 1e-16 m^2/s is too small for a reliable result.\n\nWriting distance "
+                       "distribution P(r,t) to file map.dat ... Done.\n"));
+  EXPECT_TRUE(contains(result.standard_error, "\n\nPelmora ready. There have been warnings.\n\n"));
+}
+
+TEST(SmallCoefficientEndToEnd, ColoursNoGridPointAllowsAreRefusedBeforeTheScans) {
+  ScratchDir folder;
+  const ProcessResult result =
+      run_pelmora({"-min", "-10", "-max", "-5", "-d", "50", "-t", "20", kExample, "map.dat"},
+                  folder.path());
+  EXPECT_EQ(result.status, 1);
+  const std::string tail =
+      "  Will calculate distance distribution for diffusion coefficient D = 1e-14 m^2/s\n\n\n"
+      "\n\nERROR: No distance of the internal grid (-15 to 0 nm) allows a donor photon: the FRET "
+      "efficiency is 1 at every grid point. Choose a distance range (-min, -max) that reaches "
+      "above 0 nm.\n\n\nPelmora terminated with fatal error.\n\n";
+  ASSERT_GE(result.standard_error.size(), tail.size());
+  EXPECT_EQ(result.standard_error.substr(result.standard_error.size() - tail.size()), tail);
+  EXPECT_FALSE(folder.exists("map.dat"));
+}
+
+}  // namespace
+}  // namespace pelmora::testing

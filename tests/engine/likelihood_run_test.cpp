@@ -1,0 +1,149 @@
+#include "engine/likelihood_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "engine/likelihood_scan.h"
+#include "engine/propagator.h"
+#include "support/engine_fixture.h"
+#include "support/reference_engine.h"
+
+namespace pelmora::testing {
+namespace {
+
+std::vector<PhotonSpec> random_record(unsigned seed, int count) {
+  std::mt19937 random(seed);
+  std::vector<PhotonSpec> photons;
+  double t = 0.0;
+  for (int i = 0; i < count; ++i) {
+    if (random() % 15 != 0 || i == 0) t += 1.0 + random() % 80;  // else: a tie
+    photons.push_back({t, random() % 3 == 0 ? kDonorPhoton : kAcceptorPhoton});
+  }
+  return photons;
+}
+
+bool bitwise_equal(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Whatever the checkpoint spacing, the recomputed forward rows are the very
+// rows of the first pass: log L and the boundary count match the plain
+// engine bit for bit.
+TEST(LikelihoodRun, AnyCheckpointSpacingGivesTheReferenceResult) {
+  for (int count : {3, 4, 5, 37, 120}) {
+    const std::vector<PhotonSpec> photons = random_record(static_cast<unsigned>(count), count);
+    for (double diffusion : {0.05, 1.0, 40.0}) {
+      EngineFixture reference(photons, 50, 2, 9, diffusion);
+      const ReferenceRun expected = reference_likelihood_run(reference.state());
+      EngineFixture run(photons, 50, 2, 9, diffusion);
+      for (int spacing : {1, 2, 3, 7, 11, count}) {
+        LikelihoodRun engine(run.state(), spacing);
+        const std::atomic<bool> cancel{false};
+        const RunResult result = engine.run(diffusion * 1e-14, cancel);
+        ASSERT_FALSE(result.failure);
+        EXPECT_TRUE(bitwise_equal(result.log_likelihood, expected.log_likelihood))
+            << count << " photons, D " << diffusion << ", spacing " << spacing << ": "
+            << result.log_likelihood << " vs " << expected.log_likelihood;
+        EXPECT_EQ(result.boundary_photons, expected.boundary_photons);
+      }
+    }
+  }
+}
+
+TEST(LikelihoodRun, KeepsEveryRowWhenTheyFitTheBudget) {
+  EXPECT_EQ(checkpoint_spacing(1002, 1200, 1000 * 1200 * 8), 1000);
+  EXPECT_EQ(checkpoint_spacing(1002, 1200, 1000 * 1200 * 8 - 1), 32);  // ceil(sqrt(1000))
+  EXPECT_EQ(checkpoint_spacing(3, 150, 0), 1);
+}
+
+// With N = 3 only the middle photon carries evidence: log L is the log of
+// its colour probability under the product of the first photon's colour
+// carried forward and the last photon's colour carried backward.
+TEST(LikelihoodRun, ThreePhotonsGiveTheMiddlePhotonsColourProbability) {
+  const std::atomic<bool> cancel{false};
+  for (int middle : {kDonorPhoton, kAcceptorPhoton}) {
+    EngineFixture run({{0, kDonorPhoton}, {30, middle}, {70, kAcceptorPhoton}}, 50, 2, 9);
+    RunState& state = run.state();
+    const int bins = state.settings.internal_bins;
+    DVector forward = dvector(0, bins + 1);
+    DVector backward = dvector(0, bins + 1);
+    ASSERT_TRUE(propagate(state, state.grid.one_minus_efficiency.span(), forward.span(), 0.0));
+    ASSERT_TRUE(propagate(state, forward.span(), forward.span(), 30.0));
+    ASSERT_TRUE(propagate(state, state.grid.efficiency.span(), backward.span(), 0.0));
+    ASSERT_TRUE(propagate(state, backward.span(), backward.span(), 40.0));
+    const DVector& colour =
+        middle == kDonorPhoton ? state.grid.one_minus_efficiency : state.grid.efficiency;
+    double total = 0.0;
+    double matching = 0.0;
+    for (int k = 0; k < bins; ++k) {
+      total += forward[k] * backward[k];
+      matching += forward[k] * backward[k] * colour[k];
+    }
+    LikelihoodRun engine(state, 1);
+    const RunResult result = engine.run(state.settings.diff_coeff, cancel);
+    EXPECT_TRUE(bitwise_equal(result.log_likelihood, std::log(matching / total)));
+  }
+}
+
+std::string scan_console(const std::vector<PhotonSpec>& photons, int threads, int spacing,
+                         std::vector<double>& likelihoods) {
+  EngineFixture run(photons, 50, 0, 13, 1.0, true);
+  RunState& state = run.state();
+  state.settings.runs = 7;
+  state.settings.min_coeff = 0.05e-14;
+  state.settings.max_coeff = 50e-14;
+  state.run_likelihood = dvector(0, 9);
+  state.run_diffusion = dvector(0, 9);
+  state.engine.threads = threads;
+  state.engine.checkpoint_spacing = spacing;
+  likelihood_scan(state);
+  likelihoods.clear();
+  for (int i = 0; i < 7; ++i) likelihoods.push_back(state.run_likelihood[i]);
+  EXPECT_EQ(state.settings.diff_coeff, state.run_diffusion[6]);
+  return run.take_console();
+}
+
+// The runs may share out over threads; the console lines come in run order
+// and every number is the same.
+TEST(LikelihoodScan, ThreadsChangeNothing) {
+  const std::vector<PhotonSpec> photons = random_record(11, 90);
+  std::vector<double> expected;
+  const std::string expected_text = scan_console(photons, 1, 0, expected);
+  EXPECT_EQ(std::count(expected_text.begin(), expected_text.end(), '\n'), 8);
+  for (int threads : {2, 3, 8}) {
+    for (int spacing : {0, 5}) {
+      std::vector<double> likelihoods;
+      EXPECT_EQ(scan_console(photons, threads, spacing, likelihoods), expected_text);
+      for (int i = 0; i < 7; ++i) {
+        EXPECT_TRUE(bitwise_equal(likelihoods[static_cast<std::size_t>(i)],
+                                  expected[static_cast<std::size_t>(i)]));
+      }
+    }
+  }
+}
+
+TEST(LikelihoodScanDeathTest, VanishedDistributionEndsTheRunInRunOrder) {
+  for (int threads : {1, 3}) {
+    EXPECT_EXIT(
+        {
+          EngineFixture run({{0, kAcceptorPhoton}, {10, kDonorPhoton}, {20, kAcceptorPhoton}}, 50,
+                            -10, -5, 1.0, true);
+          RunState& state = run.state();
+          state.console = Console(stderr);
+          state.settings.runs = 5;
+          state.settings.min_coeff = 1e-16;
+          state.settings.max_coeff = 1e-13;
+          state.run_likelihood = dvector(0, 7);
+          state.run_diffusion = dvector(0, 7);
+          state.engine.threads = threads;
+          likelihood_scan(state);
+        },
+        ::testing::ExitedWithCode(1),
+        "^\nRun   1 of   5:   D = 1.00000e-16  m\\^2/s \n\nERROR: Distance distribution lost "
+        "all positive weight in the forward photon scan after photon 2 \\(t=10.000000 mu s\\)");
+  }
+}
+
+}  // namespace
+}  // namespace pelmora::testing

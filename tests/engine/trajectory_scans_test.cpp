@@ -1,0 +1,157 @@
+#include "engine/trajectory_scans.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "support/engine_fixture.h"
+#include "support/reference_engine.h"
+
+namespace pelmora::testing {
+namespace {
+
+std::string progress_fields(const std::vector<int>& values) {
+  std::string text;
+  char field[16];
+  for (int value : values) {
+    std::snprintf(field, sizeof field, "\b\b\b\b%3d%%", value);
+    text += field;
+  }
+  return text;
+}
+
+TEST(TrajectoryScans, ConsoleTextOfTheFourScansForAnyThreadCount) {
+  const std::string grid_fields = progress_fields({0, 20, 40, 60, 80, 100});
+  const std::string expected =
+      "Forward scan photons ...      " + progress_fields({50, 100}) + "  Done.\n" +
+      "Backward scan photons ...     " + progress_fields({50, 100}) + "  Done.\n" +
+      "Forward scan grid ...         " + grid_fields + "  Done.\n" +
+      "Backward scan grid ...        " + grid_fields + "  Done.\n";
+  for (int threads : {1, 2}) {
+    EngineFixture run(alternating_photons({0, 10, 20}), 50, 0, 13, 1.0, false, 4);
+    run.state().engine.threads = threads;
+    run_trajectory_scans(run.state());
+    EXPECT_EQ(run.take_console(), expected) << threads << " threads";
+  }
+}
+
+TEST(TrajectoryScans, PhotonProgressForThousandAndOnePhotons) {
+  std::vector<double> times;
+  for (int i = 0; i <= 1000; ++i) times.push_back(5.0 * i);
+  EngineFixture run(alternating_photons(times), 50, 0, 13, 1.0, false, 4);
+  std::vector<int> percentages;
+  for (int p = 1; p <= 100; ++p) percentages.push_back(p);
+  run_trajectory_scans(run.state());
+  const std::string text = run.take_console();
+  const std::string forward =
+      "Forward scan photons ...      " + progress_fields(percentages) + "  Done.\n";
+  EXPECT_EQ(text.substr(0, forward.size()), forward);
+}
+
+bool same_rows(const DMatrix& a, const DMatrix& b, int rows, int bins) {
+  for (int j = 0; j < rows; ++j) {
+    if (std::memcmp(a.row(j), b.row(j), sizeof(double) * static_cast<std::size_t>(bins)) != 0) {
+      ADD_FAILURE() << "row " << j << " differs";
+      return false;
+    }
+  }
+  return true;
+}
+
+struct Record {
+  const char* name;
+  std::vector<PhotonSpec> photons;
+  int time_bins;
+  double diffusion;
+};
+
+// Random arrivals with occasional ties and long gaps, random colours.
+std::vector<PhotonSpec> random_record(unsigned seed, int count) {
+  std::mt19937 random(seed);
+  std::vector<PhotonSpec> photons;
+  double t = 100.0 * (random() % 7);
+  for (int i = 0; i < count; ++i) {
+    const unsigned kind = random() % 20;
+    if (kind == 0 && i > 0) {
+      // same time as the photon before
+    } else if (kind == 1) {
+      t += 2000.0 + random() % 5000;
+    } else {
+      t += 1.0 + random() % 60;
+    }
+    photons.push_back({t, random() % 3 == 0 ? kDonorPhoton : kAcceptorPhoton});
+  }
+  return photons;
+}
+
+// The fused passes give the rows of the plain per-photon engine bit for bit,
+// one thread or several.
+TEST(TrajectoryScans, MatchTheReferenceEngineBitForBit) {
+  std::vector<PhotonSpec> on_slices;
+  for (int t = 0; t <= 1000; t += 10) on_slices.push_back({double(t), t % 30 ? kAcceptorPhoton : kDonorPhoton});
+  const std::vector<Record> records = {
+      {"photons on slice times", on_slices, 4, 1.0},
+      {"random, few slices", random_record(1, 200), 7, 1.0},
+      {"random, more slices than photons", random_record(2, 40), 300, 5.0},
+      {"random, slow", random_record(3, 120), 50, 0.05},
+      {"three photons", random_record(4, 3), 4, 1.0},
+  };
+  for (const Record& record : records) {
+    SCOPED_TRACE(record.name);
+    EngineFixture reference(record.photons, 50, 0, 13, record.diffusion, false, record.time_bins);
+    RunState& state = reference.state();
+    const ReferencePhotonRows rows = reference_photon_rows(state, true);
+    DMatrix grid_forward;
+    DMatrix grid_backward;
+    reference_grid_scans(state, rows, grid_forward, grid_backward);
+    const int slices = state.settings.internal_time_bins;
+    for (int threads : {1, 2, 4}) {
+      EngineFixture run(record.photons, 50, 0, 13, record.diffusion, false, record.time_bins);
+      run.state().engine.threads = threads;
+      run_trajectory_scans(run.state());
+      EXPECT_TRUE(same_rows(run.state().grid_forward, grid_forward, slices, 150)) << threads;
+      EXPECT_TRUE(same_rows(run.state().grid_backward, grid_backward, slices, 150)) << threads;
+    }
+  }
+}
+
+// Every grid point of -10..-5 nm (internal -15..0) has E = 1: a donor photon
+// leaves nothing.  (The run driver refuses such a record before the scans;
+// here the scans meet it directly, as they would meet a distribution that
+// rounding residue has swamped.)  The error is the one the scans would meet
+// first one after another, whatever the threads do.
+TEST(TrajectoryScansDeathTest, VanishedDistributionEndsTheRun) {
+  struct Case {
+    std::vector<PhotonSpec> photons;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{{0, kAcceptorPhoton}, {10, kDonorPhoton}, {20, kAcceptorPhoton}},
+       "Forward scan photons \\.\\.\\.      \b\b\b\b 50%\b\b\b\b100%\n\nERROR: Distance distribution "
+       "lost all positive weight in the forward photon scan after photon 2 \\(t=10.000000 mu s\\)"},
+      // Only the backward pass meets it, at its very start.
+      {{{0, kAcceptorPhoton}, {10, kAcceptorPhoton}, {20, kDonorPhoton}},
+       "\b\b\b\b100%  Done.\nBackward scan photons \\.\\.\\.     \n\nERROR: Distance distribution "
+       "lost all positive weight in the backward photon scan after photon 3 \\(t=20.000000 mu s\\)"},
+      {{{0, kDonorPhoton}, {10, kAcceptorPhoton}, {20, kAcceptorPhoton}},
+       "ERROR: Distance distribution lost all positive weight in the forward photon scan "
+       "after photon 1 \\(t=0.000000 mu s\\): rounding residue"},
+  };
+  for (const Case& c : cases) {
+    for (int threads : {1, 2}) {
+      EXPECT_EXIT(
+          {
+            EngineFixture run(c.photons, 50, -10, -5, 1.0, false, 4);
+            run.state().console = Console(stderr);
+            run.state().engine.threads = threads;
+            run_trajectory_scans(run.state());
+          },
+          ::testing::ExitedWithCode(1), c.message);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pelmora::testing
