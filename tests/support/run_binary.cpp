@@ -68,8 +68,19 @@ ProcessResult run_program(const std::string& program, const std::vector<std::str
   for (std::string& argument : argv_storage) argv.push_back(argument.data());
   argv.push_back(nullptr);
 
+  // Inherited variables that the extra entries set are left out, so that
+  // the extra value is the one the program sees.
+  auto overridden = [&](const std::string& entry) {
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    for (const std::string& extra : extra_environment) {
+      if (extra.compare(0, name.size(), name) == 0) return true;
+    }
+    return false;
+  };
   std::vector<std::string> env_storage;
-  for (char** entry = environ; *entry != nullptr; ++entry) env_storage.emplace_back(*entry);
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (!overridden(*entry)) env_storage.emplace_back(*entry);
+  }
   env_storage.insert(env_storage.end(), extra_environment.begin(), extra_environment.end());
   std::vector<char*> envp;
   for (std::string& entry : env_storage) envp.push_back(entry.data());
