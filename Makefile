@@ -1,8 +1,12 @@
 # Convenience front end over CMake.
 BUILD_DIR ?= build
+SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = command_line photon_parser
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build demo test bench clean
+.PHONY: all build demo test test-sanitize fuzz bench clean
 
 all: build
 
@@ -18,6 +22,28 @@ demo: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# The whole suite again, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (the end-to-end tests run the instrumented binary).
+test-sanitize:
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DPELMORA_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Runs each libFuzzer target for FUZZ_SECONDS from its seed corpus in
+# tests/fuzz/<target>/; new corpus entries and any crashing input land in
+# $(FUZZ_DIR)/<target>/, never in the source tree.
+fuzz:
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+	  -DPELMORA_FUZZ=ON -DPELMORA_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(FUZZ_TARGETS:%=%_fuzzer)
+	set -e; for target in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_DIR)/$$target/corpus $(FUZZ_DIR)/$$target/findings; \
+	  echo "== $$target: $(FUZZ_SECONDS) s"; \
+	  $(FUZZ_DIR)/tests/fuzz/$${target}_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_DIR)/$$target/findings/ \
+	    $(FUZZ_DIR)/$$target/corpus tests/fuzz/$$target; \
+	done
+
 # Times one propagation step at the default and at the largest grid, then
 # whole runs on synthetic records (see bench/RESULTS.md).
 bench:
@@ -27,4 +53,4 @@ bench:
 	bench/end_to_end.sh $(BUILD_DIR)/pelmora $(BUILD_DIR)/generate_photons
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

@@ -30,14 +30,15 @@ std::string printable(std::string_view text) {
 
 }  // namespace
 
-PhotonParser::PhotonParser(PhotonList& photons) : photons_(photons) {
+PhotonParser::PhotonParser(PhotonList& photons, int capacity)
+    : photons_(photons), capacity_(capacity) {
   photons_.photon_count = 0;
   photons_.donor_count = 0;
   photons_.acceptor_count = 0;
   photons_.start_time = 1e30;
   photons_.end_time = -1e30;
-  photons_.photon_times = dvector(0, kPhotonCapacity + 2);
-  photons_.photon_types = ivector(0, kPhotonCapacity + 2);
+  photons_.photon_times = dvector(0, capacity_ + 2);
+  photons_.photon_types = ivector(0, capacity_ + 2);
 }
 
 std::vector<std::string> PhotonParser::take_warnings() {
@@ -203,7 +204,7 @@ void PhotonParser::store_record() {
   }
   // The arrays have room for the photon one past the capacity, which is
   // stored before the run is stopped.
-  if (list.photon_count > kPhotonCapacity) {
+  if (list.photon_count > capacity_) {
     fail(PhotonErrorKind::kTooManyPhotons, "\n\nERROR: Maximum number of photons exceeded\n",
          record_);
     return;
@@ -217,8 +218,8 @@ void PhotonParser::fail(PhotonErrorKind kind, std::string message, int record) {
   state_ = State::kDone;
 }
 
-PhotonParseOutcome parse_photon_text(std::string_view text, PhotonList& photons) {
-  PhotonParser parser(photons);
+PhotonParseOutcome parse_photon_text(std::string_view text, PhotonList& photons, int capacity) {
+  PhotonParser parser(photons, capacity);
   parser.feed(text);
   parser.finish();
   PhotonParseOutcome outcome;

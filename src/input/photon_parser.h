@@ -12,10 +12,9 @@
 #include <vector>
 
 #include "input/float_scanner.h"
+#include "state/photon_list.h"
 
 namespace pelmora {
-
-struct PhotonList;
 
 // The first number of a record that ends the data.
 inline constexpr float kEndMarker = -99999.0f;
@@ -40,8 +39,10 @@ struct PhotonReadError {
 class PhotonParser {
  public:
   // Creates photon_times and photon_types at full capacity and starts an
-  // empty list.  `photons` must outlive the parser.
-  explicit PhotonParser(PhotonList& photons);
+  // empty list.  `photons` must outlive the parser.  The program always uses
+  // the full capacity; a small one lets tests and the fuzzer reach the
+  // capacity check with small inputs, and at a small cost per input.
+  explicit PhotonParser(PhotonList& photons, int capacity = kPhotonCapacity);
 
   // Takes the next block of the file.  Blocks may split a number anywhere.
   void feed(std::string_view block);
@@ -74,6 +75,7 @@ class PhotonParser {
   void fail(PhotonErrorKind kind, std::string message, int record);
 
   PhotonList& photons_;
+  int capacity_;
   State state_ = State::kBetween;
   FloatScanner scanner_;
   std::string pending_;  // a number split across blocks
@@ -93,7 +95,8 @@ struct PhotonParseOutcome {
 };
 
 // Parses a whole text, including the closing count check.
-PhotonParseOutcome parse_photon_text(std::string_view text, PhotonList& photons);
+PhotonParseOutcome parse_photon_text(std::string_view text, PhotonList& photons,
+                                     int capacity = kPhotonCapacity);
 
 // The check made once the data have been read: at least three photons.
 std::optional<PhotonReadError> check_photon_count(const PhotonList& photons);
