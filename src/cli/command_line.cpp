@@ -239,6 +239,12 @@ CommandLineOutcome interpret_arguments(std::span<const std::string_view> argumen
   outcome.error = scan_arguments(arguments, outcome.settings);
   if (!outcome.error) outcome.error = settle(outcome.settings, outcome.warnings);
   if (!outcome.error) convert_units(outcome.settings);
+  if (!outcome.error && !(std::isfinite(outcome.settings.internal_rmin) &&
+                          std::isfinite(outcome.settings.internal_rmax))) {
+    outcome.error = plain_error(
+        "\n\nERROR: Distance range too wide: extended by its own width on each side, it "
+        "exceeds the range of numbers.\n");
+  }
   return outcome;
 }
 

@@ -3,6 +3,7 @@
 #include "cli/banner.h"
 #include "cli/command_line.h"
 #include "cli/engine_setup.h"
+#include "cli/file_names.h"
 #include "cli/settings_summary.h"
 #include "cli/time_bins.h"
 #include "engine/boundary_check.h"
@@ -67,6 +68,7 @@ int run_pelmora(int argc, char** argv) {
   RunState state;
   print_banner(state.console);
   parse_command_line(state, argc, argv);
+  check_file_names(state);
   configure_engine(state);
   RunSettings& s = state.settings;
   state.console.write("\n");

@@ -154,10 +154,13 @@ TEST(CommandLine, NonFiniteRealsAreRefused) {
       {{"-min", "nan", "f"}, "\n\nERROR: Invalid minimum distance 'nan': not a finite number.\n"},
       {{"-max", "-1e400", "f"}, "\n\nERROR: Invalid maximum distance '-1e400': not a finite number.\n"},
       {{"-dt", "inf", "f"}, "\n\nERROR: Invalid time grid resolution 'inf': not a finite number.\n"},
+      {{"-min", "-1e308", "-max", "1e308", "f"},
+       "\n\nERROR: Distance range too wide: extended by its own width on each side, it exceeds "
+       "the range of numbers.\n"},
   };
   for (const Case& c : cases) {
     const CommandLineOutcome outcome = interpret_list(c.arguments);
-    ASSERT_TRUE(outcome.error) << c.arguments[1];
+    ASSERT_TRUE(outcome.error) << c.arguments[1] << " " << c.arguments[3 % c.arguments.size()];
     EXPECT_EQ(outcome.error->message, c.message);
     EXPECT_FALSE(outcome.error->show_usage);
   }

@@ -83,6 +83,10 @@ const Case kCases[] = {
     {{"f", "-x"}, 1, with_usage("\n\nERROR: Illegal option -x\n\n")},
     {{"-5", "f"}, 1, with_usage("\n\nERROR: Illegal option -5\n\n")},
     {{" ", "-n", "5"}, 1, error("\n\nERROR: No input file given.\n")},
+    {{"f", "./f"}, 1, error("\n\nERROR: Output file ./f is the input file f; choose another name.\n")},
+    {{"f", "out", "out"}, 1,
+     error("\n\nERROR: Distance distribution and average trajectory would both be written to "
+           "out; choose two names.\n")},
     {{"-R", "1e999", "f"}, 1,
      error("\n\nERROR: Invalid Foerster radius '1e999': not a finite number.\n")},
 };

@@ -1,0 +1,50 @@
+#include "cli/file_names.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "state/run_state.h"
+#include "state/text_format.h"
+
+namespace pelmora {
+
+bool same_file(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (fs::equivalent(a, b, error)) return true;
+  // Names of files that do not exist yet: compare where they would be.
+  const fs::path first = fs::weakly_canonical(fs::absolute(a, error), error);
+  const fs::path second = fs::weakly_canonical(fs::absolute(b, error), error);
+  return !error && first == second;
+}
+
+std::optional<std::string> conflicting_file_names(
+    const RunSettings& settings,
+    const std::function<bool(const std::string&, const std::string&)>& same) {
+  if (same(settings.outfile, settings.infile)) {
+    return format_text("\n\nERROR: Output file %s is the input file %s; choose another name.\n",
+                       settings.outfile.c_str(), settings.infile.c_str());
+  }
+  if (!settings.write_trajectory) return std::nullopt;
+  if (same(settings.traj_file, settings.infile)) {
+    return format_text(
+        "\n\nERROR: Trajectory file %s is the input file %s; choose another name.\n",
+        settings.traj_file.c_str(), settings.infile.c_str());
+  }
+  if (same(settings.traj_file, settings.outfile)) {
+    return format_text(
+        "\n\nERROR: Distance distribution and average trajectory would both be written to %s; "
+        "choose two names.\n",
+        settings.traj_file.c_str());
+  }
+  return std::nullopt;
+}
+
+void check_file_names(RunState& state) {
+  if (const auto error = conflicting_file_names(state.settings, same_file)) {
+    state.console.write(*error);
+    std::exit(1);
+  }
+}
+
+}  // namespace pelmora

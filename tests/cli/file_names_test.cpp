@@ -1,0 +1,60 @@
+#include "cli/file_names.h"
+
+#include <gtest/gtest.h>
+
+#include "state/run_settings.h"
+#include "support/run_binary.h"
+
+namespace pelmora {
+namespace {
+
+RunSettings names(const char* in, const char* out, const char* traj, bool write_trajectory) {
+  RunSettings settings;
+  settings.infile = in;
+  settings.outfile = out;
+  settings.traj_file = traj;
+  settings.write_trajectory = write_trajectory;
+  return settings;
+}
+
+TEST(FileNames, RefusesRunsThatWouldOverwriteTheirInputOrLoseAResult) {
+  const auto equal = [](const std::string& a, const std::string& b) { return a == b; };
+  struct Case {
+    RunSettings settings;
+    const char* message;  // nullptr: accepted
+  };
+  const Case cases[] = {
+      {names("in", "out", "traj", true), nullptr},
+      {names("in", "in", " ", false),
+       "\n\nERROR: Output file in is the input file in; choose another name.\n"},
+      {names("in", "out", "in", true),
+       "\n\nERROR: Trajectory file in is the input file in; choose another name.\n"},
+      {names("in", "out", "out", true),
+       "\n\nERROR: Distance distribution and average trajectory would both be written to out; "
+       "choose two names.\n"},
+      {names("in", "out", "out", false), nullptr},  // scan mode ignores the trajectory name
+  };
+  for (const Case& c : cases) {
+    const std::optional<std::string> error = conflicting_file_names(c.settings, equal);
+    if (c.message == nullptr) {
+      EXPECT_FALSE(error) << *error;
+    } else {
+      ASSERT_TRUE(error);
+      EXPECT_EQ(*error, c.message);
+    }
+  }
+}
+
+TEST(FileNames, SameFileSeesThroughSpellings) {
+  const testing::ScratchDir folder;
+  folder.write("photons.txt", "x");
+  const std::string file = (folder.path() / "photons.txt").string();
+  const std::string dotted = (folder.path() / "." / "photons.txt").string();
+  EXPECT_TRUE(same_file(file, dotted));
+  EXPECT_TRUE(same_file((folder.path() / "new.dat").string(),
+                        (folder.path() / "sub" / ".." / "new.dat").string()));
+  EXPECT_FALSE(same_file(file, (folder.path() / "other.txt").string()));
+}
+
+}  // namespace
+}  // namespace pelmora
