@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "numeric/convolve.h"
+#include "numeric/lanes.h"
 #include "numeric/unit_offset.h"
 #include "state/run_state.h"
 
@@ -43,6 +44,14 @@ void build_kernel(const UnitOffset<double>& kernel, int n, const PropagationGrid
   }
 }
 
+// to[i] = from[i] / divisor for i = 0..count-1, two at a time; to may be from.
+void divide(const double* from, double* to, int count, double divisor) {
+  const Lanes by = broadcast(divisor);
+  int i = 0;
+  for (; i + 2 <= count; i += 2) store_lanes(to + i, load_lanes(from + i) / by);
+  for (; i < count; ++i) to[i] = from[i] / divisor;
+}
+
 }  // namespace
 
 int fft_length_for(int bins) {
@@ -60,6 +69,7 @@ FftWorkspace make_fft_workspace(int bins) {
   workspace.fft_kernel = dvector(1, n);
   workspace.fft_result = dvector(1, 2 * n);
   workspace.spectrum = dvector(1, 2 * n);
+  workspace.tables = ConvolutionTables(n);
   return workspace;
 }
 
@@ -74,7 +84,7 @@ bool propagate(FftWorkspace& workspace, const PropagationGrid& grid, double diff
     double sum = 0.0;
     for (int i = 0; i < bins; ++i) sum += source[i];
     if (!usable_sum(sum)) return false;
-    for (int i = 0; i < bins; ++i) destination[i] = source[i] / sum;
+    divide(source.data(), destination.data(), bins, sum);
     return true;
   }
 
@@ -92,17 +102,18 @@ bool propagate(FftWorkspace& workspace, const PropagationGrid& grid, double diff
          workspace.spectrum.size() >= static_cast<std::size_t>(2 * n));
   const UnitOffset<double> data(workspace.fft_data.data());
   const UnitOffset<double> result(workspace.fft_result.data());
-  for (int i = 0; i < bins; ++i) data[i + 1] = source[i];
-  for (int i = bins; i < n; ++i) data[i + 1] = 0.0;
+  std::copy_n(source.data(), bins, &data[1]);
+  std::fill(&data[bins + 1], &data[n] + 1, 0.0);
   build_kernel(UnitOffset<double>(workspace.fft_kernel.data()), n, grid, diff_coeff, dt);
 
-  convolve(workspace.fft_data.data(), n, workspace.fft_kernel.data(), workspace.fft_result.data(),
-           workspace.spectrum.data());
+  assert(workspace.tables.length() == n);
+  convolve(workspace.tables, workspace.fft_data.data(), workspace.fft_kernel.data(),
+           workspace.fft_result.data(), workspace.spectrum.data());
 
   double sum = 0.0;
   for (int i = 1; i <= bins; ++i) sum += result[i];
   if (!usable_sum(sum)) return false;
-  for (int i = 0; i < bins; ++i) destination[i] = result[i + 1] / sum;
+  divide(&result[1], destination.data(), bins, sum);
   return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "numeric/convolve.h"
 #include "numeric/indexed_array.h"
 
 namespace pelmora {
@@ -11,7 +12,10 @@ struct FftWorkspace {
   DVector fft_data;    // zero-padded distribution
   DVector fft_kernel;  // diffusion kernel in wrap-around order
   DVector fft_result;  // convolution output (entries n+1..2n are scratch)
-  DVector spectrum;    // the convolution's data spectrum, kept between calls
+  DVector spectrum;    // scratch of the convolution
+
+  // Transform tables for length n, built with the workspace.
+  ConvolutionTables tables;
 };
 
 }  // namespace pelmora

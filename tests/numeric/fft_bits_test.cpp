@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "numeric/convolve.h"
 #include "numeric/fft.h"
 #include "numeric/unit_offset.h"
 
@@ -143,6 +144,24 @@ void reference_fft_two_real(const double* first1, const double* first2, double* 
   }
 }
 
+void reference_convolve(const double* data, int n, const double* response, double* ans_first) {
+  std::vector<double> spectrum(2 * static_cast<std::size_t>(n));
+  reference_fft_two_real(data, response, spectrum.data(), ans_first, n);
+  const UnitOffset<const double> s(spectrum.data());
+  const UnitOffset<double> ans(ans_first);
+  const int h = n >> 1;
+  for (int i = 2; i <= n + 2; i += 2) {
+    const double xr = s[i - 1];
+    const double xi = s[i];
+    const double yr = ans[i - 1];
+    const double yi = ans[i];
+    ans[i - 1] = (xr * yr - xi * yi) / h;
+    ans[i] = (xi * yr + xr * yi) / h;
+  }
+  ans[2] = ans[n + 1];
+  reference_fft_real(ans_first, h, -1);
+}
+
 // ---- inputs ----
 
 // Values of mixed sign and magnitude with exact zeros of both signs, so that
@@ -171,6 +190,22 @@ std::vector<double> random_values(std::size_t count, std::mt19937_64& rng) {
     }
   }
   return v;
+}
+
+// A distribution padded with zeros and a cut-off kernel in wrap-around
+// order, as the propagator passes them.
+std::pair<std::vector<double>, std::vector<double>> propagator_like(int n, std::mt19937_64& rng) {
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  std::vector<double> data(static_cast<std::size_t>(n), 0.0);
+  std::vector<double> kernel(static_cast<std::size_t>(n), 0.0);
+  const int used = (2 * n) / 3;
+  for (int i = 0; i < used; ++i) data[i] = uniform(rng);
+  const int reach = n / 5;
+  for (int j = 0; j <= reach; ++j) {
+    kernel[j] = std::exp(-0.003 * j * j);
+    if (j > 0) kernel[n - j] = kernel[j];
+  }
+  return {data, kernel};
 }
 
 bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
@@ -239,6 +274,45 @@ TEST(FftBits, TwoRealTransformMatchesPlainLoops) {
     fft_two_real(data1.data(), data2.data(), actual1.data(), actual2.data(), n);
     EXPECT_TRUE(same_bits(actual1, expected1)) << "n = " << n;
     EXPECT_TRUE(same_bits(actual2, expected2)) << "n = " << n;
+  }
+}
+
+TEST(FftBits, ConvolutionMatchesPlainLoopsAndKeepsItsInputs) {
+  std::mt19937_64 rng(4);
+  for (int n = 2; n <= kLongest; n *= 2) {
+    const ConvolutionTables tables(n);
+    const auto count = static_cast<std::size_t>(n);
+    std::vector<std::pair<std::vector<double>, std::vector<double>>> inputs = {
+        {random_values(count, rng), random_values(count, rng)}, propagator_like(n, rng)};
+    for (std::size_t c = 0; c < inputs.size(); ++c) {
+      const std::vector<double>& data = inputs[c].first;
+      const std::vector<double>& response = inputs[c].second;
+      std::vector<double> expected(2 * count);
+      reference_convolve(data.data(), n, response.data(), expected.data());
+      expected.resize(count);
+
+      std::vector<double> data_copy = data;
+      std::vector<double> response_copy = response;
+      std::vector<double> ans(2 * count);
+      std::vector<double> spectrum(2 * count);
+      convolve(tables, data_copy.data(), response_copy.data(), ans.data(), spectrum.data());
+      ans.resize(count);
+      EXPECT_TRUE(same_bits(ans, expected)) << "n = " << n << ", input " << c;
+      EXPECT_TRUE(same_bits(data_copy, data)) << "n = " << n;
+      EXPECT_TRUE(same_bits(response_copy, response)) << "n = " << n;
+
+      // The same tables serve again, and the one-off form agrees.
+      std::vector<double> again(2 * count);
+      convolve(tables, data.data(), response.data(), again.data(), spectrum.data());
+      again.resize(count);
+      EXPECT_TRUE(same_bits(again, expected)) << "n = " << n;
+      if (n <= 4096) {
+        std::vector<double> one_off(2 * count);
+        convolve(data.data(), n, response.data(), one_off.data(), spectrum.data());
+        one_off.resize(count);
+        EXPECT_TRUE(same_bits(one_off, expected)) << "n = " << n;
+      }
+    }
   }
 }
 
