@@ -20,6 +20,12 @@ inline void advance(double& wr, double& wi, double wpr, double wpi) {
   wi = wi * wpr + wtemp * wpi + wi;
 }
 
+// Transforms up to this length work in the cache.  Longer ones reorder
+// tile by tile, and finish the passes with groups up to this size one
+// block at a time; only the passes with larger groups sweep the whole array.
+// (The twiddle factors of a pass do not depend on the length.)
+constexpr int kCacheBlock = 4096;
+
 // b <- a - w b and a <- a + w b, with w b formed as (wr br - wi bi, wr bi +
 // wi br).  T is double, or Lanes for two independent butterflies at once.
 template <typename T>
@@ -87,7 +93,8 @@ void reorder_and_first_passes(const FftTables& tables, const double* in_re, cons
   }
   const Lanes w1[2] = {broadcast(w1r), broadcast(w1i)};
   const Lanes w2[4] = {broadcast(w2r[0]), broadcast(w2i[0]), broadcast(w2r[1]), broadcast(w2i[1])};
-  for (int q = 0; q < nn / 4; q += 2) {
+  // Positions 4q..4q+7: quad q in lane 0, quad q+1 in lane 1.
+  const auto octet = [&](int q) {
     const double* r0 = in_re + s * quads[q];
     const double* r1 = in_re + s * quads[q + 1];
     const double* i0 = in_im + s * quads[q];
@@ -97,7 +104,6 @@ void reorder_and_first_passes(const FftTables& tables, const double* in_re, cons
     Lanes xi[4] = {Lanes{i0[0], i1[0]}, Lanes{i0[o1], i1[o1]}, Lanes{i0[o2], i1[o2]},
                    Lanes{i0[o3], i1[o3]}};
     quad_passes(xr, xi, w1, w2);
-    // Lane 0 holds positions 4q..4q+3, lane 1 positions 4q+4..4q+7.
     double* pr = re + 4 * q;
     double* pi = im + 4 * q;
     store_lanes(pr, Lanes{xr[0][0], xr[1][0]});
@@ -108,16 +114,28 @@ void reorder_and_first_passes(const FftTables& tables, const double* in_re, cons
     store_lanes(pi + 2, Lanes{xi[2][0], xi[3][0]});
     store_lanes(pi + 4, Lanes{xi[0][1], xi[1][1]});
     store_lanes(pi + 6, Lanes{xi[2][1], xi[3][1]});
+  };
+  if (nn <= kCacheBlock) {
+    for (int q = 0; q < nn / 4; q += 2) octet(q);
+    return;
+  }
+  // In natural order of the positions, the reads jump across the whole
+  // input, and beyond the cache each line is fetched again for each of its
+  // values.  Instead the positions go in tiles: position a nn/8 + 8b + c
+  // (a, c = 0..7) reads from index rev(c) nn/8 + rev(8b) + rev(a), so for
+  // one b the eight octets a = 0..7 read eight lines, each completely.
+  const int eighth = nn / 8;
+  for (int b = 0; b < nn / 64; ++b) {
+    for (int a = 0; a < 8; ++a) octet((a * eighth + 8 * b) / 4);
   }
 }
 
-// One pass with half >= 4 over re/im in place.  Within a group the twiddle
-// factors run with unit stride alongside the data.
-void middle_pass(const FftTables& tables, int half, double* re, double* im) {
-  const int nn = tables.length();
+// One pass with half >= 4 over the first count values of re/im in place.
+// Within a group the twiddle factors run with unit stride alongside the data.
+void middle_pass(const FftTables& tables, int half, double* re, double* im, int count) {
   const double* wr = tables.twiddle_re(half);
   const double* wi = tables.twiddle_im(half);
-  for (int g = 0; g < nn; g += 2 * half) {
+  for (int g = 0; g < count; g += 2 * half) {
     double* ar = re + g;
     double* ai = im + g;
     double* br = ar + half;
@@ -140,15 +158,16 @@ void middle_pass(const FftTables& tables, int half, double* re, double* im) {
 // the four values a butterfly of the second pass needs is loaded once for
 // both passes.  The butterflies are those of the two separate passes.  With
 // Interleaved, the results go to out as (re, im) pairs instead of back into
-// re/im; that is meant for the last two passes.
+// re/im; that is meant for the last two passes.  The passes cover the first
+// count values of re/im, a multiple of 4 half.
 template <bool Interleaved>
-void middle_pass_pair(const FftTables& tables, int half, double* re, double* im, double* out) {
-  const int nn = tables.length();
+void middle_pass_pair(const FftTables& tables, int half, double* re, double* im, double* out,
+                      int count) {
   const double* w1r = tables.twiddle_re(half);
   const double* w1i = tables.twiddle_im(half);
   const double* w2r = tables.twiddle_re(2 * half);
   const double* w2i = tables.twiddle_im(2 * half);
-  for (int g = 0; g < nn; g += 4 * half) {
+  for (int g = 0; g < count; g += 4 * half) {
     double* r0 = re + g;
     double* r1 = r0 + half;
     double* r2 = r1 + half;
@@ -225,18 +244,23 @@ void last_pass_interleaved(const FftTables& tables, const double* re, const doub
 void remaining_passes(const FftTables& tables, double* re, double* im, double* out) {
   const int nn = tables.length();
   int half = 4;
-  while (4 * half <= nn) {
-    if (out != nullptr && 4 * half == nn) {
-      middle_pass_pair<true>(tables, half, re, im, out);
-    } else {
-      middle_pass_pair<false>(tables, half, re, im, nullptr);
+  if (nn > kCacheBlock) {
+    for (int block = 0; block < nn; block += kCacheBlock) {
+      for (half = 4; 4 * half <= kCacheBlock; half *= 4)
+        middle_pass_pair<false>(tables, half, re + block, im + block, nullptr, kCacheBlock);
     }
-    half *= 4;
+  }
+  for (; 4 * half <= nn; half *= 4) {
+    if (out != nullptr && 4 * half == nn) {
+      middle_pass_pair<true>(tables, half, re, im, out, nn);
+    } else {
+      middle_pass_pair<false>(tables, half, re, im, nullptr, nn);
+    }
   }
   if (half < nn) {
     // One pass is left over: half = nn/2.
     if (out == nullptr) {
-      middle_pass(tables, half, re, im);
+      middle_pass(tables, half, re, im, nn);
     } else {
       last_pass_interleaved(tables, re, im, out);
     }
