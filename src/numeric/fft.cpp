@@ -93,8 +93,16 @@ void reorder_and_first_passes(const FftTables& tables, const double* in_re, cons
   }
   const Lanes w1[2] = {broadcast(w1r), broadcast(w1i)};
   const Lanes w2[4] = {broadcast(w2r[0]), broadcast(w2i[0]), broadcast(w2r[1]), broadcast(w2i[1])};
-  // Positions 4q..4q+7: quad q in lane 0, quad q+1 in lane 1.
-  const auto octet = [&](int q) {
+  // In natural order of the positions, the reads jump across the whole
+  // input, and beyond the cache each line is fetched again for each of its
+  // values.  Long inputs therefore go in tiles: position a nn/8 + 8b + c
+  // (a, c = 0..7) reads from index rev(c) nn/8 + rev(8b) + rev(a), so for
+  // one b the eight octets a = 0..7 read eight lines, each completely.
+  const bool tiled = nn > kCacheBlock;
+  const int eighth = nn / 8;
+  for (int octet = 0; octet < eighth; ++octet) {
+    // Positions 4q..4q+7: quad q in lane 0, quad q+1 in lane 1.
+    const int q = tiled ? ((octet & 7) * eighth + 8 * (octet >> 3)) / 4 : 2 * octet;
     const double* r0 = in_re + s * quads[q];
     const double* r1 = in_re + s * quads[q + 1];
     const double* i0 = in_im + s * quads[q];
@@ -114,19 +122,6 @@ void reorder_and_first_passes(const FftTables& tables, const double* in_re, cons
     store_lanes(pi + 2, Lanes{xi[2][0], xi[3][0]});
     store_lanes(pi + 4, Lanes{xi[0][1], xi[1][1]});
     store_lanes(pi + 6, Lanes{xi[2][1], xi[3][1]});
-  };
-  if (nn <= kCacheBlock) {
-    for (int q = 0; q < nn / 4; q += 2) octet(q);
-    return;
-  }
-  // In natural order of the positions, the reads jump across the whole
-  // input, and beyond the cache each line is fetched again for each of its
-  // values.  Instead the positions go in tiles: position a nn/8 + 8b + c
-  // (a, c = 0..7) reads from index rev(c) nn/8 + rev(8b) + rev(a), so for
-  // one b the eight octets a = 0..7 read eight lines, each completely.
-  const int eighth = nn / 8;
-  for (int b = 0; b < nn / 64; ++b) {
-    for (int a = 0; a < 8; ++a) octet((a * eighth + 8 * b) / 4);
   }
 }
 
