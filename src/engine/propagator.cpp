@@ -1,10 +1,12 @@
 #include "engine/propagator.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
 
 #include "numeric/convolve.h"
+#include "numeric/lanes.h"
 #include "numeric/unit_offset.h"
 #include "state/run_state.h"
 
@@ -27,20 +29,45 @@ void build_kernel(const UnitOffset<double>& kernel, int n, const PropagationGrid
                   double diff_coeff, double dt) {
   const double width = (grid.rmax - grid.rmin) * 1e-9;  // metres
   const double spread = 4 * diff_coeff * dt * 1e-6;     // dt in seconds
+  const double spacings = grid.bins - 1;
   const int half = n / 2;
+  // The exponents of a block of lags are formed two at a time ahead of the
+  // exp calls, which then run back to back.
+  constexpr int kBlock = 64;
+  double exponent[kBlock];
   int j = 0;
-  for (; j <= half; ++j) {
-    const double x = width * j / (grid.bins - 1);
-    const double e = x * x / spread;
-    // e grows with j, so once past the cutoff every further weight is 0.
-    if (!(e < kKernelCutoff)) break;
-    kernel[j + 1] = std::exp(-e);
-    if (j > 0) kernel[n + 1 - j] = kernel[j + 1];
+  bool cut = false;
+  while (j <= half && !cut) {
+    const int count = std::min(kBlock, half + 1 - j);
+    int k = 0;
+    for (; k + 2 <= count; k += 2) {
+      const Lanes lag{static_cast<double>(j + k), static_cast<double>(j + k + 1)};
+      const Lanes x = broadcast(width) * lag / broadcast(spacings);
+      store_lanes(exponent + k, x * x / broadcast(spread));
+    }
+    for (; k < count; ++k) {
+      const double x = width * (j + k) / spacings;
+      exponent[k] = x * x / spread;
+    }
+    for (k = 0; k < count; ++k, ++j) {
+      // e grows with j, so once past the cutoff every further weight is 0.
+      if (!(exponent[k] < kKernelCutoff)) {
+        cut = true;
+        break;
+      }
+      kernel[j + 1] = std::exp(-exponent[k]);
+    }
   }
-  for (; j <= half; ++j) {
-    kernel[j + 1] = 0.0;
-    if (j > 0) kernel[n + 1 - j] = 0.0;
-  }
+  for (; j <= half; ++j) kernel[j + 1] = 0.0;
+  for (j = 1; j <= half; ++j) kernel[n + 1 - j] = kernel[j + 1];
+}
+
+// to[i] = from[i] / divisor for i = 0..count-1, two at a time; to may be from.
+void divide(const double* from, double* to, int count, double divisor) {
+  const Lanes by = broadcast(divisor);
+  int i = 0;
+  for (; i + 2 <= count; i += 2) store_lanes(to + i, load_lanes(from + i) / by);
+  for (; i < count; ++i) to[i] = from[i] / divisor;
 }
 
 }  // namespace
@@ -60,6 +87,7 @@ FftWorkspace make_fft_workspace(int bins) {
   workspace.fft_kernel = dvector(1, n);
   workspace.fft_result = dvector(1, 2 * n);
   workspace.spectrum = dvector(1, 2 * n);
+  workspace.tables = ConvolutionTables(n);
   return workspace;
 }
 
@@ -74,7 +102,7 @@ bool propagate(FftWorkspace& workspace, const PropagationGrid& grid, double diff
     double sum = 0.0;
     for (int i = 0; i < bins; ++i) sum += source[i];
     if (!usable_sum(sum)) return false;
-    for (int i = 0; i < bins; ++i) destination[i] = source[i] / sum;
+    divide(source.data(), destination.data(), bins, sum);
     return true;
   }
 
@@ -92,17 +120,27 @@ bool propagate(FftWorkspace& workspace, const PropagationGrid& grid, double diff
          workspace.spectrum.size() >= static_cast<std::size_t>(2 * n));
   const UnitOffset<double> data(workspace.fft_data.data());
   const UnitOffset<double> result(workspace.fft_result.data());
-  for (int i = 0; i < bins; ++i) data[i + 1] = source[i];
-  for (int i = bins; i < n; ++i) data[i + 1] = 0.0;
-  build_kernel(UnitOffset<double>(workspace.fft_kernel.data()), n, grid, diff_coeff, dt);
+  std::copy_n(source.data(), bins, &data[1]);
+  std::fill(&data[bins + 1], &data[n] + 1, 0.0);
+  // Grid scans step by the same interval again and again: their kernel is
+  // built once.  The convolution leaves the kernel as it is.
+  const KernelKey key{bins, std::bit_cast<std::uint64_t>(grid.rmin),
+                      std::bit_cast<std::uint64_t>(grid.rmax),
+                      std::bit_cast<std::uint64_t>(diff_coeff), std::bit_cast<std::uint64_t>(dt)};
+  if (!workspace.kernel_valid || !(workspace.kernel_key == key)) {
+    build_kernel(UnitOffset<double>(workspace.fft_kernel.data()), n, grid, diff_coeff, dt);
+    workspace.kernel_key = key;
+    workspace.kernel_valid = true;
+  }
 
-  convolve(workspace.fft_data.data(), n, workspace.fft_kernel.data(), workspace.fft_result.data(),
-           workspace.spectrum.data());
+  assert(workspace.tables.length() == n);
+  convolve(workspace.tables, workspace.fft_data.data(), workspace.fft_kernel.data(),
+           workspace.fft_result.data(), workspace.spectrum.data());
 
   double sum = 0.0;
   for (int i = 1; i <= bins; ++i) sum += result[i];
   if (!usable_sum(sum)) return false;
-  for (int i = 0; i < bins; ++i) destination[i] = result[i + 1] / sum;
+  divide(&result[1], destination.data(), bins, sum);
   return true;
 }
 

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <span>
 #include <vector>
@@ -256,6 +258,99 @@ TEST(Propagate, ChainReproducesStoredBits) {
     std::snprintf(printed, sizeof printed, "%a", result[i]);
     EXPECT_EQ(result[i], expected[i]) << "point " << i << " holds " << printed;
   }
+}
+
+}  // namespace
+}  // namespace pelmora
+
+namespace pelmora {
+namespace {
+
+// A workspace keeps its kernel while the step repeats.  Whatever came
+// before, every call must give the bits a fresh workspace gives: the
+// convolution leaves the kernel alone, and a change of coefficient, step
+// length or grid rebuilds it.
+TEST(Propagate, ReusedKernelGivesTheBitsOfAFreshOne) {
+  const PropagationGrid narrow{150, -2.0, 6.0};
+  const PropagationGrid wider{150, -2.0, 6.5};
+  struct Step {
+    double diff_coeff;
+    double dt;
+    PropagationGrid grid;
+  };
+  const Step steps[] = {
+      {kDiffusion, 20.0, narrow},
+      {kDiffusion, 20.0, narrow},
+      {kDiffusion, 150.0, narrow},
+      {kDiffusion, 20.0, narrow},
+      {4e-14, 20.0, narrow},
+      {4e-14, 20.0, wider},
+      {4e-14, 0.0, wider},
+      {4e-14, 20.0, wider},
+      {4e-14, std::nextafter(20.0, 0.0), wider},
+      {-0.0, 20.0, narrow},
+      {0.0, 20.0, narrow},
+      {kDiffusion, 20.0, narrow},
+  };
+  Propagation reused(narrow);
+  int index = 0;
+  for (const Step& step : steps) {
+    Propagation fresh(step.grid);
+    reused.grid = step.grid;
+    for (int i = 0; i < 150; ++i) reused.source[i] = fresh.source[i] = irregular_source(i + index);
+    const bool fresh_ok = fresh.run(step.dt, step.diff_coeff);
+    EXPECT_EQ(reused.run(step.dt, step.diff_coeff), fresh_ok) << "step " << index;
+    if (fresh_ok) {
+      EXPECT_EQ(
+          std::memcmp(reused.destination.data(), fresh.destination.data(), 150 * sizeof(double)), 0)
+          << "step " << index;
+    }
+    ++index;
+  }
+}
+
+TEST(Propagate, KernelMarkedInvalidIsRebuilt) {
+  Propagation p(kDefaultGrid);
+  for (int i = 0; i < 1200; ++i) p.source[i] = irregular_source(i);
+  ASSERT_TRUE(p.run(20.0));
+  const std::vector<double> first(p.destination.data(), p.destination.data() + 1200);
+  for (int i = 1; i <= p.workspace.fft_length; ++i) p.workspace.fft_kernel[i] = 0.5;
+  p.workspace.kernel_valid = false;
+  ASSERT_TRUE(p.run(20.0));
+  EXPECT_EQ(std::memcmp(p.destination.data(), first.data(), 1200 * sizeof(double)), 0);
+}
+
+// The default grid takes other paths through the transforms than the small
+// grid above (n = 2048).  A chain over it, with a short step whose kernel is
+// cut off, a long one that wraps, and a tiny one, checked by a digest of all
+// 1200 results' bits and a few values.
+std::vector<double> default_grid_chain() {
+  Propagation p(kDefaultGrid);
+  for (int i = 0; i < 1200; ++i) p.source[i] = irregular_source(i);
+  EXPECT_TRUE(p.run(20.0));
+  for (int i = 0; i < 1200; ++i) p.source[i] = p.destination[i] * (i % 3 + 1);
+  EXPECT_TRUE(p.run(2000.0));
+  for (int i = 0; i < 1200; ++i) p.source[i] = p.destination[i] * (i % 5 + 1);
+  EXPECT_TRUE(p.run(0.5, 4e-14));
+  return std::vector<double>(p.destination.data(), p.destination.data() + 1200);
+}
+
+std::uint64_t bits_digest(const std::vector<double>& values) {
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a over the bytes
+  for (const double v : values) {
+    unsigned char bytes[sizeof v];
+    std::memcpy(bytes, &v, sizeof v);
+    for (const unsigned char b : bytes) hash = (hash ^ b) * 1099511628211ull;
+  }
+  return hash;
+}
+
+TEST(Propagate, DefaultGridChainReproducesStoredBits) {
+  const std::vector<double> result = default_grid_chain();
+  EXPECT_EQ(result[0], 0x1.0571e3861f95ap-10);
+  EXPECT_EQ(result[600], 0x1.df70d299336bdp-12);
+  EXPECT_EQ(result[1199], 0x1.e4c0206a242efp-14);
+  EXPECT_EQ(bits_digest(result), 0x8b950acee105729dull);
 }
 
 }  // namespace

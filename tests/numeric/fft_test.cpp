@@ -59,20 +59,6 @@ TEST(FftComplex, MatchesDirectTransformInBothDirections) {
   }
 }
 
-TEST(FftComplex, BlockedOrderGivesIdenticalBits) {
-  for (int nn = 1; nn <= 131072; nn *= 2) {
-    for (const int isign : {1, -1}) {
-      DVector in_order = unit_vector(2 * nn, sample);
-      DVector blocked = unit_vector(2 * nn, sample);
-      fft_complex_ordered(in_order.data(), nn, isign, false);
-      fft_complex_ordered(blocked.data(), nn, isign, true);
-      int differing = 0;
-      for (int i = 1; i <= 2 * nn; ++i) differing += in_order[i] != blocked[i];
-      EXPECT_EQ(differing, 0) << "nn = " << nn << ", isign = " << isign;
-    }
-  }
-}
-
 TEST(FftReal, ProducesPackedSpectrum) {
   for (const int nn : {2, 4, 32}) {
     const int count = 2 * nn;
