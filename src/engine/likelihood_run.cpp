@@ -5,18 +5,11 @@
 #include <cmath>
 
 #include "engine/boundary_check.h"
-#include "engine/vanished_distribution.h"
 #include "state/run_state.h"
 
 namespace pelmora {
 
 namespace {
-
-std::string photon_phrase(const RunState& state, ScanDirection direction, int photon) {
-  return after_photon(
-      direction == ScanDirection::kForward ? "forward photon scan" : "backward photon scan", state,
-      photon);
-}
 
 // Photons 1..N-2 carry evidence; at least one row is kept even for N = 3.
 int interior_photons(int photon_count) { return std::max(photon_count - 2, 1); }
@@ -77,7 +70,7 @@ void LikelihoodRun::weigh_photon(int j, std::span<const double> forward,
   if (reaches_edges(forward, backward, bins_, sum)) ++boundary_photons_;
 }
 
-RunResult LikelihoodRun::run(double diff_coeff, const std::atomic<bool>& cancel) {
+RunResult LikelihoodRun::run(double diff_coeff) {
   forward_.set_diff_coeff(diff_coeff);
   backward_.set_diff_coeff(diff_coeff);
   boundary_photons_ = 0;
@@ -96,14 +89,13 @@ RunResult LikelihoodRun::run(double diff_coeff, const std::atomic<bool>& cancel)
     }
   };
   if (!forward_.start()) {
-    result.failure = ScanFailure{0, photon_phrase(state_, ScanDirection::kForward, 0)};
+    result.collapsed = true;
     return result;
   }
   keep(0);
   for (int k = 1; k < count_; ++k) {
-    if (cancel.load(std::memory_order_relaxed)) return result;
     if (!forward_.advance(k)) {
-      result.failure = ScanFailure{k, photon_phrase(state_, ScanDirection::kForward, k - 1)};
+      result.collapsed = true;
       return result;
     }
     keep(k);
@@ -112,14 +104,12 @@ RunResult LikelihoodRun::run(double diff_coeff, const std::atomic<bool>& cancel)
 
   // Backward pass, weighing each interior photon as it passes.
   if (!backward_.start()) {
-    result.failure = ScanFailure{0, photon_phrase(state_, ScanDirection::kBackward, count_ - 1)};
+    result.collapsed = true;
     return result;
   }
   for (int j = count_ - 2; j >= 0; --j) {
-    if (cancel.load(std::memory_order_relaxed)) return result;
     if (!backward_.advance(j)) {
-      result.failure =
-          ScanFailure{count_ - 1 - j, photon_phrase(state_, ScanDirection::kBackward, j + 1)};
+      result.collapsed = true;
       return result;
     }
     if (j < 1) continue;

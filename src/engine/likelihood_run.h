@@ -9,11 +9,9 @@
 // forward pass simply keeps every row.
 #pragma once
 
-#include <atomic>
 #include <vector>
 
 #include "engine/photon_chain.h"
-#include "engine/scan_failure.h"
 #include "numeric/indexed_array.h"
 
 namespace pelmora {
@@ -24,7 +22,9 @@ struct RunResult {
   double log_likelihood = 0.0;
   int boundary_photons = 0;  // photons whose distribution reaches the grid's edges
   double most_negative = 0.0;  // most negative weight of either pass
-  ScanOutcome failure;       // a vanished distribution, in the order the passes run
+  // A pass lost every positive weight (rounding residue swamped the
+  // distribution): the run has no likelihood.
+  bool collapsed = false;
 };
 
 // Checkpoint spacing for N photons: every row when they fit into `budget`
@@ -36,7 +36,7 @@ class LikelihoodRun {
   // Creates every array it needs, so that a worker thread allocates nothing.
   LikelihoodRun(const RunState& state, int spacing);
 
-  RunResult run(double diff_coeff, const std::atomic<bool>& cancel);
+  RunResult run(double diff_coeff);
 
  private:
   int segment_of(int j) const { return (j - 1) / spacing_; }

@@ -4,13 +4,14 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "cli/fatal_exit.h"
 #include "engine/likelihood_run.h"
-#include "engine/vanished_distribution.h"
 #include "state/run_state.h"
 
 namespace pelmora {
@@ -91,34 +92,35 @@ void likelihood_scan(RunState& state) {
 
   RunBoard board(runs);
   std::atomic<int> next_run{0};
-  std::atomic<bool> cancel{false};
   auto work = [&](LikelihoodRun& engine) {
-    for (int i = next_run++; i < runs && !cancel.load(); i = next_run++) {
-      board.post(i, engine.run(coefficients[static_cast<std::size_t>(i)], cancel));
+    for (int i = next_run++; i < runs; i = next_run++) {
+      board.post(i, engine.run(coefficients[static_cast<std::size_t>(i)]));
     }
   };
   std::vector<std::thread> threads;
   if (workers > 1) {
     for (auto& engine : engines) threads.emplace_back(work, std::ref(*engine));
   }
-  auto stop_workers = [&] {
-    cancel.store(true);
-    for (std::thread& thread : threads) thread.join();
-    threads.clear();
-  };
-
   state.console.write("\n");
+  int collapsed = 0;
   for (int i = 0; i < runs; ++i) {
     const double coefficient = coefficients[static_cast<std::size_t>(i)];
     state.console.print("Run %3d of %3d:   D = %10.5e  m^2/s ", i + 1, runs, coefficient);
-    if (workers == 1) board.post(i, engines.front()->run(coefficient, cancel));
+    if (workers == 1) board.post(i, engines.front()->run(coefficient));
     const RunResult& result = board.wait(i);
-    if (result.failure) {
-      stop_workers();
-      report_vanished_distribution(state, result.failure->where, coefficient);
-    }
     s.diff_coeff = coefficient;
     state.run_diffusion[i] = coefficient;
+    if (result.collapsed) {
+      // Impossible photon colours were refused before the scan, so this is
+      // rounding residue that swamped a distribution too narrow for the
+      // grid.  The run has no likelihood; minus infinity gives it P(D) = 0.
+      ++collapsed;
+      state.run_likelihood[i] = -std::numeric_limits<double>::infinity();
+      state.warn("    log L undefined    WARNING: distribution lost to rounding residue, D too "
+                 "small; P(D) = 0");
+      state.console.write("\n");
+      continue;
+    }
     state.run_likelihood[i] = result.log_likelihood;
     state.console.print("    log L = %10.5f", result.log_likelihood);
     state.boundary_artifact_count = result.boundary_photons;
@@ -128,7 +130,15 @@ void likelihood_scan(RunState& state) {
     }
     state.console.write("\n");
   }
-  stop_workers();
+  for (std::thread& thread : threads) thread.join();
+  if (collapsed == runs) {
+    state.console.print(
+        "\n\nERROR: No run of the likelihood scan kept its distance distribution: rounding "
+        "residue of the convolution outgrew it for every D from %g to %g m^2/s. Scan larger "
+        "diffusion coefficients.\n",
+        s.min_coeff, s.max_coeff);
+    fatal_exit();
+  }
   normalize_likelihoods(state.run_likelihood, runs);
 }
 

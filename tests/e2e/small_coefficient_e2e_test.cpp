@@ -1,12 +1,13 @@
 // Diffusion coefficients so small that the distribution hardly spreads
 // between photons: the colour weights then amplify the convolution's rounding
-// residue.  A run whose distribution keeps no positive weight stops with an
-// error that says so; a run whose residue merely grew large completes with a
-// warning; a distance range that no photon colour fits is refused before any
-// scan.
+// residue.  A distribution that keeps no positive weight ends a trajectory
+// run with an error that says so and leaves a scan run out with P(D) = 0; a
+// run whose residue merely grew large completes with a warning; a distance
+// range that no photon colour fits is refused before any scan.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/run_binary.h"
 
@@ -19,19 +20,39 @@ bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-TEST(SmallCoefficientEndToEnd, CollapsedScanRunStopsWithoutResult) {
+// A scan run whose distribution collapses gets P(D) = 0 and a warning; the
+// other runs are unaffected and still sum to 1.
+TEST(SmallCoefficientEndToEnd, CollapsedScanRunIsLeftOut) {
   ScratchDir folder;
   const ProcessResult result = run_pelmora({"-d", "50", "-n", "5", kExample, "pd.dat"}, folder.path());
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(contains(result.standard_error,
+                       "\nRun   1 of   5:   D = 1.00000e-16  m^2/s     log L undefined    WARNING: "
+                       "distribution lost to rounding residue, D too small; P(D) = 0\n"
+                       "Run   2 of   5:   D = 5.62341e-16  m^2/s     log L = "));
+  EXPECT_TRUE(contains(result.standard_error, "\n\nPelmora ready. There have been warnings.\n\n"));
+  const std::vector<std::string> lines = split_lines(folder.read("pd.dat"));
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], "1e-16 0");
+  double sum = 0.0;
+  for (const std::string& line : lines) sum += std::stod(line.substr(line.find(' ') + 1));
+  EXPECT_NEAR(sum, 1.0, 1e-5);
+}
+
+// In trajectory mode there is only the one D: the run stops without result.
+TEST(SmallCoefficientEndToEnd, CollapsedTrajectoryRunStopsWithoutResult) {
+  ScratchDir folder;
+  const ProcessResult result =
+      run_pelmora({"-d", "50", "-D", "0.001", "-t", "20", kExample, "map.dat"}, folder.path());
   EXPECT_EQ(result.status, 1);
   const std::string tail =
-      "\nRun   1 of   5:   D = 1.00000e-16  m^2/s "
       "\n\nERROR: Distance distribution lost all positive weight in the forward photon scan after "
-      "photon 752 (t=14623.802734 mu s): rounding residue of the convolution outgrew it. The "
-      "diffusion coefficient D = 1e-16 m^2/s is too small for this photon record and grid; use a "
+      "photon 748 (t=14554.807617 mu s): rounding residue of the convolution outgrew it. The "
+      "diffusion coefficient D = 1e-17 m^2/s is too small for this photon record and grid; use a "
       "larger one.\n\n\nPelmora terminated with fatal error.\n\n";
   ASSERT_GE(result.standard_error.size(), tail.size());
   EXPECT_EQ(result.standard_error.substr(result.standard_error.size() - tail.size()), tail);
-  EXPECT_FALSE(folder.exists("pd.dat"));
+  EXPECT_FALSE(folder.exists("map.dat"));
 }
 
 TEST(SmallCoefficientEndToEnd, SwampedRunsCompleteWithWarnings) {
