@@ -8,6 +8,7 @@
 
 #include "cli/fatal_exit.h"
 #include "state/console.h"
+#include "state/text_format.h"
 
 namespace pelmora {
 
@@ -36,26 +37,9 @@ ResultFile::~ResultFile() {
 void ResultFile::format(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  va_list measure;
-  va_copy(measure, args);
-  const int length = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  if (length < 0) {
-    va_end(args);
-    fail();
-  }
-  const std::size_t needed = static_cast<std::size_t>(length) + 1;  // with the terminator
-  if (needed > free_space()) flush();
-  if (needed <= free_space()) {
-    std::vsnprintf(buffer_.get() + used_, needed, format, args);
-    used_ += static_cast<std::size_t>(length);
-  } else {
-    std::string line(needed, '\0');
-    std::vsnprintf(line.data(), needed, format, args);
-    line.pop_back();
-    write_through(line);
-  }
+  const std::string line = format_text_list(format, args);
   va_end(args);
+  text(line);
 }
 
 void ResultFile::flush() {

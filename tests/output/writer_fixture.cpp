@@ -50,21 +50,6 @@ RunState build_state(const HandBuiltRun& run) {
   return state;
 }
 
-CapturedConsole::CapturedConsole(RunState& state) {
-  stream_ = open_memstream(&buffer_, &length_);
-  state.console = Console(stream_);
-}
-
-CapturedConsole::~CapturedConsole() {
-  std::fclose(stream_);
-  std::free(buffer_);
-}
-
-std::string CapturedConsole::text() {
-  std::fflush(stream_);
-  return std::string(buffer_, length_);
-}
-
 std::string exactly(const std::string& text) {
   std::string pattern = "^";
   for (char c : text) {

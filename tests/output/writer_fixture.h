@@ -33,16 +33,11 @@ RunState build_state(const HandBuiltRun& run);
 // Sends a state's console text to memory, so that tests can compare it.
 class CapturedConsole {
  public:
-  explicit CapturedConsole(RunState& state);
-  ~CapturedConsole();
-  CapturedConsole(const CapturedConsole&) = delete;
-  CapturedConsole& operator=(const CapturedConsole&) = delete;
-  std::string text();
+  explicit CapturedConsole(RunState& state) { state.console = buffer_.console(); }
+  std::string text() { return buffer_.text(); }
 
  private:
-  std::FILE* stream_ = nullptr;
-  char* buffer_ = nullptr;
-  std::size_t length_ = 0;
+  ConsoleBuffer buffer_;
 };
 
 // A regular expression matching exactly `text` and nothing else, for

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "state/text_format.h"
+
 namespace pelmora::testing {
 
 const char kNoErrors[] = "\n\nPelmora ready. No errors.\n\n";
@@ -18,14 +20,8 @@ const char kRunBoundaryWarning[] = "    WARNING: possible boundary artifacts";
 std::string printed(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  va_list measure;
-  va_copy(measure, args);
-  const int length = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  std::vsnprintf(text.data(), text.size(), format, args);
+  std::string text = format_text_list(format, args);
   va_end(args);
-  text.pop_back();
   return text;
 }
 

@@ -1,6 +1,5 @@
 #include "support/engine_fixture.h"
 
-#include <cstdlib>
 
 #include "engine/distance_grid.h"
 
@@ -9,8 +8,7 @@ namespace pelmora::testing {
 EngineFixture::EngineFixture(const std::vector<PhotonSpec>& photons, int distance_bins,
                              double min_distance, double max_distance, double diffusion,
                              bool scan_mode, int time_bins) {
-  stream_ = open_memstream(&buffer_, &length_);
-  state_.console = Console(stream_);
+  state_.console = console_.console();
 
   RunSettings& s = state_.settings;
   s.foerster_radius = 6.5;
@@ -42,15 +40,9 @@ EngineFixture::EngineFixture(const std::vector<PhotonSpec>& photons, int distanc
   init_fft_arrays(state_);
 }
 
-EngineFixture::~EngineFixture() {
-  std::fclose(stream_);
-  std::free(buffer_);
-}
-
 std::string EngineFixture::take_console() {
-  std::fflush(stream_);
-  std::string text(buffer_ + taken_, length_ - taken_);
-  taken_ = length_;
+  std::string text = console_.text().substr(taken_);
+  taken_ += text.size();
   return text;
 }
 

@@ -3,7 +3,6 @@
 // with console text captured.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -22,7 +21,6 @@ class EngineFixture {
   EngineFixture(const std::vector<PhotonSpec>& photons, int distance_bins = 50,
                 double min_distance = 0.0, double max_distance = 13.0, double diffusion = 1.0,
                 bool scan_mode = false, int time_bins = 0);
-  ~EngineFixture();
   EngineFixture(const EngineFixture&) = delete;
   EngineFixture& operator=(const EngineFixture&) = delete;
 
@@ -31,11 +29,9 @@ class EngineFixture {
   std::string take_console();
 
  private:
+  ConsoleBuffer console_;
   RunState state_;
-  char* buffer_ = nullptr;
-  std::size_t length_ = 0;
   std::size_t taken_ = 0;
-  std::FILE* stream_ = nullptr;
 };
 
 // Photons at the given times, alternating acceptor and donor from an acceptor.
