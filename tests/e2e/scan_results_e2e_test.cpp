@@ -17,12 +17,6 @@
 namespace pelmora::testing {
 namespace {
 
-std::vector<PhotonRecord> alternating() {
-  std::vector<PhotonRecord> photons;
-  for (int k = 0; k <= 200; ++k) photons.push_back({5.0 * k, k % 2 == 0 ? kDonor : kAcceptor});
-  return photons;
-}
-
 double number(const std::string& text) {
   return std::strtod(text.c_str(), nullptr);
 }
@@ -112,7 +106,7 @@ TEST(ScanResultsEndToEnd, CoefficientsRunLinesAndLikelihoodFile) {
     SCOPED_TRACE(c.options[1] + " " + c.options[3] + " " + c.options[5]);
     ScratchDir folder;
     CompleteRun run;
-    run.photons = alternating();
+    run.photons = alternating_record();
     run.outfile = "pd.dat";
     run.summary = c.summary;
     folder.write("photons.txt", photon_file_text(run.photons));
@@ -158,7 +152,7 @@ TEST(ScanResultsEndToEnd, IgnoredOptionsWarn) {
     SCOPED_TRACE(c.warnings);
     ScratchDir folder;
     CompleteRun run;
-    run.photons = alternating();
+    run.photons = alternating_record();
     run.outfile = "pd.dat";
     run.summary = scan_summary(3, 0.01, 10);
     run.option_warnings = c.warnings;
@@ -278,7 +272,7 @@ TEST(ScanResultsEndToEnd, UnwritableLikelihoodFile) {
     SCOPED_TRACE(outfile);
     ScratchDir folder;
     CompleteRun run;
-    run.photons = alternating();
+    run.photons = alternating_record();
     run.outfile = outfile;
     run.summary = scan_summary(3, 0.01, 10);
     folder.write("photons.txt", photon_file_text(run.photons));

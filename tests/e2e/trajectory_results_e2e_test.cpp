@@ -15,14 +15,6 @@
 namespace pelmora::testing {
 namespace {
 
-// Photons from 0 to 1000 us; donor and acceptor in turn keep the distance
-// near the Foerster radius, inside the default range [0, 13] nm.
-std::vector<PhotonRecord> alternating() {
-  std::vector<PhotonRecord> photons;
-  for (int k = 0; k <= 200; ++k) photons.push_back({5.0 * k, k % 2 == 0 ? kDonor : kAcceptor});
-  return photons;
-}
-
 // Runs pelmora on `photons` in `folder` and expects a complete run.
 void run_complete(const ScratchDir& folder, const std::vector<PhotonRecord>& photons,
                   const std::vector<std::string>& arguments) {
@@ -57,7 +49,7 @@ bool is_probability_field(const std::string& text) {
 // about 1 for a distribution that lies inside the range.
 TEST(TrajectoryResultsEndToEnd, PlainMapLabelsAndLayout) {
   ScratchDir folder;
-  run_complete(folder, alternating(), {"-t", "1000", "-d", "50", "photons.txt", "map.dat"});
+  run_complete(folder, alternating_record(), {"-t", "1000", "-d", "50", "photons.txt", "map.dat"});
   const std::vector<std::string> lines = split_lines(folder.read("map.dat"));
   ASSERT_EQ(lines.size(), 1000u * 50u);
   EXPECT_EQ(fields(lines.front())[0], "0.998004");
@@ -120,9 +112,9 @@ TEST(TrajectoryResultsEndToEnd, ImageFormatsAgreeCellByCell) {
     const std::string t = std::to_string(c.time_bins);
     const std::string d = std::to_string(c.distance_bins);
     ScratchDir folder;
-    run_complete(folder, alternating(), {"-t", t, "-d", d, "-s", "photons.txt", "short.txt"});
-    run_complete(folder, alternating(), {"-t", t, "-d", d, "-eps", "photons.txt", "map.eps"});
-    run_complete(folder, alternating(), {"-t", t, "-d", d, "photons.txt", "map.dat"});
+    run_complete(folder, alternating_record(), {"-t", t, "-d", d, "-s", "photons.txt", "short.txt"});
+    run_complete(folder, alternating_record(), {"-t", t, "-d", d, "-eps", "photons.txt", "map.eps"});
+    run_complete(folder, alternating_record(), {"-t", t, "-d", d, "photons.txt", "map.dat"});
     const std::size_t cells = static_cast<std::size_t>(c.time_bins) * c.distance_bins;
 
     std::vector<int> grey;
@@ -244,12 +236,12 @@ TEST(TrajectoryResultsEndToEnd, ExistingFilesAreReplaced) {
   const std::vector<std::string> arguments = {"-t",          "10",      "-d",      "50",
                                               "photons.txt", "map.dat", "traj.dat"};
   ScratchDir fresh;
-  run_complete(fresh, alternating(), arguments);
+  run_complete(fresh, alternating_record(), arguments);
   ScratchDir used;
   const std::string old_text(3 << 20, '7');
   used.write("map.dat", old_text);
   used.write("traj.dat", old_text);
-  run_complete(used, alternating(), arguments);
+  run_complete(used, alternating_record(), arguments);
   EXPECT_EQ(used.read("map.dat"), fresh.read("map.dat"));
   EXPECT_EQ(used.read("traj.dat"), fresh.read("traj.dat"));
 }
@@ -257,7 +249,7 @@ TEST(TrajectoryResultsEndToEnd, ExistingFilesAreReplaced) {
 // A result that cannot be written ends the run after all computation; a
 // trajectory file that fails leaves the complete map behind.
 TEST(TrajectoryResultsEndToEnd, UnwritableResultFiles) {
-  const std::vector<PhotonRecord> photons = alternating();
+  const std::vector<PhotonRecord> photons = alternating_record();
   ScratchDir reference;
   run_complete(reference, photons, {"-t", "10", "-d", "50", "photons.txt", "map.dat", "traj.dat"});
   const std::string complete_map = reference.read("map.dat");

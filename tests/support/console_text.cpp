@@ -25,6 +25,12 @@ std::string printed(const char* format, ...) {
   return text;
 }
 
+std::vector<PhotonRecord> alternating_record() {
+  std::vector<PhotonRecord> photons;
+  for (int k = 0; k <= 200; ++k) photons.push_back({5.0 * k, k % 2 == 0 ? kDonor : kAcceptor});
+  return photons;
+}
+
 std::string photon_file_text(const std::vector<PhotonRecord>& photons) {
   std::string text;
   for (std::size_t k = 0; k < photons.size(); ++k) {

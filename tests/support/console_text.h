@@ -19,6 +19,10 @@ struct PhotonRecord {
   int type;     // kDonor or kAcceptor
 };
 
+// Photons every 5 us from 0 to 1000 us, donor and acceptor in turn, which keeps
+// the distance near the Foerster radius, inside the default range [0, 13] nm.
+std::vector<PhotonRecord> alternating_record();
+
 // Eight numbers a record: index, 0, time, code (0 donor, 4 acceptor), four 0.
 std::string photon_file_text(const std::vector<PhotonRecord>& photons);
 
