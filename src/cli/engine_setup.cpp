@@ -20,13 +20,14 @@ ThreadCountOutcome settle_thread_count(const char* environment_value, unsigned c
   }
   const std::string_view text(environment_value);
   long long value = 0;
-  bool valid = !text.empty() && text.size() <= 18;
+  bool valid = !text.empty();
   for (const char c : text) {
     if (c < '0' || c > '9') {
       valid = false;
       break;
     }
-    value = value * 10 + (c - '0');
+    // Beyond the largest count the exact value no longer matters.
+    value = std::min<long long>(value * 10 + (c - '0'), kMaxThreads + 1);
   }
   if (!valid || value < 1) {
     outcome.error = format_text(

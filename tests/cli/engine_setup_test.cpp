@@ -12,7 +12,9 @@ TEST(EngineSetup, ThreadCountFromTheEnvironmentOrTheCores) {
   EXPECT_EQ(settle_thread_count("1", 8).threads, 1);
   EXPECT_EQ(settle_thread_count("3", 2).threads, 3);
   EXPECT_EQ(settle_thread_count("99999999999999", 2).threads, kMaxThreads);
-  for (const char* invalid : {"", "0", "-2", "two", "2x", " 2", "1e3", "9999999999999999999999"}) {
+  EXPECT_EQ(settle_thread_count("9999999999999999999999999", 2).threads, kMaxThreads);
+  EXPECT_EQ(settle_thread_count("0002", 2).threads, 2);
+  for (const char* invalid : {"", "0", "000", "-2", "two", "2x", " 2", "1e3"}) {
     const ThreadCountOutcome outcome = settle_thread_count(invalid, 2);
     ASSERT_TRUE(outcome.error) << invalid;
     EXPECT_EQ(*outcome.error, std::string("\n\nERROR: PELMORA_THREADS must be a whole number of at "
