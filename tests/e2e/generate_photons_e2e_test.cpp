@@ -50,7 +50,7 @@ TEST(GeneratePhotons, ShippedExampleIsReproducible) {
   ScratchDir folder;
   const std::string text =
       generate(folder, {"-n", "3000", "-rate", "0.05", "-D", "1", "-R", "6.5", "-r0", "6.5",
-                        "-min", "0", "-max", "20", "-t0", "0", "-seed", "20240601"});
+                        "-min", "2", "-max", "11", "-t0", "0", "-seed", "20240601"});
   EXPECT_EQ(text, read_file(std::filesystem::path(PELMORA_SOURCE_DIR) / "examples/photons.txt"));
 }
 

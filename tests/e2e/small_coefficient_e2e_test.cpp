@@ -6,6 +6,7 @@
 // range that no photon colour fits is refused before any scan.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,28 @@
 namespace pelmora::testing {
 namespace {
 
-const std::string kExample = std::string(PELMORA_SOURCE_DIR) + "/examples/photons.txt";
+// A synthetic record of 3000 photons whose distance wanders from 0 to 20 nm.
+class SlowMolecule : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    record_ = new ScratchDir;
+    const ProcessResult made = run_program(
+        (std::filesystem::path(PELMORA_BINARY).parent_path() / "generate_photons").string(),
+        {"-n", "3000", "-rate", "0.05", "-D", "1", "-R", "6.5", "-r0", "6.5", "-min", "0", "-max",
+         "20", "-t0", "0", "-seed", "20240601", "photons.txt"},
+        record_->path());
+    ASSERT_EQ(made.status, 0);
+  }
+  static void TearDownTestSuite() {
+    delete record_;
+    record_ = nullptr;
+  }
+  static std::string record() { return (record_->path() / "photons.txt").string(); }
+
+ private:
+  static ScratchDir* record_;
+};
+ScratchDir* SlowMolecule::record_ = nullptr;
 
 bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -22,9 +44,9 @@ bool contains(const std::string& text, const std::string& part) {
 
 // A scan run whose distribution collapses gets P(D) = 0 and a warning; the
 // other runs are unaffected and still sum to 1.
-TEST(SmallCoefficientEndToEnd, CollapsedScanRunIsLeftOut) {
+TEST_F(SlowMolecule, CollapsedScanRunIsLeftOut) {
   ScratchDir folder;
-  const ProcessResult result = run_pelmora({"-d", "50", "-n", "5", kExample, "pd.dat"}, folder.path());
+  const ProcessResult result = run_pelmora({"-d", "50", "-n", "5", record(), "pd.dat"}, folder.path());
   EXPECT_EQ(result.status, 0);
   EXPECT_TRUE(contains(result.standard_error,
                        "\nRun   1 of   5:   D = 1.00000e-16  m^2/s     log L undefined    WARNING: "
@@ -40,10 +62,10 @@ TEST(SmallCoefficientEndToEnd, CollapsedScanRunIsLeftOut) {
 }
 
 // In trajectory mode there is only the one D: the run stops without result.
-TEST(SmallCoefficientEndToEnd, CollapsedTrajectoryRunStopsWithoutResult) {
+TEST_F(SlowMolecule, CollapsedTrajectoryRunStopsWithoutResult) {
   ScratchDir folder;
   const ProcessResult result =
-      run_pelmora({"-d", "50", "-D", "0.001", "-t", "20", kExample, "map.dat"}, folder.path());
+      run_pelmora({"-d", "50", "-D", "0.001", "-t", "20", record(), "map.dat"}, folder.path());
   EXPECT_EQ(result.status, 1);
   const std::string tail =
       "\n\nERROR: Distance distribution lost all positive weight in the forward photon scan after "
@@ -55,10 +77,10 @@ TEST(SmallCoefficientEndToEnd, CollapsedTrajectoryRunStopsWithoutResult) {
   EXPECT_FALSE(folder.exists("map.dat"));
 }
 
-TEST(SmallCoefficientEndToEnd, SwampedRunsCompleteWithWarnings) {
+TEST_F(SlowMolecule, SwampedRunsCompleteWithWarnings) {
   ScratchDir folder;
   ProcessResult result =
-      run_pelmora({"-Dmin", "0.01", "-Dmax", "0.02", "-n", "3", kExample, "pd.dat"}, folder.path());
+      run_pelmora({"-Dmin", "0.01", "-Dmax", "0.02", "-n", "3", record(), "pd.dat"}, folder.path());
   EXPECT_EQ(result.status, 0);
   for (const char* run : {"Run   1 of   3:   D = 1.00000e-16", "Run   2 of   3:   D = 1.41421e-16",
                           "Run   3 of   3:   D = 2.00000e-16"}) {
@@ -70,7 +92,7 @@ TEST(SmallCoefficientEndToEnd, SwampedRunsCompleteWithWarnings) {
   EXPECT_EQ(split_lines(folder.read("pd.dat")).size(), 3u);
   EXPECT_TRUE(contains(result.standard_error, "\n\nPelmora ready. There have been warnings.\n\n"));
 
-  result = run_pelmora({"-D", "0.01", "-t", "10", kExample, "map.dat"}, folder.path());
+  result = run_pelmora({"-D", "0.01", "-t", "10", record(), "map.dat"}, folder.path());
   EXPECT_EQ(result.status, 0);
   EXPECT_TRUE(contains(result.standard_error,
                        "  Done.\n\nWARNING: negative weights down to -3.9e-02 in the scans: "
@@ -80,10 +102,10 @@ TEST(SmallCoefficientEndToEnd, SwampedRunsCompleteWithWarnings) {
   EXPECT_TRUE(contains(result.standard_error, "\n\nPelmora ready. There have been warnings.\n\n"));
 }
 
-TEST(SmallCoefficientEndToEnd, ColoursNoGridPointAllowsAreRefusedBeforeTheScans) {
+TEST_F(SlowMolecule, ColoursNoGridPointAllowsAreRefusedBeforeTheScans) {
   ScratchDir folder;
   const ProcessResult result =
-      run_pelmora({"-min", "-10", "-max", "-5", "-d", "50", "-t", "20", kExample, "map.dat"},
+      run_pelmora({"-min", "-10", "-max", "-5", "-d", "50", "-t", "20", record(), "map.dat"},
                   folder.path());
   EXPECT_EQ(result.status, 1);
   const std::string tail =
