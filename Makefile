@@ -5,13 +5,16 @@ FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = command_line photon_parser
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# Extra CMake settings, e.g. CMAKE_ARGS=-DPELMORA_WERROR=ON (as CI builds).
+CMAKE_ARGS ?=
 
 .PHONY: all build demo test test-sanitize fuzz bench clean
 
 all: build
 
 build:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	tools/install-deps build
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Runs pelmora on the shipped example photon file; results land in $(BUILD_DIR)/demo.
@@ -19,13 +22,18 @@ demo: build
 	mkdir -p $(BUILD_DIR)/demo
 	cd $(BUILD_DIR)/demo && ../pelmora ../../examples/photons.txt map.dat trajectory.dat
 
-test: build
+test:
+	tools/install-deps test
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPELMORA_BUILD_TESTS=ON $(CMAKE_ARGS)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # The whole suite again, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer (the end-to-end tests run the instrumented binary).
 test-sanitize:
-	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DPELMORA_SANITIZE=ON
+	tools/install-deps test
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DPELMORA_SANITIZE=ON \
+	  -DPELMORA_BUILD_TESTS=ON $(CMAKE_ARGS)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && ctest --output-on-failure -j $(JOBS)
 
@@ -47,7 +55,8 @@ fuzz:
 # Times one propagation step at the default and at the largest grid, then
 # whole runs on synthetic records (see bench/RESULTS.md).
 bench:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPELMORA_BUILD_BENCH=ON
+	tools/install-deps bench
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPELMORA_BUILD_BENCH=ON $(CMAKE_ARGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	$(BUILD_DIR)/bench/propagate_bench
 	bench/end_to_end.sh $(BUILD_DIR)/pelmora $(BUILD_DIR)/generate_photons

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/error.h"
 #include "cli/usage.h"
 #include "state/run_state.h"
 #include "state/text_format.h"
@@ -254,9 +255,9 @@ void parse_command_line(RunState& state, int argc, char** argv) {
   CommandLineOutcome outcome = interpret_arguments(arguments);
   for (const std::string& warning : outcome.warnings) state.warn(warning.c_str());
   if (outcome.error) {
-    state.console.write(outcome.error->message);
-    if (outcome.error->show_usage) print_usage(state.console);
-    std::exit(1);
+    std::string message = std::move(outcome.error->message);
+    if (outcome.error->show_usage) message += usage_text();
+    throw Error(ErrorKind::kOption, std::move(message));
   }
   state.settings = std::move(outcome.settings);
 }

@@ -34,8 +34,8 @@ struct CommandLineOutcome {
 // m^2/s.  `arguments` excludes the program name.  Pure: prints nothing.
 CommandLineOutcome interpret_arguments(std::span<const std::string_view> arguments);
 
-// Thin layer: prints the warnings (setting warnings_flag), and on an error its
-// message (and the usage text where it belongs), then ends with status 1.
+// Thin layer: prints the warnings (setting warnings_flag); an error is thrown
+// as kOption with its message (and the usage text where it belongs).
 void parse_command_line(RunState& state, int argc, char** argv);
 
 }  // namespace pelmora

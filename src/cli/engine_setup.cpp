@@ -7,6 +7,7 @@
 #include <string_view>
 #include <thread>
 
+#include "base/error.h"
 #include "state/run_state.h"
 #include "state/text_format.h"
 
@@ -46,10 +47,7 @@ std::size_t row_storage_budget(std::size_t physical_memory) {
 void configure_engine(RunState& state) {
   const ThreadCountOutcome outcome =
       settle_thread_count(std::getenv("PELMORA_THREADS"), std::thread::hardware_concurrency());
-  if (outcome.error) {
-    state.console.write(*outcome.error);
-    std::exit(1);
-  }
+  if (outcome.error) throw Error(ErrorKind::kOption, *outcome.error);
   state.engine.threads = outcome.threads;
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long page_size = sysconf(_SC_PAGE_SIZE);

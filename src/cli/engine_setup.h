@@ -27,7 +27,7 @@ ThreadCountOutcome settle_thread_count(const char* environment_value, unsigned c
 std::size_t row_storage_budget(std::size_t physical_memory);
 
 // Thin layer: sets state.engine from the environment and the machine; an
-// invalid PELMORA_THREADS prints its error and ends the process with status 1.
+// invalid PELMORA_THREADS is thrown as kOption.
 void configure_engine(RunState& state);
 
 }  // namespace pelmora

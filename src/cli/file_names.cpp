@@ -1,8 +1,8 @@
 #include "cli/file_names.h"
 
-#include <cstdlib>
 #include <filesystem>
 
+#include "base/error.h"
 #include "state/run_state.h"
 #include "state/text_format.h"
 
@@ -41,9 +41,8 @@ std::optional<std::string> conflicting_file_names(
 }
 
 void check_file_names(RunState& state) {
-  if (const auto error = conflicting_file_names(state.settings, same_file)) {
-    state.console.write(*error);
-    std::exit(1);
+  if (auto error = conflicting_file_names(state.settings, same_file)) {
+    throw Error(ErrorKind::kOption, std::move(*error));
   }
 }
 

@@ -19,7 +19,7 @@ std::optional<std::string> conflicting_file_names(
     const RunSettings& settings,
     const std::function<bool(const std::string&, const std::string&)>& same);
 
-// Thin layer: prints the error and ends the process with status 1.
+// Thin layer: throws the error as kOption.
 void check_file_names(RunState& state);
 
 }  // namespace pelmora

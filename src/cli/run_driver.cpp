@@ -1,5 +1,8 @@
 #include "cli/run_driver.h"
 
+#include <new>
+
+#include "base/error.h"
 #include "cli/banner.h"
 #include "cli/command_line.h"
 #include "cli/engine_setup.h"
@@ -62,10 +65,7 @@ void release_run_arrays(RunState& state) {
   free_dvector(state.fft.spectrum, 1, 2 * n);
 }
 
-}  // namespace
-
-int run_pelmora(int argc, char** argv) {
-  RunState state;
+void run(RunState& state, int argc, char** argv) {
   print_banner(state.console);
   parse_command_line(state, argc, argv);
   check_file_names(state);
@@ -102,7 +102,27 @@ int run_pelmora(int argc, char** argv) {
   release_run_arrays(state);
   state.console.write(state.warnings_flag == 0 ? "\n\nPelmora ready. No errors.\n\n"
                                                : "\n\nPelmora ready. There have been warnings.\n\n");
-  return 0;
+}
+
+}  // namespace
+
+int run_pelmora(int argc, char** argv) {
+  RunState state;
+  constexpr const char* kFatalLine = "\n\nPelmora terminated with fatal error.\n\n";
+  try {
+    run(state, argc, argv);
+    return 0;
+  } catch (const Error& error) {
+    // Errors of the command line itself end the run without the fatal-error
+    // line; everything found later adds it.
+    state.console.write(error.message());
+    if (error.kind() != ErrorKind::kOption) state.console.write(kFatalLine);
+  } catch (const std::bad_alloc&) {
+    // Standard containers report exhausted memory this way.
+    state.console.write("\n\nERROR: allocation failure (out of memory)\n");
+    state.console.write(kFatalLine);
+  }
+  return 1;
 }
 
 }  // namespace pelmora

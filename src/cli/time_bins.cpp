@@ -1,9 +1,8 @@
 #include "cli/time_bins.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
+#include "base/error.h"
 #include "state/run_state.h"
 #include "state/text_format.h"
 
@@ -44,10 +43,7 @@ TimeBinsOutcome settle_time_bins(const RunSettings& settings, double t_first, do
 void derive_time_bins(RunState& state, double t_first, double t_last) {
   const TimeBinsOutcome outcome = settle_time_bins(state.settings, t_first, t_last);
   for (const std::string& warning : outcome.warnings) state.warn(warning.c_str());
-  if (outcome.error) {
-    state.console.write(*outcome.error);
-    std::exit(1);
-  }
+  if (outcome.error) throw Error(ErrorKind::kOption, *outcome.error);
   state.settings.time_bins = outcome.time_bins;
 }
 

@@ -23,8 +23,8 @@ struct TimeBinsOutcome {
 // Pure: prints nothing.
 TimeBinsOutcome settle_time_bins(const RunSettings& settings, double t_first, double t_last);
 
-// Thin layer: stores the count, prints the warnings (setting warnings_flag),
-// and on an error prints it and ends with status 1.
+// Thin layer: stores the count and prints the warnings (setting
+// warnings_flag); an error is thrown as kOption.
 void derive_time_bins(RunState& state, double t_first, double t_last);
 
 }  // namespace pelmora

@@ -1,7 +1,5 @@
 #include "cli/usage.h"
 
-#include <cstdlib>
-
 #include "state/console.h"
 
 namespace pelmora {
@@ -41,7 +39,6 @@ std::string_view usage_text() {
 
 void print_usage(Console& console) {
   console.write(usage_text());
-  std::exit(1);
 }
 
 }  // namespace pelmora

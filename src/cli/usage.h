@@ -9,7 +9,7 @@ class Console;
 // The usage text, as printed.
 std::string_view usage_text();
 
-// Prints the usage text and ends the process with status 1.
-[[noreturn]] void print_usage(Console& console);
+// Prints the usage text.
+void print_usage(Console& console);
 
 }  // namespace pelmora

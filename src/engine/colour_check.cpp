@@ -1,7 +1,8 @@
 #include "engine/colour_check.h"
 
-#include "cli/fatal_exit.h"
+#include "base/error.h"
 #include "state/run_state.h"
+#include "state/text_format.h"
 
 namespace pelmora {
 
@@ -20,20 +21,18 @@ void check_photon_colours(RunState& state) {
   const RunSettings& s = state.settings;
   const int bins = s.internal_bins;
   if (state.photons.donor_count > 0 && !anywhere_positive(state.grid.one_minus_efficiency, bins)) {
-    state.console.print(
-        "\n\nERROR: No distance of the internal grid (%g to %g nm) allows a donor photon: the "
-        "FRET efficiency is 1 at every grid point. Choose a distance range (-min, -max) that "
-        "reaches above 0 nm.\n",
-        s.internal_rmin, s.internal_rmax);
-    fatal_exit();
+    throw Error(ErrorKind::kInput,
+                format_text("\n\nERROR: No distance of the internal grid (%g to %g nm) allows a "
+                            "donor photon: the FRET efficiency is 1 at every grid point. Choose a "
+                            "distance range (-min, -max) that reaches above 0 nm.\n",
+                            s.internal_rmin, s.internal_rmax));
   }
   if (state.photons.acceptor_count > 0 && !anywhere_positive(state.grid.efficiency, bins)) {
-    state.console.print(
-        "\n\nERROR: No distance of the internal grid (%g to %g nm) allows an acceptor photon: "
-        "the FRET efficiency is 0 at every grid point. Choose a distance range (-min, -max) "
-        "nearer the Foerster radius.\n",
-        s.internal_rmin, s.internal_rmax);
-    fatal_exit();
+    throw Error(ErrorKind::kInput,
+                format_text("\n\nERROR: No distance of the internal grid (%g to %g nm) allows an "
+                            "acceptor photon: the FRET efficiency is 0 at every grid point. "
+                            "Choose a distance range (-min, -max) nearer the Foerster radius.\n",
+                            s.internal_rmin, s.internal_rmax));
   }
 }
 

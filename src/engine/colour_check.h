@@ -8,7 +8,7 @@ struct RunState;
 // all: donor photons when the FRET efficiency is 1 at every grid point (a
 // distance range wholly at or below 0 nm), acceptor photons when it is 0
 // everywhere.  Every scan would otherwise lose its whole distribution at the
-// first such photon.  Prints the error and ends the run through fatal_exit.
+// first such photon.  Throws the error as kInput.
 void check_photon_colours(RunState& state);
 
 }  // namespace pelmora

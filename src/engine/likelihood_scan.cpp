@@ -10,9 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "cli/fatal_exit.h"
+#include "base/error.h"
 #include "engine/likelihood_run.h"
 #include "state/run_state.h"
+#include "state/text_format.h"
 
 namespace pelmora {
 
@@ -132,12 +133,11 @@ void likelihood_scan(RunState& state) {
   }
   for (std::thread& thread : threads) thread.join();
   if (collapsed == runs) {
-    state.console.print(
-        "\n\nERROR: No run of the likelihood scan kept its distance distribution: rounding "
-        "residue of the convolution outgrew it for every D from %g to %g m^2/s. Scan larger "
-        "diffusion coefficients.\n",
-        s.min_coeff, s.max_coeff);
-    fatal_exit();
+    throw Error(ErrorKind::kComputation,
+                format_text("\n\nERROR: No run of the likelihood scan kept its distance "
+                            "distribution: rounding residue of the convolution outgrew it for "
+                            "every D from %g to %g m^2/s. Scan larger diffusion coefficients.\n",
+                            s.min_coeff, s.max_coeff));
   }
   normalize_likelihoods(state.run_likelihood, runs);
 }

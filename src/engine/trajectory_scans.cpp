@@ -131,7 +131,7 @@ void show_grid_scan(RunState& state, ScanDirection direction, const ScanOutcome&
   ProgressDisplay progress(state.console, slices - 1);
   const int shown = failure ? failure->step : slices - 1;
   for (int q = 0; q <= shown; ++q) progress.show(q);
-  if (failure) report_vanished_distribution(state, failure->where, state.settings.diff_coeff);
+  if (failure) report_vanished_distribution(failure->where, state.settings.diff_coeff);
   state.console.write("  Done.\n");
 }
 
@@ -167,10 +167,10 @@ void run_trajectory_scans(RunState& state) {
 
   // Failures are reported in the order in which the four scans would run one
   // after another.
-  if (forward_outcome.photons) report_vanished_distribution(state, forward_outcome.photons->where,
+  if (forward_outcome.photons) report_vanished_distribution(forward_outcome.photons->where,
                                  state.settings.diff_coeff);
   if (backward_outcome.photons) {
-    report_vanished_distribution(state, backward_outcome.photons->where,
+    report_vanished_distribution(backward_outcome.photons->where,
                                  state.settings.diff_coeff);
   }
   show_grid_scan(state, ScanDirection::kForward, forward_outcome.slices);

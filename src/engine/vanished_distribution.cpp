@@ -1,19 +1,18 @@
 #include "engine/vanished_distribution.h"
 
-#include "cli/fatal_exit.h"
+#include "base/error.h"
 #include "state/run_state.h"
 #include "state/text_format.h"
 
 namespace pelmora {
 
-void report_vanished_distribution(RunState& state, const std::string& where,
-                                  double diff_coeff) {
-  state.console.print(
-      "\n\nERROR: Distance distribution lost all positive weight in the %s: rounding residue "
-      "of the convolution outgrew it. The diffusion coefficient D = %g m^2/s is too small for "
-      "this photon record and grid; use a larger one.\n",
-      where.c_str(), diff_coeff);
-  fatal_exit();
+void report_vanished_distribution(const std::string& where, double diff_coeff) {
+  throw Error(ErrorKind::kComputation,
+              format_text("\n\nERROR: Distance distribution lost all positive weight in the %s: "
+                          "rounding residue of the convolution outgrew it. The diffusion "
+                          "coefficient D = %g m^2/s is too small for this photon record and "
+                          "grid; use a larger one.\n",
+                          where.c_str(), diff_coeff));
 }
 
 std::string after_photon(const char* scan, const RunState& state, int index) {

@@ -1,9 +1,8 @@
 #include "numeric/indexed_array.h"
 
-#include <cstdio>
 #include <new>
 
-#include "cli/fatal_exit.h"
+#include "base/error.h"
 
 namespace pelmora {
 
@@ -20,23 +19,20 @@ std::unique_ptr<T[]> obtain_block(std::size_t count) {
 }
 
 template <typename T>
-IndexedVector<T> create_vector(int lo, int hi, const char* failure_message) {
+IndexedVector<T> create_vector(int lo, int hi, const char* creator) {
   std::unique_ptr<T[]> block = obtain_block<T>(block_length(lo, hi));
-  if (!block) {
-    std::fputs(failure_message, stderr);
-    fatal_exit();
-  }
+  if (!block) throw_allocation_failure(creator);
   return IndexedVector<T>(std::move(block), lo, hi);
 }
 
 }  // namespace
 
 DVector dvector(int lo, int hi) {
-  return create_vector<double>(lo, hi, "\n\nERROR: allocation failure in dvector()\n");
+  return create_vector<double>(lo, hi, "in dvector()");
 }
 
 IVector ivector(int lo, int hi) {
-  return create_vector<std::int32_t>(lo, hi, "\n\nERROR: allocation failure in ivector()\n");
+  return create_vector<std::int32_t>(lo, hi, "in ivector()");
 }
 
 DMatrix dmatrix(int nrl, int nrh, int ncl, int nch) {
@@ -46,15 +42,11 @@ DMatrix dmatrix(int nrl, int nrh, int ncl, int nch) {
   try {
     rows.resize(row_count);
   } catch (const std::bad_alloc&) {
-    std::fputs("\n\nERROR: allocation failure 1 in dmatrix()\n", stderr);
-    fatal_exit();
+    throw_allocation_failure("1 in dmatrix()");
   }
   for (auto& row : rows) {
     row = obtain_block<double>(row_length);
-    if (!row) {
-      std::fputs("\n\nERROR: allocation failure 2 in dmatrix()\n", stderr);
-      fatal_exit();
-    }
+    if (!row) throw_allocation_failure("2 in dmatrix()");
   }
   return DMatrix(std::move(rows), nrl, ncl, row_length);
 }

@@ -4,8 +4,8 @@
 //
 // Every block holds at least one element, so an empty or inverted range still
 // yields a usable one-element array whose only index is lo.  Creation never
-// fails quietly: when memory is exhausted the creating routine prints its
-// message and ends the process through fatal_exit.  Contents start
+// fails quietly: when memory is exhausted the creating routine throws an
+// Error of kind kMemory with its own allocation-failure text.  Contents start
 // uninitialised; every user writes an element before reading it.
 #pragma once
 
@@ -124,8 +124,8 @@ class DMatrix {
   std::size_t row_length_ = 0;
 };
 
-// Checked creation.  On exhaustion each prints its own allocation-failure
-// message and ends the process through fatal_exit.
+// Checked creation.  On exhaustion each throws its own allocation-failure
+// text ("\n\nERROR: allocation failure in dvector()\n" and so on).
 DVector dvector(int lo, int hi);
 IVector ivector(int lo, int hi);
 DMatrix dmatrix(int nrl, int nrh, int ncl, int nch);

@@ -157,7 +157,7 @@ void write_distance_distribution(RunState& state, const std::string& path) {
   }
 
   const WrittenSlices slices(state);
-  ResultFile file(state.console, path);
+  ResultFile file(path);
   int without_overlap = 0;
   if (s.eps_output) {
     without_overlap = write_eps(slices, file);

@@ -7,7 +7,7 @@ namespace pelmora {
 
 void write_likelihood(RunState& state, const std::string& path) {
   state.console.print("\nWriting (normalized) likelihood P(D) to file %s ... ", path.c_str());
-  ResultFile file(state.console, path);
+  ResultFile file(path);
   for (int i = 0; i < state.settings.runs; ++i) {
     file.format("%g %g\n", state.run_diffusion[i], state.run_likelihood[i]);
   }

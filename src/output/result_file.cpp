@@ -6,19 +6,14 @@
 #include <cstdarg>
 #include <string>
 
-#include "cli/fatal_exit.h"
-#include "state/console.h"
+#include "base/error.h"
 #include "state/text_format.h"
 
 namespace pelmora {
 
-ResultFile::ResultFile(Console& console, std::string path)
-    : console_(console), path_(std::move(path)) {
+ResultFile::ResultFile(std::string path) : path_(std::move(path)) {
   file_ = std::fopen(path_.c_str(), "w");
-  if (file_ == nullptr) {
-    console_.print("\n\nERROR: Could not write to file %s\n", path_.c_str());
-    fatal_exit();
-  }
+  if (file_ == nullptr) throw_write_error();
   // The buffer below does all buffering; full chunks go straight to the file.
   std::setvbuf(file_, nullptr, _IONBF, 0);
   buffer_ = std::make_unique<char[]>(kBufferSize);
@@ -73,8 +68,11 @@ void ResultFile::fail() {
       named.st_dev == device_ && named.st_ino == inode_) {
     unlink(path_.c_str());
   }
-  console_.print("\n\nERROR: Could not write to file %s\n", path_.c_str());
-  fatal_exit();
+  throw_write_error();
+}
+
+void ResultFile::throw_write_error() const {
+  throw Error(ErrorKind::kIo, format_text("\n\nERROR: Could not write to file %s\n", path_.c_str()));
 }
 
 }  // namespace pelmora

@@ -1,7 +1,7 @@
 // A result file written through one large buffer, with every write and the
-// final close checked.  A failure is never reported as success: it prints
-// "\n\nERROR: Could not write to file %s\n" and ends the run through
-// fatal_exit, after removing the truncated file if it is a regular file.
+// final close checked.  A failure is never reported as success: it throws
+// "\n\nERROR: Could not write to file %s\n" as an Error of kind kIo, after
+// removing the truncated file if it is a regular file.
 #pragma once
 
 #include <sys/types.h>
@@ -15,15 +15,13 @@
 
 namespace pelmora {
 
-class Console;
-
 class ResultFile {
  public:
-  // Opens `path` for writing as text, replacing any earlier file.  When it
-  // cannot be opened, prints the error through `console` and ends the run.
-  ResultFile(Console& console, std::string path);
+  // Opens `path` for writing as text, replacing any earlier file.  Throws
+  // the write error when it cannot be opened.
+  explicit ResultFile(std::string path);
   // Closes without checking: every writer calls close() itself, and a
-  // destructor must not end the process.
+  // destructor must not throw.
   ~ResultFile();
   ResultFile(const ResultFile&) = delete;
   ResultFile& operator=(const ResultFile&) = delete;
@@ -49,7 +47,7 @@ class ResultFile {
   void format(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
   // Writes out what the buffer holds and closes the file; a failure of
-  // either ends the run.
+  // either throws.
   void close();
 
  private:
@@ -64,8 +62,8 @@ class ResultFile {
   void flush();
   void write_through(std::string_view characters);
   [[noreturn]] void fail();
+  [[noreturn]] void throw_write_error() const;
 
-  Console& console_;
   std::string path_;
   std::FILE* file_ = nullptr;
   std::unique_ptr<char[]> buffer_;

@@ -177,7 +177,7 @@ void write_average_trajectory(RunState& state, const std::string& path) {
            : "Writing average trajectory and standard deviations to file %s ... ",
       path.c_str());
   const WrittenSlices slices(state);
-  ResultFile file(state.console, path);
+  ResultFile file(path);
   if (xmgr) {
     write_xmgr_trajectory(state, slices, file);
   } else {

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdlib>
 
-#include "cli/fatal_exit.h"
+#include "base/error.h"
 
 namespace pelmora {
 
@@ -19,10 +19,7 @@ void Console::write(std::string_view text) {
 }
 
 ConsoleBuffer::ConsoleBuffer() : stream_(open_memstream(&buffer_, &length_)) {
-  if (stream_ == nullptr) {
-    std::fputs("\n\nERROR: allocation failure in console buffer\n", stderr);
-    fatal_exit();
-  }
+  if (stream_ == nullptr) throw_allocation_failure("in console buffer");
   console_ = Console(stream_);
 }
 

@@ -6,8 +6,12 @@
 
 #include <limits>
 
+#include "support/caught_error.h"
+
 namespace pelmora {
 namespace {
+
+using testing::exit_on_error;
 
 TEST(IndexedArray, EmptyRangeYieldsOneElement) {
   DVector v = dvector(0, -1);
@@ -85,27 +89,23 @@ TEST(IndexedArrayDeathTest, ExhaustedMemoryEndsTheRun) {
   GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory and aborts on a failed "
                   "allocation, so an address-space cap cannot produce the allocation failure";
 #endif
-  EXPECT_EXIT(
-      {
-        limit_address_space(kTwoGiB);
-        dvector(0, 400'000'000);
-      },
-      ::testing::ExitedWithCode(1),
-      "ERROR: allocation failure in dvector\\(\\)\n\n\nPelmora terminated with fatal error");
-  EXPECT_EXIT(
-      {
-        limit_address_space(kTwoGiB);
-        ivector(-5, 800'000'000);
-      },
-      ::testing::ExitedWithCode(1), "ERROR: allocation failure in ivector\\(\\)");
+  EXPECT_EXIT(exit_on_error([] {
+                limit_address_space(kTwoGiB);
+                dvector(0, 400'000'000);
+              }),
+              ::testing::ExitedWithCode(1), "^\n\nERROR: allocation failure in dvector\\(\\)\n$");
+  EXPECT_EXIT(exit_on_error([] {
+                limit_address_space(kTwoGiB);
+                ivector(-5, 800'000'000);
+              }),
+              ::testing::ExitedWithCode(1), "^\n\nERROR: allocation failure in ivector\\(\\)\n$");
   // Rows of 800 MB: the third does not fit.
-  EXPECT_EXIT(
-      {
-        limit_address_space(kTwoGiB);
-        dmatrix(0, 9, 0, 100'000'000 - 1);
-      },
-      ::testing::ExitedWithCode(1),
-      "ERROR: allocation failure 2 in dmatrix\\(\\)\n\n\nPelmora terminated with fatal error");
+  EXPECT_EXIT(exit_on_error([] {
+                limit_address_space(kTwoGiB);
+                dmatrix(0, 9, 0, 100'000'000 - 1);
+              }),
+              ::testing::ExitedWithCode(1),
+              "^\n\nERROR: allocation failure 2 in dmatrix\\(\\)\n$");
 }
 
 }  // namespace

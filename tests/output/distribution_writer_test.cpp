@@ -10,10 +10,13 @@
 #include <vector>
 
 #include "output/writer_fixture.h"
+#include "support/caught_error.h"
 #include "support/run_binary.h"
 
 namespace pelmora {
 namespace {
+
+using testing::exit_on_error;
 
 using testing::build_state;
 using testing::CapturedConsole;
@@ -300,7 +303,7 @@ TEST(DistributionWriterDeathTest, FileThatCannotBeOpened) {
   run.eps_output = true;
   RunState state = build_state(run);
   const std::string path = (folder / "missing" / "map.eps").string();
-  EXPECT_EXIT(write_distance_distribution(state, path), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(exit_on_error([&] { write_distance_distribution(state, path); }), ::testing::ExitedWithCode(1),
               exactly(write_error(announcement(run, path), path)));
   EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
 }
@@ -315,7 +318,7 @@ TEST(DistributionWriterDeathTest, WriteFailureOnDevice) {
     run.short_format = format == 1;
     run.eps_output = format == 2;
     RunState state = build_state(run);
-    EXPECT_EXIT(write_distance_distribution(state, "/dev/full"), ::testing::ExitedWithCode(1),
+    EXPECT_EXIT(exit_on_error([&] { write_distance_distribution(state, "/dev/full"); }), ::testing::ExitedWithCode(1),
                 exactly(write_error(announcement(run, "/dev/full"), "/dev/full")));
   }
   struct stat after {};
@@ -338,7 +341,7 @@ TEST(DistributionWriterDeathTest, PartlyWrittenFileIsRemoved) {
       {
         signal(SIGXFSZ, SIG_IGN);
         setrlimit(RLIMIT_FSIZE, &limit);
-        write_distance_distribution(state, path);
+        exit_on_error([&] { write_distance_distribution(state, path); });
       },
       ::testing::ExitedWithCode(1), exactly(write_error(announcement(run, path), path)));
   EXPECT_FALSE(folder.exists("map.dat"));

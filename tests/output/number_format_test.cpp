@@ -113,8 +113,7 @@ TEST(ResultFileTest, EverythingWrittenArrivesInOrder) {
   const std::string big(3 << 20, 'x');
   std::string expected;
   {
-    Console console;
-    ResultFile file(console, path);
+    ResultFile file(path);
     for (int n = 0; n < 100000; ++n) {
       file.fixed(n * 0.25);
       file.character(' ');

@@ -8,10 +8,13 @@
 #include <vector>
 
 #include "output/writer_fixture.h"
+#include "support/caught_error.h"
 #include "support/run_binary.h"
 
 namespace pelmora {
 namespace {
+
+using testing::exit_on_error;
 
 using testing::build_state;
 using testing::CapturedConsole;
@@ -158,10 +161,10 @@ TEST(TrajectoryWriterDeathTest, FileThatCannotBeWritten) {
     run.xmgr_output = xmgr;
     RunState state = build_state(run);
     const std::string missing = (folder / "missing" / "trajectory.dat").string();
-    EXPECT_EXIT(write_average_trajectory(state, missing), ::testing::ExitedWithCode(1),
+    EXPECT_EXIT(exit_on_error([&] { write_average_trajectory(state, missing); }), ::testing::ExitedWithCode(1),
                 exactly(write_error(announcement(xmgr, missing), missing)));
     if (access("/dev/full", W_OK) == 0) {
-      EXPECT_EXIT(write_average_trajectory(state, "/dev/full"), ::testing::ExitedWithCode(1),
+      EXPECT_EXIT(exit_on_error([&] { write_average_trajectory(state, "/dev/full"); }), ::testing::ExitedWithCode(1),
                   exactly(write_error(announcement(xmgr, "/dev/full"), "/dev/full")));
     }
   }

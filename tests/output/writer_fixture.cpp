@@ -60,8 +60,7 @@ std::string exactly(const std::string& text) {
 }
 
 std::string write_error(const std::string& announcement, const std::string& path) {
-  return announcement + "\n\nERROR: Could not write to file " + path +
-         "\n\n\nPelmora terminated with fatal error.\n\n";
+  return announcement + "\n\nERROR: Could not write to file " + path + "\n";
 }
 
 }  // namespace pelmora::testing

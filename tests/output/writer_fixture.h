@@ -44,7 +44,8 @@ class CapturedConsole {
 // comparing the standard error of a death test byte for byte.
 std::string exactly(const std::string& text);
 
-// What a writer prints when its file cannot be written, with fatal_exit's line.
+// A writer's announcement followed by the error it throws when its file
+// cannot be written.
 std::string write_error(const std::string& announcement, const std::string& path);
 
 }  // namespace pelmora::testing
