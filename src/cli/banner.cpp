@@ -1,6 +1,6 @@
 #include "cli/banner.h"
 
-#include "state/console.h"
+#include "cli/console.h"
 
 namespace pelmora {
 

@@ -8,7 +8,7 @@
 
 #include "base/error.h"
 #include "cli/usage.h"
-#include "state/run_state.h"
+#include "cli/run_state.h"
 #include "state/text_format.h"
 
 namespace pelmora {
@@ -17,7 +17,7 @@ namespace {
 
 enum class ValueKind { kReal, kInteger, kFlag };
 
-struct OptionSpec {
+struct OptionRule {
   const char* name;
   ValueKind kind;
   double RunSettings::*real_field = nullptr;
@@ -30,7 +30,7 @@ struct OptionSpec {
 };
 
 // In matching order; the first exact match wins.
-const OptionSpec kOptions[] = {
+const OptionRule kOptions[] = {
     {"-R", ValueKind::kReal, &RunSettings::foerster_radius, nullptr, nullptr, true,
      "\n\nERROR: Missing Foerster radius.\n", "\n\nERROR: Foerster radius must be > 0.\n",
      "Foerster radius"},
@@ -83,15 +83,15 @@ int to_integer(std::string_view text) {
 
 CommandLineError plain_error(std::string message) { return {std::move(message), false}; }
 
-const OptionSpec* find_option(std::string_view argument) {
-  for (const OptionSpec& option : kOptions) {
+const OptionRule* find_option(std::string_view argument) {
+  for (const OptionRule& option : kOptions) {
     if (argument == option.name) return &option;
   }
   return nullptr;
 }
 
 // Takes one option's value; returns an error when it is missing or refused.
-std::optional<CommandLineError> take_option(const OptionSpec& option,
+std::optional<CommandLineError> take_option(const OptionRule& option,
                                             std::span<const std::string_view> arguments,
                                             std::size_t& index, RunSettings& settings) {
   if (option.kind == ValueKind::kFlag) {
@@ -139,7 +139,7 @@ std::optional<CommandLineError> scan_arguments(std::span<const std::string_view>
                                                RunSettings& settings) {
   for (std::size_t index = 0; index < arguments.size(); ++index) {
     const std::string_view argument = arguments[index];
-    if (const OptionSpec* option = find_option(argument)) {
+    if (const OptionRule* option = find_option(argument)) {
       if (auto error = take_option(*option, arguments, index, settings)) return error;
     } else if (!argument.empty() && argument.front() == '-') {
       return CommandLineError{format_text("\n\nERROR: Illegal option %.*s\n\n",
@@ -156,9 +156,12 @@ std::optional<CommandLineError> scan_arguments(std::span<const std::string_view>
 std::optional<CommandLineError> settle(RunSettings& s, std::vector<std::string>& warnings) {
   if (s.foerster_radius == 0) s.foerster_radius = 6.5;
   if (s.max_distance == 0) s.max_distance = 2 * s.foerster_radius;
-  if (s.distance_bins < 50) return plain_error("\n\nERROR: number of distance bins must be > 49.\n");
-  if (s.distance_bins >= 20000) {
-    return plain_error(format_text("\n\nERROR: number of distance bins must be < %d.\n", 20000));
+  if (s.distance_bins < kMinDistanceBins) {
+    return plain_error("\n\nERROR: number of distance bins must be > 49.\n");
+  }
+  if (s.distance_bins >= kDistanceBinsLimit) {
+    return plain_error(
+        format_text("\n\nERROR: number of distance bins must be < %d.\n", kDistanceBinsLimit));
   }
   s.scan_mode = s.diff_coeff == 0;
   if (s.diff_coeff != 0 && (s.min_coeff != 0 || s.max_coeff != 0)) {
@@ -219,14 +222,20 @@ std::optional<CommandLineError> settle(RunSettings& s, std::vector<std::string>&
   return std::nullopt;
 }
 
-// Coefficients from 1e-14 m^2/s to m^2/s; the internal range is the user's
-// range extended by its own width on each side.
+// Coefficients from 1e-14 m^2/s to m^2/s.
 void convert_units(RunSettings& s) {
   s.diff_coeff *= 1e-14;
   s.min_coeff *= 1e-14;
   s.max_coeff *= 1e-14;
-  s.internal_rmin = s.min_distance - (s.max_distance - s.min_distance);
-  s.internal_rmax = s.max_distance + (s.max_distance - s.min_distance);
+}
+
+AnalysisOptions analysis_options(const RunSettings& s) {
+  AnalysisOptions options;
+  options.foerster_radius = s.foerster_radius;
+  options.min_distance = s.min_distance;
+  options.max_distance = s.max_distance;
+  options.distance_bins = s.distance_bins;
+  return options;
 }
 
 }  // namespace
@@ -239,12 +248,14 @@ CommandLineOutcome interpret_arguments(std::span<const std::string_view> argumen
   }
   outcome.error = scan_arguments(arguments, outcome.settings);
   if (!outcome.error) outcome.error = settle(outcome.settings, outcome.warnings);
-  if (!outcome.error) convert_units(outcome.settings);
-  if (!outcome.error && !(std::isfinite(outcome.settings.internal_rmin) &&
-                          std::isfinite(outcome.settings.internal_rmax))) {
-    outcome.error = plain_error(
-        "\n\nERROR: Distance range too wide: extended by its own width on each side, it "
-        "exceeds the range of numbers.\n");
+  if (outcome.error) return outcome;
+  convert_units(outcome.settings);
+  // Every option has been checked by now except the width of the range,
+  // which only its extension can exceed.
+  try {
+    outcome.analysis = derive_settings(analysis_options(outcome.settings));
+  } catch (const Error& error) {
+    outcome.error = plain_error(error.message());
   }
   return outcome;
 }
@@ -253,13 +264,14 @@ void parse_command_line(RunState& state, int argc, char** argv) {
   std::vector<std::string_view> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
   CommandLineOutcome outcome = interpret_arguments(arguments);
-  for (const std::string& warning : outcome.warnings) state.warn(warning.c_str());
+  for (const std::string& warning : outcome.warnings) state.warn(warning);
   if (outcome.error) {
     std::string message = std::move(outcome.error->message);
     if (outcome.error->show_usage) message += usage_text();
     throw Error(ErrorKind::kOption, std::move(message));
   }
   state.settings = std::move(outcome.settings);
+  state.analysis = outcome.analysis;
 }
 
 }  // namespace pelmora

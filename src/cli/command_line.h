@@ -6,7 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "state/run_settings.h"
+#include "cli/run_settings.h"
+#include "state/analysis_settings.h"
 
 namespace pelmora {
 
@@ -20,18 +21,20 @@ struct CommandLineError {
   bool show_usage = false;  // the usage text follows the message
 };
 
-// What the argument list amounts to: the settings, the warnings in the order
-// they are printed, and the error that ends the run, if any (it comes after
-// all warnings).
+// What the argument list amounts to: the settings, the analysis settings
+// derived from them, the warnings in the order they are printed, and the
+// error that ends the run, if any (it comes after all warnings).
 struct CommandLineOutcome {
   RunSettings settings;
+  AnalysisSettings analysis;
   std::vector<std::string> warnings;
   std::optional<CommandLineError> error;
 };
 
 // Matches the options, fills the name slots, applies the defaults and checks
-// in their fixed order, selects the mode and converts the coefficients to
-// m^2/s.  `arguments` excludes the program name.  Pure: prints nothing.
+// in their fixed order, selects the mode, converts the coefficients to m^2/s
+// and derives the analysis settings.  `arguments` excludes the program name.
+// Pure: prints nothing.
 CommandLineOutcome interpret_arguments(std::span<const std::string_view> arguments);
 
 // Thin layer: prints the warnings (setting warnings_flag); an error is thrown

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "base/error.h"
-#include "state/run_state.h"
+#include "cli/run_state.h"
 #include "state/text_format.h"
 
 namespace pelmora {

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "base/error.h"
-#include "state/run_state.h"
+#include "cli/run_state.h"
 #include "state/text_format.h"
 
 namespace pelmora {

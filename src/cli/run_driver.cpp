@@ -5,64 +5,94 @@
 #include "base/error.h"
 #include "cli/banner.h"
 #include "cli/command_line.h"
+#include "cli/console_observer.h"
 #include "cli/engine_setup.h"
 #include "cli/file_names.h"
+#include "cli/run_state.h"
 #include "cli/settings_summary.h"
 #include "cli/time_bins.h"
-#include "engine/boundary_check.h"
-#include "engine/colour_check.h"
-#include "engine/distance_grid.h"
-#include "engine/likelihood_scan.h"
-#include "engine/trajectory_scans.h"
-#include "input/photon_reader.h"
+#include "input/photon_parser.h"
 #include "output/distribution_writer.h"
 #include "output/likelihood_writer.h"
 #include "output/trajectory_writer.h"
-#include "state/run_state.h"
+#include "pelmora/analysis.h"
 
 namespace pelmora {
 
 namespace {
 
-void run_trajectory_mode(RunState& state) {
-  const RunSettings& s = state.settings;
-  run_trajectory_scans(state);
-  count_boundary_slices(state);
-  write_distance_distribution(state, s.outfile);
-  if (state.boundary_artifact_count > 0) {
-    state.console.print("\nWARNING: possible boundary artifacts (%d of %d time slices affected).\n",
-                        state.boundary_artifact_count, s.internal_time_bins);
-    state.warn("         Enlarge [-min,-max]-interval.\n\n");
+MapFormat map_format(const RunSettings& s) {
+  if (s.eps_output) return MapFormat::kEps;
+  return s.short_format ? MapFormat::kShort : MapFormat::kPlain;
+}
+
+const char* map_announcement(MapFormat format) {
+  switch (format) {
+    case MapFormat::kEps:
+      return "\nWriting distance distribution P(r,t) to encapsulated postscript file %s ... ";
+    case MapFormat::kShort:
+      return "\nWriting distance distribution P(r,t) to file %s (short greyscale format)... ";
+    case MapFormat::kPlain:
+      break;
   }
-  if (s.write_trajectory) write_average_trajectory(state, s.traj_file);
-  const int last_row = s.internal_time_bins + 1;
-  const int last_column = s.internal_bins + 1;
-  free_dmatrix(state.grid_forward, 0, last_row, 0, last_column);
-  free_dmatrix(state.grid_backward, 0, last_row, 0, last_column);
+  return "\nWriting distance distribution P(r,t) to file %s ... ";
 }
 
-void run_scan_mode(RunState& state) {
+// The warnings of a trajectory result that belong after the map's lines
+// (the others were shown while the passes ran).
+void show_map_warnings(RunState& state, const TrajectoryResult& result) {
+  for (const Warning& warning : result.warnings) {
+    if (warning.kind == WarningKind::kNoOverlap || warning.kind == WarningKind::kBoundarySlices) {
+      state.warn(warning.text);
+    }
+  }
+}
+
+void run_trajectory_mode(RunState& state, const PhotonList& photons, Observer& observer) {
   const RunSettings& s = state.settings;
-  state.run_likelihood = dvector(0, s.runs + 2);
-  state.run_diffusion = dvector(0, s.runs + 2);
-  likelihood_scan(state);
-  write_likelihood(state, s.outfile);
-  free_dvector(state.run_likelihood, 0, s.runs + 2);
-  free_dvector(state.run_diffusion, 0, s.runs + 2);
+  TrajectoryOptions options;
+  options.diff_coeff = s.diff_coeff;
+  options.time_bins = s.time_bins;
+  const TrajectoryResult result =
+      analyse_trajectory(photons, state.analysis, options, state.engine, observer);
+
+  const MapFormat format = map_format(s);
+  state.console.print(map_announcement(format), s.outfile.c_str());
+  write_distance_distribution(result, format, s.outfile);
+  state.console.write("Done.\n");
+  show_map_warnings(state, result);
+
+  if (s.write_trajectory) {
+    state.console.print(
+        s.xmgr_output ? "Writing average trajectory and standard deviations to xmgr-file %s ... "
+                      : "Writing average trajectory and standard deviations to file %s ... ",
+        s.traj_file.c_str());
+    write_average_trajectory(result, photons, state.analysis, s.xmgr_output, s.traj_file);
+    state.console.write("Done.\n");
+  }
 }
 
-void release_run_arrays(RunState& state) {
-  const int photon_last = kPhotonCapacity + 2;
-  const int columns = state.settings.internal_bins + 1;
-  const int n = state.fft.fft_length;
-  free_dvector(state.photons.photon_times, 0, photon_last);
-  free_ivector(state.photons.photon_types, 0, photon_last);
-  free_dvector(state.grid.one_minus_efficiency, 0, columns);
-  free_dvector(state.grid.efficiency, 0, columns);
-  free_dvector(state.fft.fft_data, 1, n);
-  free_dvector(state.fft.fft_kernel, 1, n);
-  free_dvector(state.fft.fft_result, 1, 2 * n);
-  free_dvector(state.fft.spectrum, 1, 2 * n);
+void run_scan_mode(RunState& state, const PhotonList& photons, Observer& observer) {
+  const RunSettings& s = state.settings;
+  const std::vector<double> coefficients =
+      log_spaced_coefficients(s.min_coeff, s.max_coeff, s.runs);
+  const LikelihoodScanResult result =
+      scan_likelihood(photons, state.analysis, coefficients, state.engine, observer);
+  state.console.print("\nWriting (normalized) likelihood P(D) to file %s ... ", s.outfile.c_str());
+  write_likelihood(coefficients, result.probability, s.outfile);
+  state.console.write("Done.\n");
+}
+
+PhotonList read_photons(RunState& state, Observer& observer) {
+  const std::string& path = state.settings.infile;
+  state.console.print("  Reading photon arrival times from file %s ... ", path.c_str());
+  PhotonList photons = read_photon_file(path, observer);
+  state.console.write("Done.\n");
+  if (const std::optional<PhotonReadError> too_few = check_photon_count(photons)) {
+    throw Error(ErrorKind::kInput, too_few->message);
+  }
+  state.console.write(photon_summary(photons));
+  return photons;
 }
 
 void run(RunState& state, int argc, char** argv) {
@@ -70,15 +100,14 @@ void run(RunState& state, int argc, char** argv) {
   parse_command_line(state, argc, argv);
   check_file_names(state);
   configure_engine(state);
-  RunSettings& s = state.settings;
+  const RunSettings& s = state.settings;
   state.console.write("\n");
 
-  read_photon_file(state, s.infile);
+  ConsoleObserver observer(state);
+  const PhotonList photons = read_photons(state, observer);
   print_output_files(state);
   if (!s.scan_mode) {
-    const PhotonList& photons = state.photons;
-    derive_time_bins(state, photons.photon_times[0],
-                     photons.photon_times[photons.photon_count - 1]);
+    derive_time_bins(state, photons.start_time, photons.end_time);
     if (s.write_trajectory) {
       state.console.print(s.xmgr_output ? "  Output file for average trajectory (xmgr-format): %s\n"
                                         : "  Output file for average trajectory: %s\n",
@@ -87,19 +116,12 @@ void run(RunState& state, int argc, char** argv) {
   }
   print_settings_summary(state);
 
-  s.internal_bins = 3 * s.distance_bins;
-  init_distance_grid(state);
-  init_fft_arrays(state);
-  check_photon_colours(state);
-  s.internal_time_bins = s.time_bins + 2;
-
   if (s.scan_mode) {
-    run_scan_mode(state);
+    run_scan_mode(state, photons, observer);
   } else {
-    run_trajectory_mode(state);
+    run_trajectory_mode(state, photons, observer);
   }
 
-  release_run_arrays(state);
   state.console.write(state.warnings_flag == 0 ? "\n\nPelmora ready. No errors.\n\n"
                                                : "\n\nPelmora ready. There have been warnings.\n\n");
 }

@@ -1,6 +1,6 @@
 #include "cli/settings_summary.h"
 
-#include "state/run_state.h"
+#include "cli/run_state.h"
 
 namespace pelmora {
 
@@ -15,12 +15,12 @@ void print_settings_summary(RunState& state) {
   Console& out = state.console;
   out.print("  Foerster radius: %g nm\n", s.foerster_radius);
   out.print("  Smallest distance considered %g nm (internal: %g nm)\n", s.min_distance,
-            s.internal_rmin);
+            state.analysis.internal_rmin);
   out.print("  Largest  distance considered %g nm (internal: %g nm)\n", s.max_distance,
-            s.internal_rmax);
+            state.analysis.internal_rmax);
   if (!s.scan_mode) out.print("  Number of grid points for time axis: %d\n", s.time_bins);
   out.print("  Number of grid points for distance axis: %d (internal: %d)\n", s.distance_bins,
-            3 * s.distance_bins);
+            state.analysis.internal_bins);
   if (s.scan_mode) {
     out.print("  Will calculate likelihoods for %d different diffusion coefficients,\n", s.runs);
     out.print("    ranging from %g m^2/s to %g m^2/s.\n", s.min_coeff, s.max_coeff);

@@ -1,6 +1,6 @@
 #include "cli/usage.h"
 
-#include "state/console.h"
+#include "cli/console.h"
 
 namespace pelmora {
 

@@ -1,7 +1,7 @@
 #include "engine/boundary_check.h"
 
-#include "engine/distance_distribution.h"
-#include "state/run_state.h"
+#include "state/distance_distribution.h"
+#include "state/written_slices.h"
 
 namespace pelmora {
 
@@ -13,16 +13,15 @@ bool reaches_edges(std::span<const double> forward, std::span<const double> back
   return edge > 0.01 / bins;
 }
 
-void count_boundary_slices(RunState& state) {
-  const int bins = state.settings.internal_bins;
-  state.boundary_artifact_count = 0;
-  for (int j = 1; j <= state.settings.internal_time_bins - 2; ++j) {
-    const std::span<const double> forward = state.grid_forward.row_span(j);
-    const std::span<const double> backward = state.grid_backward.row_span(j);
-    if (reaches_edges(forward, backward, bins, overlap_sum(forward, backward, bins))) {
-      ++state.boundary_artifact_count;
+int count_boundary_slices(const TrajectoryResult& result) {
+  const WrittenSlices slices(result);
+  int count = 0;
+  for (int i = slices.first(); i <= slices.last(); ++i) {
+    if (reaches_edges(slices.forward(i), slices.backward(i), slices.bins(), slices.overlap(i))) {
+      ++count;
     }
   }
+  return count;
 }
 
 }  // namespace pelmora

@@ -2,9 +2,9 @@
 
 #include <span>
 
-namespace pelmora {
+#include "state/analysis_results.h"
 
-struct RunState;
+namespace pelmora {
 
 // Whether the normalised product of a forward and a backward row reaches the
 // edges of the internal grid: more than 0.01/M at points 1 and M-2 together
@@ -13,8 +13,8 @@ struct RunState;
 bool reaches_edges(std::span<const double> forward, std::span<const double> backward, int bins,
                    double sum);
 
-// Counts the user's time slices whose distribution reaches the edges and
-// stores the count in boundary_artifact_count.
-void count_boundary_slices(RunState& state);
+// The user's time slices (1..T-2) of a trajectory whose distribution reaches
+// the edges.
+int count_boundary_slices(const TrajectoryResult& result);
 
 }  // namespace pelmora

@@ -1,7 +1,6 @@
 #include "engine/colour_check.h"
 
 #include "base/error.h"
-#include "state/run_state.h"
 #include "state/text_format.h"
 
 namespace pelmora {
@@ -17,22 +16,29 @@ bool anywhere_positive(const DVector& probability, int bins) {
 
 }  // namespace
 
-void check_photon_colours(RunState& state) {
-  const RunSettings& s = state.settings;
-  const int bins = s.internal_bins;
-  if (state.photons.donor_count > 0 && !anywhere_positive(state.grid.one_minus_efficiency, bins)) {
-    throw Error(ErrorKind::kInput,
-                format_text("\n\nERROR: No distance of the internal grid (%g to %g nm) allows a "
-                            "donor photon: the FRET efficiency is 1 at every grid point. Choose a "
-                            "distance range (-min, -max) that reaches above 0 nm.\n",
-                            s.internal_rmin, s.internal_rmax));
+std::optional<std::string> impossible_colours(const DistanceGrid& grid,
+                                              const PhotonList& photons) {
+  const PropagationGrid& g = grid.points;
+  if (photons.donor_count > 0 && !anywhere_positive(grid.one_minus_efficiency, g.bins)) {
+    return format_text(
+        "\n\nERROR: No distance of the internal grid (%g to %g nm) allows a donor photon: the "
+        "FRET efficiency is 1 at every grid point. Choose a distance range (-min, -max) that "
+        "reaches above 0 nm.\n",
+        g.rmin, g.rmax);
   }
-  if (state.photons.acceptor_count > 0 && !anywhere_positive(state.grid.efficiency, bins)) {
-    throw Error(ErrorKind::kInput,
-                format_text("\n\nERROR: No distance of the internal grid (%g to %g nm) allows an "
-                            "acceptor photon: the FRET efficiency is 0 at every grid point. "
-                            "Choose a distance range (-min, -max) nearer the Foerster radius.\n",
-                            s.internal_rmin, s.internal_rmax));
+  if (photons.acceptor_count > 0 && !anywhere_positive(grid.efficiency, g.bins)) {
+    return format_text(
+        "\n\nERROR: No distance of the internal grid (%g to %g nm) allows an acceptor photon: "
+        "the FRET efficiency is 0 at every grid point. Choose a distance range (-min, -max) "
+        "nearer the Foerster radius.\n",
+        g.rmin, g.rmax);
+  }
+  return std::nullopt;
+}
+
+void check_photon_colours(const DistanceGrid& grid, const PhotonList& photons) {
+  if (auto message = impossible_colours(grid, photons)) {
+    throw Error(ErrorKind::kInput, std::move(*message));
   }
 }
 

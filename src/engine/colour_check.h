@@ -1,14 +1,21 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
+#include "state/distance_grid.h"
+#include "state/photon_list.h"
+
 namespace pelmora {
 
-struct RunState;
+// Why `photons` cannot be analysed on `grid` at all, if they cannot: donor
+// photons when the FRET efficiency is 1 at every grid point (a distance range
+// wholly at or below 0 nm), acceptor photons when it is 0 everywhere.  Every
+// pass would otherwise lose its whole distribution at the first such photon.
+// The message is the error's text.
+std::optional<std::string> impossible_colours(const DistanceGrid& grid, const PhotonList& photons);
 
-// Refuses a photon record whose colours the internal grid cannot explain at
-// all: donor photons when the FRET efficiency is 1 at every grid point (a
-// distance range wholly at or below 0 nm), acceptor photons when it is 0
-// everywhere.  Every scan would otherwise lose its whole distribution at the
-// first such photon.  Throws the error as kInput.
-void check_photon_colours(RunState& state);
+// Throws impossible_colours' message as an Error of kind kInput.
+void check_photon_colours(const DistanceGrid& grid, const PhotonList& photons);
 
 }  // namespace pelmora

@@ -1,15 +1,13 @@
 #include "engine/distance_grid.h"
 
-#include "engine/distance_distribution.h"
-#include "engine/propagator.h"
-#include "state/run_state.h"
+#include "state/distance_distribution.h"
 
 namespace pelmora {
 
-void init_distance_grid(RunState& state) {
-  const RunSettings& s = state.settings;
+DistanceGrid make_distance_grid(const AnalysisSettings& s) {
+  DistanceGrid grid;
   const int bins = s.internal_bins;
-  DistanceGrid& grid = state.grid;
+  grid.points = {bins, s.internal_rmin, s.internal_rmax};
   grid.one_minus_efficiency = dvector(0, bins + 1);
   grid.efficiency = dvector(0, bins + 1);
   for (int i = 0; i < bins; ++i) {
@@ -23,10 +21,7 @@ void init_distance_grid(RunState& state) {
     grid.efficiency[i] = 1 / (1 + x6);
     grid.one_minus_efficiency[i] = 1 - grid.efficiency[i];
   }
-}
-
-void init_fft_arrays(RunState& state) {
-  state.fft = make_fft_workspace(state.settings.internal_bins);
+  return grid;
 }
 
 }  // namespace pelmora

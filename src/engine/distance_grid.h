@@ -1,13 +1,12 @@
 #pragma once
 
+#include "state/analysis_settings.h"
+#include "state/distance_grid.h"
+
 namespace pelmora {
 
-struct RunState;
-
-// Fills the efficiency arrays over the internal distance grid.
-void init_distance_grid(RunState& state);
-
-// Settles the FFT length for the internal grid and creates the work arrays.
-void init_fft_arrays(RunState& state);
+// The internal grid of `settings` with the FRET efficiency E(r) = 1 / (1 +
+// (r/R0)^6) and 1 - E(r) at every point.
+DistanceGrid make_distance_grid(const AnalysisSettings& settings);
 
 }  // namespace pelmora

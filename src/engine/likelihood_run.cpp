@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "engine/boundary_check.h"
-#include "state/run_state.h"
 
 namespace pelmora {
 
@@ -13,6 +12,12 @@ namespace {
 
 // Photons 1..N-2 carry evidence; at least one row is kept even for N = 3.
 int interior_photons(int photon_count) { return std::max(photon_count - 2, 1); }
+
+// An empty record for the chains until the first prepare().
+const PhotonList& no_photons() {
+  static const PhotonList empty;
+  return empty;
+}
 
 }  // namespace
 
@@ -23,19 +28,39 @@ int checkpoint_spacing(int photon_count, int bins, std::size_t budget) {
   return std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(interior)))));
 }
 
-LikelihoodRun::LikelihoodRun(const RunState& state, int spacing)
-    : state_(state),
-      count_(state.photons.photon_count),
-      bins_(state.settings.internal_bins),
-      spacing_(std::clamp(spacing, 1, interior_photons(state.photons.photon_count))),
-      segments_((interior_photons(count_) + spacing_ - 1) / spacing_),
+LikelihoodRun::LikelihoodRun(const DistanceGrid& grid, std::size_t row_budget, int spacing)
+    : grid_(grid),
+      row_budget_(row_budget),
+      fixed_spacing_(spacing),
+      bins_(grid.points.bins),
       workspace_(make_fft_workspace(bins_)),
-      forward_(state, ScanDirection::kForward, workspace_, 0.0),
-      backward_(state, ScanDirection::kBackward, workspace_, 0.0),
-      checkpoints_(dmatrix(0, std::max(segments_ - 2, 0), 0, bins_ - 1)),
-      rows_(dmatrix(0, spacing_ - 1, 0, bins_ - 1)),
-      contribution_(static_cast<std::size_t>(count_), 0.0),
-      counted_(static_cast<std::size_t>(count_), 0) {}
+      forward_(grid, no_photons(), ScanDirection::kForward, workspace_, 0.0),
+      backward_(grid, no_photons(), ScanDirection::kBackward, workspace_, 0.0) {}
+
+void LikelihoodRun::prepare(const PhotonList& photons) {
+  photons_ = &photons;
+  count_ = photons.photon_count;
+  forward_.set_photons(photons);
+  backward_.set_photons(photons);
+  const int interior = interior_photons(count_);
+  spacing_ = std::clamp(
+      fixed_spacing_ > 0 ? fixed_spacing_ : checkpoint_spacing(count_, bins_, row_budget_), 1,
+      interior);
+  segments_ = (interior + spacing_ - 1) / spacing_;
+  // Storage only grows: a record no larger than an earlier one allocates nothing.
+  const std::size_t checkpoints_needed = static_cast<std::size_t>(std::max(segments_ - 1, 1));
+  if (checkpoints_.row_count() < checkpoints_needed) {
+    checkpoints_ = dmatrix(0, static_cast<int>(checkpoints_needed) - 1, 0, bins_ - 1);
+  }
+  if (rows_.row_count() < static_cast<std::size_t>(spacing_)) {
+    rows_ = dmatrix(0, spacing_ - 1, 0, bins_ - 1);
+  }
+  if (contribution_.size() < static_cast<std::size_t>(count_)) {
+    contribution_.resize(static_cast<std::size_t>(count_));
+    counted_.resize(static_cast<std::size_t>(count_));
+  }
+  rows_segment_ = -1;
+}
 
 int LikelihoodRun::segment_last(int c) const {
   return std::min((c + 1) * spacing_, count_ - 2);
@@ -54,7 +79,8 @@ void LikelihoodRun::recompute_segment(int c) {
 
 void LikelihoodRun::weigh_photon(int j, std::span<const double> forward,
                                  std::span<const double> backward) {
-  const DVector& colour = colour_probability(state_, j);
+  const DVector& colour =
+      grid_.colour_probability(photons_->photon_types[static_cast<std::size_t>(j)]);
   double sum = 0.0;
   double colour_sum = 0.0;
   for (int k = 0; k < bins_; ++k) {
@@ -70,11 +96,12 @@ void LikelihoodRun::weigh_photon(int j, std::span<const double> forward,
   if (reaches_edges(forward, backward, bins_, sum)) ++boundary_photons_;
 }
 
-RunResult LikelihoodRun::run(double diff_coeff) {
+RunResult LikelihoodRun::run(double diff_coeff, StopCheck& stop) {
+  assert(photons_ != nullptr);
   forward_.set_diff_coeff(diff_coeff);
   backward_.set_diff_coeff(diff_coeff);
   boundary_photons_ = 0;
-  std::fill(counted_.begin(), counted_.end(), 0);
+  std::fill_n(counted_.begin(), count_, 0);
   RunResult result;
   const int last_segment = segments_ - 1;
   const std::size_t row_length = static_cast<std::size_t>(bins_);
@@ -94,6 +121,10 @@ RunResult LikelihoodRun::run(double diff_coeff) {
   }
   keep(0);
   for (int k = 1; k < count_; ++k) {
+    if (stop()) {
+      result.stopped = true;
+      return result;
+    }
     if (!forward_.advance(k)) {
       result.collapsed = true;
       return result;
@@ -108,6 +139,10 @@ RunResult LikelihoodRun::run(double diff_coeff) {
     return result;
   }
   for (int j = count_ - 2; j >= 0; --j) {
+    if (stop()) {
+      result.stopped = true;
+      return result;
+    }
     if (!backward_.advance(j)) {
       result.collapsed = true;
       return result;

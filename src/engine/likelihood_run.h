@@ -12,11 +12,12 @@
 #include <vector>
 
 #include "engine/photon_chain.h"
+#include "engine/stop_check.h"
 #include "numeric/indexed_array.h"
+#include "state/distance_grid.h"
+#include "state/photon_list.h"
 
 namespace pelmora {
-
-struct RunState;
 
 struct RunResult {
   double log_likelihood = 0.0;
@@ -25,18 +26,28 @@ struct RunResult {
   // A pass lost every positive weight (rounding residue swamped the
   // distribution): the run has no likelihood.
   bool collapsed = false;
+  bool stopped = false;  // asked to stop before the end; nothing else holds
 };
 
 // Checkpoint spacing for N photons: every row when they fit into `budget`
 // bytes per run, else about sqrt(N).
 int checkpoint_spacing(int photon_count, int bins, std::size_t budget);
 
+// One worker's engine: its own propagator workspace, passes and rows, reused
+// from run to run and from record to record.  Nothing is shared with other
+// workers except the read-only grid and photon records.
 class LikelihoodRun {
  public:
-  // Creates every array it needs, so that a worker thread allocates nothing.
-  LikelihoodRun(const RunState& state, int spacing);
+  // `row_budget`: bytes this engine may keep in forward rows; `spacing` > 0
+  // fixes the checkpoint spacing instead.
+  LikelihoodRun(const DistanceGrid& grid, std::size_t row_budget, int spacing = 0);
 
-  RunResult run(double diff_coeff);
+  // Makes ready for runs over `photons` (at least 3), which must outlive those
+  // runs: settles the spacing and grows the row storage if the record needs
+  // more than any before it.
+  void prepare(const PhotonList& photons);
+
+  RunResult run(double diff_coeff, StopCheck& stop);
 
  private:
   int segment_of(int j) const { return (j - 1) / spacing_; }
@@ -45,13 +56,15 @@ class LikelihoodRun {
   // Rebuilds the forward rows of segment c from its checkpoint.
   void recompute_segment(int c);
   void weigh_photon(int j, std::span<const double> forward, std::span<const double> backward);
-  double forward_row_entry(int j, int i) const;
 
-  const RunState& state_;
-  int count_;
+  const DistanceGrid& grid_;
+  std::size_t row_budget_;
+  int fixed_spacing_;
+  const PhotonList* photons_ = nullptr;
+  int count_ = 0;
   int bins_;
-  int spacing_;
-  int segments_;
+  int spacing_ = 1;
+  int segments_ = 1;
   FftWorkspace workspace_;
   PhotonChain forward_;
   PhotonChain backward_;

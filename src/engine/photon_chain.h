@@ -14,22 +14,26 @@
 
 #include "engine/propagator.h"
 #include "numeric/indexed_array.h"
+#include "state/distance_grid.h"
+#include "state/photon_list.h"
 
 namespace pelmora {
-
-struct RunState;
 
 enum class ScanDirection { kForward, kBackward };
 
 class PhotonChain {
  public:
-  // Uses the photons and colour probabilities of `state`, which must outlive
-  // the chain; each chain propagates with its own workspace.
-  PhotonChain(const RunState& state, ScanDirection direction, FftWorkspace& workspace,
-              double diff_coeff);
+  // Propagates `photons` on `grid`, both of which must outlive the chain (or
+  // be replaced before it next starts); each chain propagates with its own
+  // workspace.
+  PhotonChain(const DistanceGrid& grid, const PhotonList& photons, ScanDirection direction,
+              FftWorkspace& workspace, double diff_coeff);
 
   // The coefficient of the next propagations, m^2/s.
   void set_diff_coeff(double diff_coeff) { diff_coeff_ = diff_coeff; }
+  // The photon record of the next start().
+  void set_photons(const PhotonList& photons) { photons_ = &photons; }
+  const PhotonList& photons() const { return *photons_; }
 
   ScanDirection direction() const { return direction_; }
   // The first photon of the chain and the one after photon k in its direction.
@@ -52,10 +56,10 @@ class PhotonChain {
   std::span<const double> weighted() const { return weighted_.span().first(bins_); }
 
  private:
-  const RunState& state_;
+  const DistanceGrid& grid_;
+  const PhotonList* photons_;
   ScanDirection direction_;
   FftWorkspace& workspace_;
-  PropagationGrid grid_;
   double diff_coeff_;
   std::size_t bins_;
   int photon_ = -1;
@@ -68,8 +72,5 @@ class PhotonChain {
 // the convolution's rounding residue (about 1e-15) has been amplified a
 // billion-fold: the result is not to be trusted.
 inline constexpr double kResidueTolerance = 1e-6;
-
-// How likely photon k's colour is at each grid point.
-const DVector& colour_probability(const RunState& state, int k);
 
 }  // namespace pelmora

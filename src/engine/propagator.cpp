@@ -8,7 +8,7 @@
 #include "numeric/convolve.h"
 #include "numeric/lanes.h"
 #include "numeric/unit_offset.h"
-#include "state/run_state.h"
+#include "state/analysis_settings.h"
 
 namespace pelmora {
 
@@ -71,13 +71,6 @@ void divide(const double* from, double* to, int count, double divisor) {
 }
 
 }  // namespace
-
-int fft_length_for(int bins) {
-  const int k = static_cast<int>(std::floor(std::log(1.5 * bins) / std::log(2.0) + 1));
-  int n = 1;
-  for (int i = 0; i < k; ++i) n *= 2;
-  return n;
-}
 
 FftWorkspace make_fft_workspace(int bins) {
   FftWorkspace workspace;
@@ -142,13 +135,6 @@ bool propagate(FftWorkspace& workspace, const PropagationGrid& grid, double diff
   if (!usable_sum(sum)) return false;
   divide(&result[1], destination.data(), bins, sum);
   return true;
-}
-
-bool propagate(RunState& state, std::span<const double> source, std::span<double> destination,
-               double dt) {
-  const RunSettings& s = state.settings;
-  const PropagationGrid grid{s.internal_bins, s.internal_rmin, s.internal_rmax};
-  return propagate(state.fft, grid, s.diff_coeff, source, destination, dt);
 }
 
 }  // namespace pelmora

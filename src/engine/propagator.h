@@ -3,22 +3,10 @@
 
 #include <span>
 
+#include "state/distance_grid.h"
 #include "state/fft_workspace.h"
 
 namespace pelmora {
-
-struct RunState;
-
-// The internal distance grid as the propagator sees it.
-struct PropagationGrid {
-  int bins = 0;       // M, internal grid points 0..M-1
-  double rmin = 0.0;  // nm, position of point 0
-  double rmax = 0.0;  // nm, position of point M-1
-};
-
-// FFT length for M internal grid points: the smallest power of two above
-// 1.5 * M, so that more than M/2 zero points follow the distribution.
-int fft_length_for(int bins);
 
 // A workspace for a propagator over M internal grid points; each thread that
 // propagates owns one.  Its arrays are released with the object.
@@ -35,10 +23,6 @@ FftWorkspace make_fft_workspace(int bins);
 // no meaningful values and the caller reports where it happened.
 [[nodiscard]] bool propagate(FftWorkspace& workspace, const PropagationGrid& grid,
                              double diff_coeff, std::span<const double> source,
-                             std::span<double> destination, double dt);
-
-// The same with the run's own workspace, grid and current diffusion coefficient.
-[[nodiscard]] bool propagate(RunState& state, std::span<const double> source,
                              std::span<double> destination, double dt);
 
 }  // namespace pelmora

@@ -6,7 +6,7 @@ namespace pelmora {
 
 SliceSchedule forward_slice_schedule(const PhotonList& photons, int slices) {
   const int count = photons.photon_count;
-  const DVector& time = photons.photon_times;
+  const std::vector<double>& time = photons.photon_times;
   SliceSchedule schedule;
   schedule.photon.resize(static_cast<std::size_t>(slices));
   schedule.time.resize(static_cast<std::size_t>(slices));
@@ -27,7 +27,7 @@ SliceSchedule forward_slice_schedule(const PhotonList& photons, int slices) {
 
 SliceSchedule backward_slice_schedule(const PhotonList& photons, int slices) {
   const int count = photons.photon_count;
-  const DVector& time = photons.photon_times;
+  const std::vector<double>& time = photons.photon_times;
   SliceSchedule schedule;
   schedule.photon.resize(static_cast<std::size_t>(slices));
   schedule.time.resize(static_cast<std::size_t>(slices));

@@ -6,9 +6,9 @@
 
 #include <vector>
 
-namespace pelmora {
+#include "state/photon_list.h"
 
-struct PhotonList;
+namespace pelmora {
 
 // Time of slice j of `slices` slices spanning t_first..t_last (mu s): the
 // product first, then divided, then added.

@@ -1,7 +1,6 @@
 #include "engine/vanished_distribution.h"
 
 #include "base/error.h"
-#include "state/run_state.h"
 #include "state/text_format.h"
 
 namespace pelmora {
@@ -15,9 +14,9 @@ void report_vanished_distribution(const std::string& where, double diff_coeff) {
                           where.c_str(), diff_coeff));
 }
 
-std::string after_photon(const char* scan, const RunState& state, int index) {
+std::string after_photon(const char* scan, const PhotonList& photons, int index) {
   return format_text("%s after photon %d (t=%f mu s)", scan, index + 1,
-                     state.photons.photon_times[index]);
+                     photons.photon_times[static_cast<std::size_t>(index)]);
 }
 
 }  // namespace pelmora

@@ -77,15 +77,4 @@ class FloatScanner {
 // `scratch` is working storage, reused between calls.
 float convert_float(std::string_view text, bool decimal, std::string& scratch);
 
-// One "%f" conversion at the start of `text`: white space skipped, then one
-// number scanned.  kEnd: only white space remained.  `consumed` counts the
-// white space and every character the conversion took.
-struct FloatScan {
-  enum class Status { kNumber, kNotANumber, kEnd };
-  Status status = Status::kEnd;
-  float value = 0.0f;
-  std::size_t consumed = 0;
-};
-FloatScan scan_float(std::string_view text);
-
 }  // namespace pelmora

@@ -31,15 +31,7 @@ std::string printable(std::string_view text) {
 }  // namespace
 
 PhotonParser::PhotonParser(PhotonList& photons, int capacity)
-    : photons_(photons), capacity_(capacity) {
-  photons_.photon_count = 0;
-  photons_.donor_count = 0;
-  photons_.acceptor_count = 0;
-  photons_.start_time = 1e30;
-  photons_.end_time = -1e30;
-  photons_.photon_times = dvector(0, capacity_ + 2);
-  photons_.photon_types = ivector(0, capacity_ + 2);
-}
+    : photons_(photons), builder_(photons), capacity_(capacity) {}
 
 std::vector<std::string> PhotonParser::take_warnings() {
   std::vector<std::string> taken;
@@ -176,41 +168,22 @@ void PhotonParser::store_record() {
          record_);
     return;
   }
-  if (t < previous_time_) {
+  const PhotonListBuilder::Outcome outcome = builder_.add(t, acceptor);
+  if (outcome == PhotonListBuilder::Outcome::kNotSorted) {
     fail(PhotonErrorKind::kNotSorted,
          format_text("\n\nERROR: photon times not sorted (t=%f). Please sort and re-run.\n\n",
                      static_cast<double>(t)),
          record_);
     return;
   }
-  if (t == previous_time_) {
-    warnings_.push_back(
-        format_text("\n\nWARNING: Simultaneous photons found (t=%f). Shifted one a bit.\n\n",
-                    static_cast<double>(t)));
-    // As `t = t + 0.01` on a float: the sum in double, rounded back to float.
-    t = static_cast<float>(static_cast<double>(t) + 0.01);
+  if (outcome == PhotonListBuilder::Outcome::kShifted) {
+    warnings_.push_back(simultaneous_photons_warning(t));
   }
-
-  PhotonList& list = photons_;
-  const int index = list.photon_count;
-  list.photon_times[index] = t;
-  previous_time_ = t;
-  list.photon_types[index] = donor ? kDonorPhoton : kAcceptorPhoton;
-  ++list.photon_count;
-  if (donor) {
-    ++list.donor_count;
-  } else {
-    ++list.acceptor_count;
-  }
-  // The arrays have room for the photon one past the capacity, which is
-  // stored before the run is stopped.
-  if (list.photon_count > capacity_) {
+  // The photon one past the capacity is stored before the run is stopped.
+  if (photons_.photon_count > capacity_) {
     fail(PhotonErrorKind::kTooManyPhotons, "\n\nERROR: Maximum number of photons exceeded\n",
          record_);
-    return;
   }
-  if (t < list.start_time) list.start_time = t;
-  if (t > list.end_time) list.end_time = t;
 }
 
 void PhotonParser::fail(PhotonErrorKind kind, std::string message, int record) {

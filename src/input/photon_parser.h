@@ -16,6 +16,9 @@
 
 namespace pelmora {
 
+// The most photons a file may hold.
+inline constexpr int kPhotonCapacity = 1000000;
+
 // The first number of a record that ends the data.
 inline constexpr float kEndMarker = -99999.0f;
 inline constexpr int kRecordLength = 8;
@@ -38,10 +41,9 @@ struct PhotonReadError {
 
 class PhotonParser {
  public:
-  // Creates photon_times and photon_types at full capacity and starts an
-  // empty list.  `photons` must outlive the parser.  The program always uses
-  // the full capacity; a small one lets tests and the fuzzer reach the
-  // capacity check with small inputs, and at a small cost per input.
+  // Empties `photons` and fills it as records arrive; `photons` must outlive
+  // the parser.  The program always uses the full capacity; a small one lets
+  // tests and the fuzzer reach the capacity check with small inputs.
   explicit PhotonParser(PhotonList& photons, int capacity = kPhotonCapacity);
 
   // Takes the next block of the file.  Blocks may split a number anywhere.
@@ -75,6 +77,7 @@ class PhotonParser {
   void fail(PhotonErrorKind kind, std::string message, int record);
 
   PhotonList& photons_;
+  PhotonListBuilder builder_;
   int capacity_;
   State state_ = State::kBetween;
   FloatScanner scanner_;
@@ -84,7 +87,6 @@ class PhotonParser {
   int position_ = 0;     // 0-based position in the current record
   int record_ = 0;       // 1-based number of the current record
   std::array<float, kRecordLength> values_{};
-  float previous_time_ = -1e30f;
   std::vector<std::string> warnings_;
   std::optional<PhotonReadError> error_;
 };

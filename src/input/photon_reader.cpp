@@ -5,7 +5,6 @@
 
 #include "base/error.h"
 #include "input/photon_parser.h"
-#include "state/run_state.h"
 
 namespace pelmora {
 
@@ -15,12 +14,10 @@ namespace {
 // small enough not to matter beside the photon arrays.
 constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
-void print_warnings(RunState& state, PhotonParser& parser) {
-  for (const std::string& warning : parser.take_warnings()) state.warn(warning.c_str());
-}
-
-[[noreturn]] void refuse_file(const std::string& message) {
-  throw Error(ErrorKind::kInput, message);
+void pass_on_warnings(PhotonParser& parser, Observer& observer) {
+  for (std::string& text : parser.take_warnings()) {
+    observer.warning({WarningKind::kSimultaneousPhotons, std::move(text), 0.0, 0, 0});
+  }
 }
 
 [[noreturn]] void unreadable(const std::string& path) {
@@ -29,14 +26,13 @@ void print_warnings(RunState& state, PhotonParser& parser) {
 
 }  // namespace
 
-void read_photon_file(RunState& state, const std::string& path) {
-  Console& console = state.console;
-  console.print("  Reading photon arrival times from file %s ... ", path.c_str());
+PhotonList read_photon_file(const std::string& path, Observer& observer) {
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "r"),
                                                              &std::fclose);
   if (!file) unreadable(path);
 
-  PhotonParser parser(state.photons);
+  PhotonList photons;
+  PhotonParser parser(photons);
   const std::unique_ptr<char[]> block(new char[kBlockSize]);
   // Reading stops at the end of the data: whatever follows the end marker is
   // never read.
@@ -47,20 +43,15 @@ void read_photon_file(RunState& state, const std::string& path) {
       // A failed read must not pass for the end of the data: the photons
       // read so far would be analysed as if they were the whole record.
       if (std::ferror(file.get())) {
-        print_warnings(state, parser);
+        pass_on_warnings(parser, observer);
         unreadable(path);
       }
       parser.finish();
     }
-    print_warnings(state, parser);
+    pass_on_warnings(parser, observer);
   }
-  if (parser.error()) refuse_file(parser.error()->message);
-  console.write("Done.\n");
-
-  if (const std::optional<PhotonReadError> too_few = check_photon_count(state.photons)) {
-    refuse_file(too_few->message);
-  }
-  console.write(photon_summary(state.photons));
+  if (parser.error()) throw Error(ErrorKind::kInput, parser.error()->message);
+  return photons;
 }
 
 }  // namespace pelmora

@@ -151,8 +151,4 @@ void convolve(const ConvolutionTables& tables, const double* data, const double*
   fft_split_interleaved(tables.inverse(), zr, zi, 1, ans + n, ans + n + nn, ans);
 }
 
-void convolve(const double* data, int n, const double* response, double* ans, double* spectrum) {
-  convolve(ConvolutionTables(n), data, response, ans, spectrum);
-}
-
 }  // namespace pelmora

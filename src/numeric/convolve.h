@@ -36,7 +36,4 @@ class ConvolutionTables {
 void convolve(const ConvolutionTables& tables, const double* data, const double* response,
               double* ans, double* spectrum);
 
-// The same for a one-off convolution: builds the tables for the call.
-void convolve(const double* data, int n, const double* response, double* ans, double* spectrum);
-
 }  // namespace pelmora

@@ -73,22 +73,12 @@ void fft_split_interleaved(const FftTables& tables, const double* in_re, const d
 // tables.sign().  work (2nn values) is scratch.
 void fft_complex(const FftTables& tables, double* data, double* work);
 
-// Transforms the nn complex values in data[1..2nn] in place.  Builds its
-// tables and scratch for the call; repeated transforms should keep an
-// FftTables and use the overload above.
-void fft_complex(double* data, int nn, int isign);
-
+// For tests of the transforms; the engine needs only the forms above.
 // data[1..2nn] holds 2nn real values.  isign = 1 replaces them by their packed
 // spectrum: data[1] = F_0, data[2] = F_nn (both real), data[2k+1], data[2k+2] =
 // F_k for k = 1..nn-1.  Any other isign takes such a packed spectrum and
 // replaces it by nn times the real sequence it belongs to.  Builds its tables
 // and scratch for the call.
 void fft_real(double* data, int nn, int isign);
-
-// Spectra of two real sequences data1[1..n] and data2[1..n] (left unchanged),
-// from one complex transform: fft1[1..2n] and fft2[1..2n] receive the n complex
-// values of each spectrum; every entry of both is written.  Builds its tables
-// and scratch for the call.
-void fft_two_real(const double* data1, const double* data2, double* fft1, double* fft2, int n);
 
 }  // namespace pelmora

@@ -51,30 +51,4 @@ DMatrix dmatrix(int nrl, int nrh, int ncl, int nch) {
   return DMatrix(std::move(rows), nrl, ncl, row_length);
 }
 
-void DMatrix::release() {
-  for (auto row = rows_.rbegin(); row != rows_.rend(); ++row) row->reset();
-  rows_.clear();
-  rows_.shrink_to_fit();
-  row_length_ = 0;
-}
-
-void free_dvector(DVector& v, int lo, int /*hi*/) {
-  assert(v.lo() == lo);
-  (void)lo;
-  v.release();
-}
-
-void free_ivector(IVector& v, int lo, int /*hi*/) {
-  assert(v.lo() == lo);
-  (void)lo;
-  v.release();
-}
-
-void free_dmatrix(DMatrix& m, int nrl, int /*nrh*/, int ncl, int /*nch*/) {
-  assert(m.row_lo() == nrl && m.col_lo() == ncl);
-  (void)nrl;
-  (void)ncl;
-  m.release();
-}
-
 }  // namespace pelmora

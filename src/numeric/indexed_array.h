@@ -5,7 +5,8 @@
 // Every block holds at least one element, so an empty or inverted range still
 // yields a usable one-element array whose only index is lo.  Creation never
 // fails quietly: when memory is exhausted the creating routine throws an
-// Error of kind kMemory with its own allocation-failure text.  Contents start
+// Error of kind kMemory with its own allocation-failure text.  Arrays own
+// their memory and release it when they go.  Contents start
 // uninitialised; every user writes an element before reading it.
 #pragma once
 
@@ -49,11 +50,6 @@ class IndexedVector {
   const T* data() const { return block_.get(); }
   std::span<T> span() { return {block_.get(), length_}; }
   std::span<const T> span() const { return {block_.get(), length_}; }
-
-  void release() {
-    block_.reset();
-    length_ = 0;
-  }
 
  private:
   std::unique_ptr<T[]> block_;
@@ -114,9 +110,6 @@ class DMatrix {
   std::size_t row_length() const { return row_length_; }
   bool empty() const { return rows_.empty(); }
 
-  // Releases the rows from the last down to the first, then the row table.
-  void release();
-
  private:
   std::vector<std::unique_ptr<double[]>> rows_;
   int nrl_ = 0;
@@ -129,11 +122,5 @@ class DMatrix {
 DVector dvector(int lo, int hi);
 IVector ivector(int lo, int hi);
 DMatrix dmatrix(int nrl, int nrh, int ncl, int nch);
-
-// Release.  The lower bounds must be those used at creation; the upper bounds
-// are accepted for symmetry and not used.
-void free_dvector(DVector& v, int lo, int hi);
-void free_ivector(IVector& v, int lo, int hi);
-void free_dmatrix(DMatrix& m, int nrl, int nrh, int ncl, int nch);
 
 }  // namespace pelmora

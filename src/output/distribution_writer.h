@@ -2,10 +2,18 @@
 
 #include <string>
 
+#include "state/analysis_results.h"
+
 namespace pelmora {
 
-struct RunState;
+enum class MapFormat {
+  kPlain,  // "t r P" per written cell
+  kShort,  // one grey level 0..255 per cell
+  kEps,    // an encapsulated PostScript greyscale image
+};
 
-void write_distance_distribution(RunState& state, const std::string& path);
+// Writes P(r,t) of the written slices and distance points to `path`.
+void write_distance_distribution(const TrajectoryResult& result, MapFormat format,
+                                 const std::string& path);
 
 }  // namespace pelmora

@@ -1,18 +1,16 @@
 #include "output/likelihood_writer.h"
 
 #include "output/result_file.h"
-#include "state/run_state.h"
 
 namespace pelmora {
 
-void write_likelihood(RunState& state, const std::string& path) {
-  state.console.print("\nWriting (normalized) likelihood P(D) to file %s ... ", path.c_str());
+void write_likelihood(std::span<const double> coefficients, std::span<const double> probability,
+                      const std::string& path) {
   ResultFile file(path);
-  for (int i = 0; i < state.settings.runs; ++i) {
-    file.format("%g %g\n", state.run_diffusion[i], state.run_likelihood[i]);
+  for (std::size_t i = 0; i < coefficients.size(); ++i) {
+    file.format("%g %g\n", coefficients[i], probability[i]);
   }
   file.close();
-  state.console.write("Done.\n");
 }
 
 }  // namespace pelmora

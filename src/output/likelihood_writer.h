@@ -1,12 +1,12 @@
 #pragma once
 
+#include <span>
 #include <string>
 
 namespace pelmora {
 
-struct RunState;
-
-// Writes "D P(D)" per run of the likelihood scan, in run order.
-void write_likelihood(RunState& state, const std::string& path);
+// Writes "D P(D)" per run of a likelihood scan, in run order.
+void write_likelihood(std::span<const double> coefficients, std::span<const double> probability,
+                      const std::string& path);
 
 }  // namespace pelmora

@@ -4,44 +4,15 @@
 #include <vector>
 
 #include "output/result_file.h"
-#include "output/written_slices.h"
-#include "state/run_state.h"
+#include "state/written_slices.h"
 
 namespace pelmora {
 
 namespace {
 
-struct SliceMoments {
-  double mean = 0.0;
-  double deviation = 0.0;
-};
-
-// Mean and standard deviation of P(r, t_i) over the whole internal grid.
-// The variance needs the finished mean, hence the second pass.  A slice
-// without overlap gets 0 and 0 (the distribution writer reports it).
-SliceMoments slice_moments(const WrittenSlices& slices, int i) {
-  const double total = slices.overlap(i);
-  if (!has_overlap(total)) return {};
-  const std::span<const double> forward = slices.forward(i);
-  const std::span<const double> backward = slices.backward(i);
-  const int bins = slices.bins();
-  double first_moment = 0.0;
-  for (int j = 0; j < bins; ++j) first_moment += slices.position(j) * (forward[j] * backward[j]);
-  const double mean = first_moment / total;
-  double spread = 0.0;
-  for (int j = 0; j < bins; ++j) {
-    const double offset = slices.position(j) - mean;
-    spread += offset * (forward[j] * backward[j]) * offset;
-  }
-  const double variance = spread / total;
-  // Negative weights (rounding residue of the convolution) could in
-  // principle push the variance below zero; the square root would be nan.
-  return {mean, variance < 0.0 ? 0.0 : std::sqrt(variance)};
-}
-
 void write_plain_trajectory(const WrittenSlices& slices, ResultFile& file) {
   for (int i = slices.first(); i <= slices.last(); ++i) {
-    const SliceMoments moments = slice_moments(slices, i);
+    const SliceMoments moments = slices.moments(i);
     file.fixed(slices.time_label(i));
     file.character(' ');
     file.fixed(moments.mean);
@@ -106,9 +77,10 @@ void write_point(ResultFile& file, double x, double y) {
   file.character('\n');
 }
 
-void write_xmgr_trajectory(const RunState& state, const WrittenSlices& slices, ResultFile& file) {
-  const double min = state.settings.min_distance;
-  const double max = state.settings.max_distance;
+void write_xmgr_trajectory(const WrittenSlices& slices, const PhotonList& photons,
+                           const AnalysisSettings& settings, ResultFile& file) {
+  const double min = settings.min_distance;
+  const double max = settings.max_distance;
   const double t_first = slices.t_first();
 
   file.text("@subtitle \"FRET Maximum Likelihood Trajectory Distribution\"\n");
@@ -121,7 +93,7 @@ void write_xmgr_trajectory(const RunState& state, const WrittenSlices& slices, R
 
   std::vector<SliceMoments> moments;
   moments.reserve(static_cast<std::size_t>(slices.count()));
-  for (int i = slices.first(); i <= slices.last(); ++i) moments.push_back(slice_moments(slices, i));
+  for (int i = slices.first(); i <= slices.last(); ++i) moments.push_back(slices.moments(i));
 
   // s0 to s4: the average and the 1- and 2-sigma bands, x in ms from the
   // first photon.
@@ -149,42 +121,39 @@ void write_xmgr_trajectory(const RunState& state, const WrittenSlices& slices, R
   }
 
   // s5 donor and s6 acceptor markers; the last photon gets none.
-  const PhotonList& photons = state.photons;
   const double donor_height = max - 0.05 * (max - min);
   const double acceptor_height = min + 0.05 * (max - min);
   const int marked = photons.photon_count - 1;
   file.text("@TYPE xy\n");
   for (int k = 0; k < marked; ++k) {
-    if (photons.photon_types[k] == kDonorPhoton) {
-      write_point(file, (photons.photon_times[k] - t_first) / 1000, donor_height);
+    if (photons.photon_types[static_cast<std::size_t>(k)] == kDonorPhoton) {
+      write_point(file, (photons.photon_times[static_cast<std::size_t>(k)] - t_first) / 1000,
+                  donor_height);
     }
   }
   file.text("&\n");
   file.text("@TYPE xy\n");
   for (int k = 0; k < marked; ++k) {
-    if (photons.photon_types[k] == kAcceptorPhoton) {
-      write_point(file, (photons.photon_times[k] - t_first) / 1000, acceptor_height);
+    if (photons.photon_types[static_cast<std::size_t>(k)] == kAcceptorPhoton) {
+      write_point(file, (photons.photon_times[static_cast<std::size_t>(k)] - t_first) / 1000,
+                  acceptor_height);
     }
   }
 }
 
 }  // namespace
 
-void write_average_trajectory(RunState& state, const std::string& path) {
-  const bool xmgr = state.settings.xmgr_output;
-  state.console.print(
-      xmgr ? "Writing average trajectory and standard deviations to xmgr-file %s ... "
-           : "Writing average trajectory and standard deviations to file %s ... ",
-      path.c_str());
-  const WrittenSlices slices(state);
+void write_average_trajectory(const TrajectoryResult& result, const PhotonList& photons,
+                              const AnalysisSettings& settings, bool xmgr,
+                              const std::string& path) {
+  const WrittenSlices slices(result);
   ResultFile file(path);
   if (xmgr) {
-    write_xmgr_trajectory(state, slices, file);
+    write_xmgr_trajectory(slices, photons, settings, file);
   } else {
     write_plain_trajectory(slices, file);
   }
   file.close();
-  state.console.write("Done.\n");
 }
 
 }  // namespace pelmora

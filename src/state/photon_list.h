@@ -1,25 +1,51 @@
 #pragma once
 
-#include "numeric/indexed_array.h"
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace pelmora {
-
-inline constexpr int kPhotonCapacity = 1000000;
 
 inline constexpr int kDonorPhoton = 1;
 inline constexpr int kAcceptorPhoton = 2;
 
-// The photon record, filled once by the reader and read-only afterwards.
-// photon_times and photon_types span 0..kPhotonCapacity+2 (0-based); entries
-// from photon_count on carry no data.
+// A photon record: arrival times in mu s, non-decreasing, each a
+// single-precision value held as a double, and the colour of every photon.
+// Read-only once built.
 struct PhotonList {
-  DVector photon_times;  // mu s, non-decreasing
-  IVector photon_types;  // kDonorPhoton or kAcceptorPhoton
+  std::vector<double> photon_times;        // mu s
+  std::vector<std::int8_t> photon_types;   // kDonorPhoton or kAcceptorPhoton
   int photon_count = 0;
   int donor_count = 0;
   int acceptor_count = 0;
   double start_time = 0.0;  // mu s, photon_times[0]
   double end_time = 0.0;    // mu s, photon_times[photon_count - 1]
 };
+
+// Builds a PhotonList photon by photon with the rules every source of photons
+// shares: times are taken in single precision, a time earlier than the one
+// before is refused, and a photon at the same time as the one before is moved
+// 0.01 mu s later (in single precision, so that from 262144 mu s on the shift
+// is lost to rounding) with a warning.
+class PhotonListBuilder {
+ public:
+  enum class Outcome { kAdded, kShifted, kNotSorted };
+
+  // Empties `list` and fills it from then on; `list` must outlive the builder.
+  explicit PhotonListBuilder(PhotonList& list);
+
+  void reserve(std::size_t photons);
+  // Adds one photon of a finite time; kNotSorted leaves the list unchanged.
+  // The list is complete after every call: counts, start and end time.
+  Outcome add(float time, bool acceptor);
+
+ private:
+  PhotonList& list_;
+  float previous_ = -1e30f;
+};
+
+// The warning text of a shifted photon, with its time before the shift.
+std::string simultaneous_photons_warning(float time);
 
 }  // namespace pelmora

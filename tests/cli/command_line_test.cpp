@@ -30,8 +30,10 @@ TEST(CommandLine, DefaultsSelectTrajectoryModeWithConvertedUnits) {
   EXPECT_EQ(s.foerster_radius, 6.5);
   EXPECT_EQ(s.min_distance, 0.0);
   EXPECT_EQ(s.max_distance, 13.0);
-  EXPECT_EQ(s.internal_rmin, -13.0);
-  EXPECT_EQ(s.internal_rmax, 26.0);
+  EXPECT_EQ(outcome.analysis.internal_rmin, -13.0);
+  EXPECT_EQ(outcome.analysis.internal_rmax, 26.0);
+  EXPECT_EQ(outcome.analysis.internal_bins, 1200);
+  EXPECT_EQ(outcome.analysis.fft_length, 2048);
   EXPECT_EQ(s.distance_bins, 400);
   EXPECT_EQ(s.time_bins, 0);
   EXPECT_EQ(s.diff_coeff, 1.0 * 1e-14);
@@ -75,8 +77,8 @@ TEST(CommandLine, OptionValuesAreTakenVerbatimAndLaterOnesWin) {
   ASSERT_FALSE(outcome.error);
   EXPECT_EQ(outcome.settings.min_distance, 0.0);  // "-s" consumed as the value
   EXPECT_FALSE(outcome.settings.short_format);
-  EXPECT_EQ(outcome.settings.internal_rmin, -7.0);
-  EXPECT_EQ(outcome.settings.internal_rmax, 14.0);
+  EXPECT_EQ(outcome.analysis.internal_rmin, -7.0);
+  EXPECT_EQ(outcome.analysis.internal_rmax, 14.0);
 
   outcome = interpret("-R 4 -max 0 -d 57abc f out traj");
   ASSERT_FALSE(outcome.error);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "state/run_settings.h"
+#include "cli/run_settings.h"
 #include "support/run_binary.h"
 
 namespace pelmora {

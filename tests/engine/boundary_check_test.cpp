@@ -2,30 +2,31 @@
 
 #include <gtest/gtest.h>
 
-#include "support/engine_fixture.h"
+#include "numeric/indexed_array.h"
 
 namespace pelmora::testing {
 namespace {
 
-// Fills both grid matrices so that each slice's product is the given distribution.
-void fill_slices(RunState& state, const std::vector<std::vector<double>>& slices) {
-  const int bins = state.settings.internal_bins;
+// A trajectory whose slices' products are the given distributions.
+TrajectoryResult slices_of(const std::vector<std::vector<double>>& slices) {
+  const int bins = 150;
   const int rows = static_cast<int>(slices.size());
-  state.settings.internal_time_bins = rows;
-  state.grid_forward = dmatrix(0, rows + 1, 0, bins + 1);
-  state.grid_backward = dmatrix(0, rows + 1, 0, bins + 1);
+  TrajectoryResult result;
+  result.grid = {bins, -13.0, 26.0};
+  result.slice_count = rows;
+  result.forward = dmatrix(0, rows + 1, 0, bins + 1);
+  result.backward = dmatrix(0, rows + 1, 0, bins + 1);
   for (int j = 0; j < rows; ++j) {
     for (int k = 0; k < bins; ++k) {
-      state.grid_forward[j][k] = slices[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)];
-      state.grid_backward[j][k] = 1.0;
+      result.forward[j][k] = slices[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)];
+      result.backward[j][k] = 1.0;
     }
   }
+  return result;
 }
 
 TEST(BoundaryCheck, CountsInteriorSlicesThatReachTheEdges) {
-  EngineFixture run(alternating_photons({0, 10, 20}));
-  RunState& state = run.state();
-  const int bins = state.settings.internal_bins;  // 150: threshold 0.01/150
+  const int bins = 150;  // threshold 0.01/150
   const std::size_t size = static_cast<std::size_t>(bins);
   std::vector<double> centred(size, 0.0);
   centred[75] = 1.0;
@@ -40,13 +41,11 @@ TEST(BoundaryCheck, CountsInteriorSlicesThatReachTheEdges) {
   outermost[0] = outermost[size - 1] = 0.25;
   const std::vector<double> empty(size, 0.0);
 
-  fill_slices(state, {flat, centred, centred, flat});
-  count_boundary_slices(state);
-  EXPECT_EQ(state.boundary_artifact_count, 0);  // the end slices are never looked at
-
-  fill_slices(state, {centred, above, flat, below, outermost, empty, centred});
-  count_boundary_slices(state);
-  EXPECT_EQ(state.boundary_artifact_count, 3);  // above, flat and the empty slice
+  // The end slices are never looked at.
+  EXPECT_EQ(count_boundary_slices(slices_of({flat, centred, centred, flat})), 0);
+  // Above, flat and the empty slice.
+  EXPECT_EQ(count_boundary_slices(slices_of({centred, above, flat, below, outermost, empty, centred})),
+            3);
 }
 
 }  // namespace

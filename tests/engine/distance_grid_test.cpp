@@ -2,20 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/distance_distribution.h"
 #include "engine/propagator.h"
-#include "state/run_state.h"
+#include "state/distance_distribution.h"
 
 namespace pelmora {
 namespace {
 
-RunState grid_state(double foerster_radius, double rmin, double rmax, int bins) {
-  RunState state;
-  state.settings.foerster_radius = foerster_radius;
-  state.settings.internal_rmin = rmin;
-  state.settings.internal_rmax = rmax;
-  state.settings.internal_bins = bins;
-  return state;
+// A grid of `bins` internal points from rmin to rmax (nm).
+DistanceGrid grid_of(double foerster_radius, double rmin, double rmax, int bins) {
+  AnalysisSettings settings;
+  settings.foerster_radius = foerster_radius;
+  settings.internal_rmin = rmin;
+  settings.internal_rmax = rmax;
+  settings.internal_bins = bins;
+  return make_distance_grid(settings);
 }
 
 TEST(FftLength, SmallestPowerOfTwoAboveOneAndAHalfGrids) {
@@ -30,9 +30,7 @@ TEST(FftLength, SmallestPowerOfTwoAboveOneAndAHalfGrids) {
 }
 
 TEST(FftLength, WorkspaceArraysMatchTheLength) {
-  RunState state = grid_state(6.5, -13, 26, 1368);
-  init_fft_arrays(state);
-  const FftWorkspace& fft = state.fft;
+  const FftWorkspace fft = make_fft_workspace(1368);
   EXPECT_EQ(fft.fft_length, 4096);
   for (const DVector* v : {&fft.fft_data, &fft.fft_kernel}) {
     EXPECT_EQ(v->lo(), 1);
@@ -45,9 +43,7 @@ TEST(FftLength, WorkspaceArraysMatchTheLength) {
 }
 
 TEST(DistanceGrid, DefaultGridRulesOutDonorsBelowZero) {
-  RunState state = grid_state(6.5, -13, 26, 1200);
-  init_distance_grid(state);
-  const DistanceGrid& grid = state.grid;
+  const DistanceGrid grid = grid_of(6.5, -13, 26, 1200);
   EXPECT_EQ(grid.efficiency.lo(), 0);
   EXPECT_EQ(grid.efficiency.hi(), 1201);
   EXPECT_EQ(grid.one_minus_efficiency.hi(), 1201);
@@ -69,9 +65,7 @@ TEST(DistanceGrid, DefaultGridRulesOutDonorsBelowZero) {
 
 TEST(DistanceGrid, EfficiencyAtOneAndTwoFoersterRadii) {
   // Points fall on whole nanometres, so 10 and 20 nm are hit exactly.
-  RunState state = grid_state(10.0, 0.0, 149.0, 150);
-  init_distance_grid(state);
-  const DistanceGrid& grid = state.grid;
+  const DistanceGrid grid = grid_of(10.0, 0.0, 149.0, 150);
   EXPECT_EQ(grid.efficiency[0], 1.0);
   EXPECT_EQ(grid.efficiency[10], 0.5);
   EXPECT_EQ(grid.one_minus_efficiency[10], 0.5);
@@ -80,12 +74,11 @@ TEST(DistanceGrid, EfficiencyAtOneAndTwoFoersterRadii) {
 }
 
 TEST(DistanceGrid, RangeAboveZeroIsNotClamped) {
-  RunState state = grid_state(6.5, 2.0, 8.0, 150);
-  init_distance_grid(state);
+  const DistanceGrid grid = grid_of(6.5, 2.0, 8.0, 150);
   const double x = 2.0 / 6.5;
-  EXPECT_DOUBLE_EQ(state.grid.efficiency[0], 1 / (1 + x * x * x * x * x * x));
-  EXPECT_LT(state.grid.efficiency[0], 1.0);
-  EXPECT_GT(state.grid.one_minus_efficiency[0], 0.0);
+  EXPECT_DOUBLE_EQ(grid.efficiency[0], 1 / (1 + x * x * x * x * x * x));
+  EXPECT_LT(grid.efficiency[0], 1.0);
+  EXPECT_GT(grid.one_minus_efficiency[0], 0.0);
 }
 
 }  // namespace

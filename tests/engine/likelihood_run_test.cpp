@@ -7,6 +7,7 @@
 #include <random>
 
 #include "engine/likelihood_scan.h"
+#include "engine/scan_arithmetic.h"
 #include "engine/propagator.h"
 #include "support/caught_error.h"
 #include "support/engine_fixture.h"
@@ -15,9 +16,9 @@
 namespace pelmora::testing {
 namespace {
 
-std::vector<PhotonSpec> random_record(unsigned seed, int count) {
+std::vector<PhotonRecipe> random_record(unsigned seed, int count) {
   std::mt19937 random(seed);
-  std::vector<PhotonSpec> photons;
+  std::vector<PhotonRecipe> photons;
   double t = 0.0;
   for (int i = 0; i < count; ++i) {
     if (random() % 15 != 0 || i == 0) t += 1.0 + random() % 80;  // else: a tie
@@ -28,19 +29,27 @@ std::vector<PhotonSpec> random_record(unsigned seed, int count) {
 
 bool bitwise_equal(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+// One run of a fresh engine with the given checkpoint spacing.
+RunResult run_once(EngineFixture& run, int spacing, double diff_coeff) {
+  LikelihoodRun engine(run.grid, std::size_t{1} << 30, spacing);
+  engine.prepare(run.photons);
+  std::atomic<bool> never{false};
+  StopCheck stop(never, nullptr);
+  return engine.run(diff_coeff, stop);
+}
+
 // Whatever the checkpoint spacing, the recomputed forward rows are the very
 // rows of the first pass: log L and the boundary count match the plain
 // engine bit for bit.
 TEST(LikelihoodRun, AnyCheckpointSpacingGivesTheReferenceResult) {
   for (int count : {3, 4, 5, 37, 120}) {
-    const std::vector<PhotonSpec> photons = random_record(static_cast<unsigned>(count), count);
+    const std::vector<PhotonRecipe> photons = random_record(static_cast<unsigned>(count), count);
     for (double diffusion : {0.05, 1.0, 40.0}) {
       EngineFixture reference(photons, 50, 2, 9, diffusion);
-      const ReferenceRun expected = reference_likelihood_run(reference.state());
+      const ReferenceRun expected = reference_likelihood_run(reference);
       EngineFixture run(photons, 50, 2, 9, diffusion);
       for (int spacing : {1, 2, 3, 7, 11, count}) {
-        LikelihoodRun engine(run.state(), spacing);
-        const RunResult result = engine.run(diffusion * 1e-14);
+        const RunResult result = run_once(run, spacing, diffusion * 1e-14);
         ASSERT_FALSE(result.collapsed);
         EXPECT_TRUE(bitwise_equal(result.log_likelihood, expected.log_likelihood))
             << count << " photons, D " << diffusion << ", spacing " << spacing << ": "
@@ -63,50 +72,43 @@ TEST(LikelihoodRun, KeepsEveryRowWhenTheyFitTheBudget) {
 TEST(LikelihoodRun, ThreePhotonsGiveTheMiddlePhotonsColourProbability) {
   for (int middle : {kDonorPhoton, kAcceptorPhoton}) {
     EngineFixture run({{0, kDonorPhoton}, {30, middle}, {70, kAcceptorPhoton}}, 50, 2, 9);
-    RunState& state = run.state();
-    const int bins = state.settings.internal_bins;
+    const int bins = run.bins();
     DVector forward = dvector(0, bins + 1);
     DVector backward = dvector(0, bins + 1);
-    ASSERT_TRUE(propagate(state, state.grid.one_minus_efficiency.span(), forward.span(), 0.0));
-    ASSERT_TRUE(propagate(state, forward.span(), forward.span(), 30.0));
-    ASSERT_TRUE(propagate(state, state.grid.efficiency.span(), backward.span(), 0.0));
-    ASSERT_TRUE(propagate(state, backward.span(), backward.span(), 40.0));
-    const DVector& colour =
-        middle == kDonorPhoton ? state.grid.one_minus_efficiency : state.grid.efficiency;
+    ASSERT_TRUE(run.propagate(run.grid.one_minus_efficiency.span(), forward.span(), 0.0));
+    ASSERT_TRUE(run.propagate(forward.span(), forward.span(), 30.0));
+    ASSERT_TRUE(run.propagate(run.grid.efficiency.span(), backward.span(), 0.0));
+    ASSERT_TRUE(run.propagate(backward.span(), backward.span(), 40.0));
+    const DVector& colour = run.grid.colour_probability(middle);
     double total = 0.0;
     double matching = 0.0;
     for (int k = 0; k < bins; ++k) {
       total += forward[k] * backward[k];
       matching += forward[k] * backward[k] * colour[k];
     }
-    LikelihoodRun engine(state, 1);
-    const RunResult result = engine.run(state.settings.diff_coeff);
+    const RunResult result = run_once(run, 1, run.diff_coeff);
     EXPECT_TRUE(bitwise_equal(result.log_likelihood, std::log(matching / total)));
   }
 }
 
-std::string scan_console(const std::vector<PhotonSpec>& photons, int threads, int spacing,
+std::string scan_console(const std::vector<PhotonRecipe>& photons, int threads, int spacing,
                          std::vector<double>& likelihoods) {
-  EngineFixture run(photons, 50, 0, 13, 1.0, true);
-  RunState& state = run.state();
-  state.settings.runs = 7;
-  state.settings.min_coeff = 0.05e-14;
-  state.settings.max_coeff = 50e-14;
-  state.run_likelihood = dvector(0, 9);
-  state.run_diffusion = dvector(0, 9);
-  state.engine.threads = threads;
-  state.engine.checkpoint_spacing = spacing;
-  likelihood_scan(state);
+  EngineFixture run(photons, 50, 0, 13);
+  run.engine.threads = threads;
+  run.engine.checkpoint_spacing = spacing;
+  const LikelihoodScanResult result = compute_likelihood_scan(
+      run.photons, log_spaced_coefficients(0.05e-14, 50e-14, 7), run.grid, run.engine,
+      run.observer());
   likelihoods.clear();
-  for (int i = 0; i < 7; ++i) likelihoods.push_back(state.run_likelihood[i]);
-  EXPECT_EQ(state.settings.diff_coeff, state.run_diffusion[6]);
+  for (const CoefficientRun& c : result.runs) likelihoods.push_back(c.log_likelihood);
+  likelihoods.insert(likelihoods.end(), result.probability.begin(), result.probability.end());
   return run.take_console();
 }
 
 // The runs may share out over threads; the console lines come in run order
 // and every number is the same.
 TEST(LikelihoodScan, ThreadsChangeNothing) {
-  const std::vector<PhotonSpec> photons = random_record(11, 90);
+  const std::vector<PhotonRecipe> photons = random_record(11, 90);
   std::vector<double> expected;
   const std::string expected_text = scan_console(photons, 1, 0, expected);
   EXPECT_EQ(std::count(expected_text.begin(), expected_text.end(), '\n'), 8);
@@ -114,7 +116,7 @@ TEST(LikelihoodScan, ThreadsChangeNothing) {
     for (int spacing : {0, 5}) {
       std::vector<double> likelihoods;
       EXPECT_EQ(scan_console(photons, threads, spacing, likelihoods), expected_text);
-      for (int i = 0; i < 7; ++i) {
+      for (int i = 0; i < 14; ++i) {
         EXPECT_TRUE(bitwise_equal(likelihoods[static_cast<std::size_t>(i)],
                                   expected[static_cast<std::size_t>(i)]));
       }
@@ -131,15 +133,12 @@ TEST(LikelihoodScanTest, NoRunLeftEndsTheScan) {
       "P(D) = 0\n";
   for (int threads : {1, 3}) {
     EngineFixture run({{0, kAcceptorPhoton}, {10, kDonorPhoton}, {20, kAcceptorPhoton}}, 50, -10,
-                      -5, 1.0, true);
-    RunState& state = run.state();
-    state.settings.runs = 3;
-    state.settings.min_coeff = 1e-16;
-    state.settings.max_coeff = 1e-14;
-    state.run_likelihood = dvector(0, 5);
-    state.run_diffusion = dvector(0, 5);
-    state.engine.threads = threads;
-    const std::optional<Error> error = caught_error([&] { likelihood_scan(state); });
+                      -5);
+    run.engine.threads = threads;
+    const std::optional<Error> error = caught_error([&] {
+      compute_likelihood_scan(run.photons, log_spaced_coefficients(1e-16, 1e-14, 3), run.grid,
+                              run.engine, run.observer());
+    });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), ErrorKind::kComputation);
     EXPECT_EQ(error->message(),

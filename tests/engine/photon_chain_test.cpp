@@ -4,13 +4,13 @@
 
 #include <vector>
 
-#include "engine/distance_distribution.h"
+#include "state/distance_distribution.h"
 #include "support/engine_fixture.h"
 
 namespace pelmora::testing {
 namespace {
 
-const std::vector<PhotonSpec> kPhotons = {{0, kAcceptorPhoton},  {40, kDonorPhoton},
+const std::vector<PhotonRecipe> kPhotons = {{0, kAcceptorPhoton},  {40, kDonorPhoton},
                                           {55, kDonorPhoton},    {55, kAcceptorPhoton},
                                           {300, kDonorPhoton},   {301, kAcceptorPhoton}};
 
@@ -19,10 +19,9 @@ const std::vector<PhotonSpec> kPhotons = {{0, kAcceptorPhoton},  {40, kDonorPhot
 // its colour probability normalised.
 TEST(PhotonChain, WeightedIsPropagatedTimesColour) {
   EngineFixture run(kPhotons);
-  RunState& state = run.state();
-  const int bins = state.settings.internal_bins;
+  const int bins = run.bins();
   for (ScanDirection direction : {ScanDirection::kForward, ScanDirection::kBackward}) {
-    PhotonChain chain(state, direction, state.fft, state.settings.diff_coeff);
+    PhotonChain chain(run.grid, run.photons, direction, run.fft, run.diff_coeff);
     ASSERT_TRUE(chain.start());
     double sum = 0.0;
     for (int i = 0; i < bins; ++i) {
@@ -32,7 +31,8 @@ TEST(PhotonChain, WeightedIsPropagatedTimesColour) {
     EXPECT_NEAR(sum, 1.0, 1e-12);
     for (int k = chain.next_photon(chain.first_photon()); k >= 0 && k < 6; k = chain.next_photon(k)) {
       ASSERT_TRUE(chain.advance(k));
-      const DVector& colour = colour_probability(state, k);
+      const DVector& colour =
+          run.grid.colour_probability(run.photons.photon_types[static_cast<std::size_t>(k)]);
       for (int i = 0; i < bins; ++i) {
         ASSERT_EQ(chain.weighted()[i], chain.propagated()[i] * colour[i]) << k;
       }
@@ -43,8 +43,7 @@ TEST(PhotonChain, WeightedIsPropagatedTimesColour) {
 // Resuming from a weighted vector repeats the very same steps.
 TEST(PhotonChain, ResumeRepeatsTheSameNumbers) {
   EngineFixture run(kPhotons);
-  RunState& state = run.state();
-  PhotonChain chain(state, ScanDirection::kForward, state.fft, state.settings.diff_coeff);
+  PhotonChain chain(run.grid, run.photons, ScanDirection::kForward, run.fft, run.diff_coeff);
   ASSERT_TRUE(chain.start());
   ASSERT_TRUE(chain.advance(1));
   ASSERT_TRUE(chain.advance(2));
@@ -53,7 +52,7 @@ TEST(PhotonChain, ResumeRepeatsTheSameNumbers) {
   ASSERT_TRUE(chain.advance(4));
   const std::vector<double> at_four(chain.propagated().begin(), chain.propagated().end());
 
-  PhotonChain again(state, ScanDirection::kForward, state.fft, state.settings.diff_coeff);
+  PhotonChain again(run.grid, run.photons, ScanDirection::kForward, run.fft, run.diff_coeff);
   again.resume(2, at_two);
   ASSERT_TRUE(again.advance(3));
   ASSERT_TRUE(again.advance(4));
@@ -64,9 +63,8 @@ TEST(PhotonChain, ResumeRepeatsTheSameNumbers) {
 // photon rules them out exactly.
 TEST(PhotonChain, DonorPhotonRulesOutNegativeDistances) {
   EngineFixture run({{0, kAcceptorPhoton}, {20, kDonorPhoton}, {45, kAcceptorPhoton}}, 400);
-  RunState& state = run.state();
-  const RunSettings& s = state.settings;
-  PhotonChain chain(state, ScanDirection::kForward, state.fft, s.diff_coeff);
+  const AnalysisSettings& s = run.settings;
+  PhotonChain chain(run.grid, run.photons, ScanDirection::kForward, run.fft, run.diff_coeff);
   ASSERT_TRUE(chain.start());
   ASSERT_TRUE(chain.advance(1));
   int negative_points = 0;

@@ -11,9 +11,8 @@
 #include <span>
 #include <vector>
 
-#include "engine/distance_distribution.h"
 #include "engine/distance_grid.h"
-#include "state/run_state.h"
+#include "state/distance_distribution.h"
 
 namespace pelmora {
 namespace {
@@ -188,24 +187,21 @@ TEST(Propagate, ReportsVanishedDistribution) {
 // whole grid, so the wrap-around is exercised; the last one is cut off
 // within it.
 std::vector<double> reference_chain() {
-  RunState state;
-  RunSettings& s = state.settings;
+  AnalysisSettings s;
   s.foerster_radius = 3.0;
   s.internal_rmin = -2.0;
   s.internal_rmax = 6.0;
   s.internal_bins = 150;
-  init_distance_grid(state);
-  init_fft_arrays(state);
-  EXPECT_EQ(state.fft.fft_length, 256);
+  const DistanceGrid grid = make_distance_grid(s);
+  FftWorkspace workspace = make_fft_workspace(150);
+  EXPECT_EQ(workspace.fft_length, 256);
   DVector p = dvector(0, 151);
   for (int i = 0; i < 150; ++i) p[i] = irregular_source(i);
-  s.diff_coeff = 1e-14;
-  EXPECT_TRUE(propagate(state, p.span(), p.span(), 20.0));
-  for (int i = 0; i < 150; ++i) p[i] *= state.grid.one_minus_efficiency[i];
-  EXPECT_TRUE(propagate(state, p.span(), p.span(), 150.0));
-  for (int i = 0; i < 150; ++i) p[i] *= state.grid.efficiency[i];
-  s.diff_coeff = 4e-14;
-  EXPECT_TRUE(propagate(state, p.span(), p.span(), 0.5));
+  EXPECT_TRUE(propagate(workspace, grid.points, 1e-14, p.span(), p.span(), 20.0));
+  for (int i = 0; i < 150; ++i) p[i] *= grid.one_minus_efficiency[i];
+  EXPECT_TRUE(propagate(workspace, grid.points, 1e-14, p.span(), p.span(), 150.0));
+  for (int i = 0; i < 150; ++i) p[i] *= grid.efficiency[i];
+  EXPECT_TRUE(propagate(workspace, grid.points, 4e-14, p.span(), p.span(), 0.5));
   return std::vector<double>(p.data(), p.data() + 150);
 }
 

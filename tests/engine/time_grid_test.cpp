@@ -16,9 +16,8 @@ TEST(TimeGrid, SliceTimesSpanThePhotonRecord) {
 // yet passed going backward, so both passes start from it with a step of 0;
 // among photons sharing a time, forward takes the last and backward the first.
 TEST(TimeGrid, SchedulesFollowTheWalkRules) {
-  EngineFixture run(alternating_photons({0, 150, 200, 200, 200, 550, 1000}), 50, 0, 13, 1.0,
-                    false, 4);
-  const PhotonList& photons = run.state().photons;
+  const PhotonList photons =
+      photon_list_of(alternating_photons({0, 150, 200, 200, 200, 550, 1000}));
   const SliceSchedule forward = forward_slice_schedule(photons, 6);
   const SliceSchedule backward = backward_slice_schedule(photons, 6);
   EXPECT_EQ(forward.photon, (std::vector<int>{0, 4, 4, 5, 5, 6}));

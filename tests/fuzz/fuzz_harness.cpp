@@ -83,7 +83,8 @@ std::string exercise_command_line(std::span<const std::uint8_t> input) {
   if (!outcome.settings.scan_mode) {
     // The count of time slices is settled once the photon span is known.
     for (const auto& [first, last] : {std::pair{0.0, 1000.0}, std::pair{-5.0, 3.4e9}}) {
-      const TimeBinsOutcome bins = settle_time_bins(outcome.settings, first, last);
+      const TimeBinsOutcome bins = settle_time_bins(
+          outcome.settings.time_bins, outcome.settings.time_increment, first, last);
       if (bins.error) {
         f.check(starts_with(*bins.error, "\n\nERROR: "), "time-bin error without its heading");
       } else {
@@ -134,11 +135,12 @@ void check_list(const Parsed& p, Findings& f) {
           "donors and acceptors do not add up to the count");
   int donors = 0;
   for (int i = 0; i < list.photon_count; ++i) {
-    const int type = list.photon_types[i];
+    const int type = list.photon_types[static_cast<std::size_t>(i)];
     f.check(type == kDonorPhoton || type == kAcceptorPhoton, "photon type neither 1 nor 2");
     donors += type == kDonorPhoton ? 1 : 0;
-    f.check(std::isfinite(list.photon_times[i]), "photon time not finite");
-    if (i > 0) f.check(list.photon_times[i - 1] <= list.photon_times[i], "photon times decrease");
+    const std::size_t k = static_cast<std::size_t>(i);
+    f.check(std::isfinite(list.photon_times[k]), "photon time not finite");
+    if (i > 0) f.check(list.photon_times[k - 1] <= list.photon_times[k], "photon times decrease");
   }
   f.check(donors == list.donor_count, "donor count disagrees with the types");
   for (const std::string& warning : p.warnings) {
@@ -152,7 +154,7 @@ void check_list(const Parsed& p, Findings& f) {
     f.check(list.photon_count >= 3, "fewer than three photons accepted");
     if (list.photon_count > 0) {
       f.check(list.start_time == list.photon_times[0] &&
-                  list.end_time == list.photon_times[list.photon_count - 1],
+                  list.end_time == list.photon_times.back(),
               "start or end time is not the first or last photon");
     }
   }
@@ -172,7 +174,7 @@ bool same_outcome(const Parsed& a, const Parsed& b) {
   }
   const auto count = static_cast<std::size_t>(x.photon_count);
   return std::memcmp(x.photon_times.data(), y.photon_times.data(), count * sizeof(double)) == 0 &&
-         std::memcmp(x.photon_types.data(), y.photon_types.data(), count * sizeof(std::int32_t)) == 0;
+         x.photon_types == y.photon_types;
 }
 
 }  // namespace

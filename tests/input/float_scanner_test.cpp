@@ -9,9 +9,13 @@
 #include <limits>
 #include <random>
 #include <string>
+#include "support/scan_float.h"
 
 namespace pelmora {
 namespace {
+
+using testing::FloatScan;
+using testing::scan_float;
 
 using Status = FloatScan::Status;
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "numeric/indexed_array.h"
+#include "support/one_off_transforms.h"
 
 namespace pelmora {
 namespace {
@@ -28,7 +29,9 @@ struct Convolution {
       response[j] = 0.0;
     }
   }
-  void run() { convolve(data.data(), kLength, response.data(), ans.data(), spectrum.data()); }
+  void run() {
+    testing::convolve(data.data(), kLength, response.data(), ans.data(), spectrum.data());
+  }
 };
 
 // k is 1-based and may step one past either end.

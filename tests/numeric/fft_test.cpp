@@ -9,9 +9,13 @@
 #include <vector>
 
 #include "numeric/indexed_array.h"
+#include "support/one_off_transforms.h"
 
 namespace pelmora {
 namespace {
+
+using testing::fft_complex;
+using testing::fft_two_real;
 
 // A deterministic, irregular real sequence.
 double sample(int j) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "output/result_file.h"
-#include "state/console.h"
+#include "cli/console.h"
 #include "support/run_binary.h"
 
 namespace pelmora {

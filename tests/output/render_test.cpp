@@ -9,16 +9,13 @@
 #include <sstream>
 #include <string>
 
-#include "output/distribution_writer.h"
-#include "output/trajectory_writer.h"
 #include "output/writer_fixture.h"
 #include "support/run_binary.h"
 
 namespace pelmora {
 namespace {
 
-using testing::build_state;
-using testing::CapturedConsole;
+using testing::build;
 using testing::HandBuiltRun;
 using testing::ScratchDir;
 
@@ -65,9 +62,7 @@ TEST(Rendering, GhostscriptDrawsTheImage) {
   ScratchDir folder;
   HandBuiltRun run = drifting_band();
   run.eps_output = true;
-  RunState state = build_state(run);
-  CapturedConsole console(state);
-  write_distance_distribution(state, (folder / "map.eps").string());
+  testing::write_map(build(run), (folder / "map.eps").string());
   expect_png(testing::run_program(*gs,
                                   {"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pnggray",
                                    "-dEPSCrop", "-o", "out.png", "map.eps"},
@@ -82,9 +77,7 @@ TEST(Rendering, GraceDrawsThePlot) {
   ScratchDir folder;
   HandBuiltRun run = drifting_band();
   run.xmgr_output = true;
-  RunState state = build_state(run);
-  CapturedConsole console(state);
-  write_average_trajectory(state, (folder / "trajectory.agr").string());
+  testing::write_trajectory(build(run), (folder / "trajectory.agr").string());
   expect_png(
       testing::run_program(
           *gracebat, {"-hardcopy", "-hdevice", "PNG", "-printfile", "out.png", "trajectory.agr"},

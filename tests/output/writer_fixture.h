@@ -1,14 +1,16 @@
-// Hand-built trajectory-mode run states for the writer tests: the settings
-// as the run driver leaves them, a photon list, and grid matrices filled
-// from chosen functions instead of the scans.
+// Hand-built trajectory results for the writer tests: the settings, a photon
+// list, and forward and backward rows filled from chosen functions instead
+// of the passes.
 #pragma once
 
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "state/run_state.h"
+#include "output/distribution_writer.h"
+#include "state/analysis_results.h"
+#include "state/analysis_settings.h"
+#include "state/photon_list.h"
 
 namespace pelmora::testing {
 
@@ -22,30 +24,27 @@ struct HandBuiltRun {
   bool short_format = false;
   bool eps_output = false;
   bool xmgr_output = false;
-  // Cell values of grid_forward and grid_backward, (slice, internal point),
+  // Cell values of the forward and backward rows, (slice, internal point),
   // asked for the interior slices 1..T-2 only.
   std::function<double(int, int)> forward = [](int, int) { return 1.0; };
   std::function<double(int, int)> backward = [](int, int) { return 1.0; };
 };
 
-RunState build_state(const HandBuiltRun& run);
-
-// Sends a state's console text to memory, so that tests can compare it.
-class CapturedConsole {
- public:
-  explicit CapturedConsole(RunState& state) { state.console = buffer_.console(); }
-  std::string text() { return buffer_.text(); }
-
- private:
-  ConsoleBuffer buffer_;
+struct HandBuilt {
+  AnalysisSettings settings;
+  PhotonList photons;
+  TrajectoryResult result;
+  MapFormat format = MapFormat::kPlain;
+  bool xmgr = false;
 };
 
-// A regular expression matching exactly `text` and nothing else, for
-// comparing the standard error of a death test byte for byte.
-std::string exactly(const std::string& text);
+HandBuilt build(const HandBuiltRun& run);
 
-// A writer's announcement followed by the error it throws when its file
-// cannot be written.
-std::string write_error(const std::string& announcement, const std::string& path);
+// Writes the run's map, or its trajectory file, to `path`.
+void write_map(const HandBuilt& built, const std::string& path);
+void write_trajectory(const HandBuilt& built, const std::string& path);
+
+// The error a writer throws when its file cannot be written.
+std::string write_error(const std::string& path);
 
 }  // namespace pelmora::testing

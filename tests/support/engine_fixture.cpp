@@ -1,43 +1,56 @@
 #include "support/engine_fixture.h"
 
-
 #include "engine/distance_grid.h"
+#include "engine/trajectory_analysis.h"
 
 namespace pelmora::testing {
 
-EngineFixture::EngineFixture(const std::vector<PhotonSpec>& photons, int distance_bins,
-                             double min_distance, double max_distance, double diffusion,
-                             bool scan_mode, int time_bins) {
-  state_.console = console_.console();
-
-  RunSettings& s = state_.settings;
-  s.foerster_radius = 6.5;
-  s.min_distance = min_distance;
-  s.max_distance = max_distance;
-  s.distance_bins = distance_bins;
-  s.scan_mode = scan_mode;
-  s.diff_coeff = scan_mode ? 0.0 : diffusion * 1e-14;
-  s.time_bins = time_bins;
-  s.internal_rmin = min_distance - (max_distance - min_distance);
-  s.internal_rmax = max_distance + (max_distance - min_distance);
-  s.internal_bins = 3 * distance_bins;
-  s.internal_time_bins = time_bins + 2;
-
-  PhotonList& list = state_.photons;
-  const int count = static_cast<int>(photons.size());
-  list.photon_times = dvector(0, count + 2);
-  list.photon_types = ivector(0, count + 2);
-  list.photon_count = count;
-  for (int i = 0; i < count; ++i) {
-    list.photon_times[i] = photons[static_cast<std::size_t>(i)].time;
-    list.photon_types[i] = photons[static_cast<std::size_t>(i)].type;
-    (list.photon_types[i] == kDonorPhoton ? list.donor_count : list.acceptor_count) += 1;
+PhotonList photon_list_of(const std::vector<PhotonRecipe>& photons) {
+  PhotonList list;
+  for (const PhotonRecipe& photon : photons) {
+    list.photon_times.push_back(photon.time);
+    list.photon_types.push_back(static_cast<std::int8_t>(photon.type));
+    (photon.type == kDonorPhoton ? list.donor_count : list.acceptor_count) += 1;
   }
-  list.start_time = list.photon_times[0];
-  list.end_time = list.photon_times[count - 1];
+  list.photon_count = static_cast<int>(photons.size());
+  if (!photons.empty()) {
+    list.start_time = photons.front().time;
+    list.end_time = photons.back().time;
+  }
+  return list;
+}
 
-  init_distance_grid(state_);
-  init_fft_arrays(state_);
+namespace {
+
+AnalysisSettings settings_for(int distance_bins, double min_distance, double max_distance) {
+  AnalysisOptions options;
+  options.min_distance = min_distance;
+  options.max_distance = max_distance;
+  options.distance_bins = distance_bins;
+  return derive_settings(options);
+}
+
+}  // namespace
+
+EngineFixture::EngineFixture(const std::vector<PhotonRecipe>& photons, int distance_bins,
+                             double min_distance, double max_distance, double diffusion,
+                             int time_bins)
+    : settings(settings_for(distance_bins, min_distance, max_distance)),
+      photons(photon_list_of(photons)),
+      grid(make_distance_grid(settings)),
+      fft(make_fft_workspace(settings.internal_bins)),
+      diff_coeff(diffusion * 1e-14),
+      time_bins(time_bins) {
+  cli_.console = console_.console();
+}
+
+bool EngineFixture::propagate(std::span<const double> source, std::span<double> destination,
+                              double dt) {
+  return pelmora::propagate(fft, grid.points, diff_coeff, source, destination, dt);
+}
+
+TrajectoryResult EngineFixture::trajectory() {
+  return compute_trajectory(photons, grid, diff_coeff, time_bins, engine, observer_);
 }
 
 std::string EngineFixture::take_console() {
@@ -46,8 +59,8 @@ std::string EngineFixture::take_console() {
   return text;
 }
 
-std::vector<PhotonSpec> alternating_photons(const std::vector<double>& times) {
-  std::vector<PhotonSpec> photons;
+std::vector<PhotonRecipe> alternating_photons(const std::vector<double>& times) {
+  std::vector<PhotonRecipe> photons;
   for (std::size_t i = 0; i < times.size(); ++i) {
     photons.push_back({times[i], i % 2 == 0 ? kAcceptorPhoton : kDonorPhoton});
   }

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "engine/distance_distribution.h"
+#include "state/distance_distribution.h"
 #include "engine/propagator.h"
 #include "engine/time_grid.h"
 
@@ -11,9 +11,8 @@ namespace pelmora::testing {
 
 namespace {
 
-const DVector& colour(const RunState& state, int k) {
-  return state.photons.photon_types[k] == kDonorPhoton ? state.grid.one_minus_efficiency
-                                                       : state.grid.efficiency;
+const DVector& colour(const EngineFixture& setup, int k) {
+  return setup.grid.colour_probability(setup.photons.photon_types[static_cast<std::size_t>(k)]);
 }
 
 void must(bool ok) {
@@ -21,16 +20,16 @@ void must(bool ok) {
 }
 
 // One pass; `order` lists the photons in the pass's direction.
-DMatrix photon_pass(RunState& state, bool forward, bool weighted) {
+DMatrix photon_pass(EngineFixture& state, bool forward, bool weighted) {
   const int count = state.photons.photon_count;
-  const int bins = state.settings.internal_bins;
-  const DVector& time = state.photons.photon_times;
+  const int bins = state.bins();
+  const std::vector<double>& time = state.photons.photon_times;
   DMatrix rows = dmatrix(0, count - 1, 0, bins + 1);
   DVector a = dvector(0, bins + 1);
   DVector s = dvector(0, bins + 1);
   const int first = forward ? 0 : count - 1;
   for (int i = 0; i < bins; ++i) a[i] = colour(state, first)[i];
-  must(propagate(state, a.span(), s.span(), 0.0));
+  must(state.propagate(a.span(), s.span(), 0.0));
   for (int i = 0; i < bins; ++i) {
     rows[first][i] = s[i];
     a[i] = s[i];
@@ -38,7 +37,7 @@ DMatrix photon_pass(RunState& state, bool forward, bool weighted) {
   for (int m = 1; m < count; ++m) {
     const int k = forward ? m : count - 1 - m;
     const double step = forward ? time[k] - time[k - 1] : time[k + 1] - time[k];
-    must(propagate(state, a.span(), s.span(), step));
+    must(state.propagate(a.span(), s.span(), step));
     for (int i = 0; i < bins; ++i) {
       a[i] = s[i] * colour(state, k)[i];
       rows[k][i] = weighted ? a[i] : s[i];
@@ -49,16 +48,16 @@ DMatrix photon_pass(RunState& state, bool forward, bool weighted) {
 
 }  // namespace
 
-ReferencePhotonRows reference_photon_rows(RunState& state, bool weighted) {
+ReferencePhotonRows reference_photon_rows(EngineFixture& state, bool weighted) {
   return {photon_pass(state, true, weighted), photon_pass(state, false, weighted)};
 }
 
-void reference_grid_scans(RunState& state, const ReferencePhotonRows& rows, DMatrix& grid_forward,
-                          DMatrix& grid_backward) {
+void reference_grid_scans(EngineFixture& state, const ReferencePhotonRows& rows,
+                          DMatrix& grid_forward, DMatrix& grid_backward) {
   const int count = state.photons.photon_count;
-  const int bins = state.settings.internal_bins;
-  const int slices = state.settings.internal_time_bins;
-  const DVector& time = state.photons.photon_times;
+  const int bins = state.bins();
+  const int slices = state.time_bins + 2;
+  const std::vector<double>& time = state.photons.photon_times;
   const double t_first = state.photons.start_time;
   const double t_last = state.photons.end_time;
   grid_forward = dmatrix(0, slices + 1, 0, bins + 1);
@@ -72,7 +71,7 @@ void reference_grid_scans(RunState& state, const ReferencePhotonRows& rows, DMat
     } else {
       while (i + 1 < count && t >= time[i + 1]) ++i;
     }
-    must(propagate(state, rows.forward.row_span(i), grid_forward.row_span(j), t - time[i]));
+    must(state.propagate(rows.forward.row_span(i), grid_forward.row_span(j), t - time[i]));
   }
   i = count - 1;
   for (int j = slices - 1; j >= 0; --j) {
@@ -84,13 +83,13 @@ void reference_grid_scans(RunState& state, const ReferencePhotonRows& rows, DMat
       while (i > 0 && t <= time[i - 1]) --i;
     }
     const double step = time[i] - t > 0 ? time[i] - t : 0.0;
-    must(propagate(state, rows.backward.row_span(i), grid_backward.row_span(j), step));
+    must(state.propagate(rows.backward.row_span(i), grid_backward.row_span(j), step));
   }
 }
 
-ReferenceRun reference_likelihood_run(RunState& state) {
+ReferenceRun reference_likelihood_run(EngineFixture& state) {
   const ReferencePhotonRows rows = reference_photon_rows(state, false);
-  const int bins = state.settings.internal_bins;
+  const int bins = state.bins();
   ReferenceRun run;
   for (int j = 1; j <= state.photons.photon_count - 2; ++j) {
     double s = 0.0;

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "numeric/indexed_array.h"
-#include "state/run_state.h"
+#include "support/engine_fixture.h"
 
 namespace pelmora::testing {
 
@@ -17,20 +17,20 @@ struct ReferencePhotonRows {
 };
 
 // Rows as a trajectory-mode run stores them (weighted by the photon's own
-// colour) or as a scan-mode run stores them (before it).  Uses the state's
+// colour) or as a scan-mode run stores them (before it).  Uses the fixture's
 // workspace and diff_coeff.
-ReferencePhotonRows reference_photon_rows(RunState& state, bool weighted);
+ReferencePhotonRows reference_photon_rows(EngineFixture& setup, bool weighted);
 
-// grid_forward and grid_backward of a trajectory-mode run.
-void reference_grid_scans(RunState& state, const ReferencePhotonRows& rows, DMatrix& grid_forward,
-                          DMatrix& grid_backward);
+// The forward and backward rows of a trajectory-mode run's time slices.
+void reference_grid_scans(EngineFixture& setup, const ReferencePhotonRows& rows,
+                          DMatrix& grid_forward, DMatrix& grid_backward);
 
 struct ReferenceRun {
   double log_likelihood = 0.0;
   int boundary_photons = 0;
 };
 
-// log L and the boundary count of one scan-mode run with the state's diff_coeff.
-ReferenceRun reference_likelihood_run(RunState& state);
+// log L and the boundary count of one scan-mode run with the fixture's diff_coeff.
+ReferenceRun reference_likelihood_run(EngineFixture& setup);
 
 }  // namespace pelmora::testing

@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "cli/banner.h"
-#include "state/console.h"
+#include "cli/console.h"
 
 extern char** environ;
 

@@ -1,17 +1,50 @@
-#include "cli/time_bins.h"
+#include "state/analysis_settings.h"
 
 #include <gtest/gtest.h>
 
-#include "state/run_settings.h"
+#include <cmath>
+#include <limits>
+
+#include "support/caught_error.h"
 
 namespace pelmora {
 namespace {
 
 TimeBinsOutcome settle(int time_bins, double increment, double t_first, double t_last) {
-  RunSettings settings;
-  settings.time_bins = time_bins;
-  settings.time_increment = increment;
-  return settle_time_bins(settings, t_first, t_last);
+  return settle_time_bins(time_bins, increment, t_first, t_last);
+}
+
+// What a library caller gets for settings the command line would refuse:
+// the command line's text, and nothing derived.
+TEST(AnalysisSettings, RefusedOptions) {
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    AnalysisOptions options;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{0.0, 0.0, std::nullopt, 400}, "\n\nERROR: Foerster radius must be > 0.\n"},
+      {{std::nan(""), 0.0, std::nullopt, 400}, "\n\nERROR: Foerster radius must be > 0.\n"},
+      {{6.5, inf, std::nullopt, 400},
+       "\n\nERROR: Invalid minimum distance: not a finite number.\n"},
+      {{6.5, 0.0, std::nan(""), 400},
+       "\n\nERROR: Invalid maximum distance: not a finite number.\n"},
+      {{6.5, 0.0, std::nullopt, 49}, "\n\nERROR: number of distance bins must be > 49.\n"},
+      {{6.5, 0.0, std::nullopt, 20000}, "\n\nERROR: number of distance bins must be < 20000.\n"},
+      {{6.5, -1e308, 1e308, 400},
+       "\n\nERROR: Distance range too wide: extended by its own width on each side, it exceeds "
+       "the range of numbers.\n"},
+  };
+  for (const Case& c : cases) {
+    const std::optional<Error> error = testing::caught_error([&] { derive_settings(c.options); });
+    ASSERT_TRUE(error) << c.message;
+    EXPECT_EQ(error->kind(), ErrorKind::kInput);
+    EXPECT_EQ(error->message(), c.message);
+  }
+  const AnalysisSettings defaults = derive_settings({});
+  EXPECT_EQ(defaults.max_distance, 13.0);
+  EXPECT_EQ(defaults.internal_bins, 1200);
+  EXPECT_EQ(defaults.fft_length, 2048);
 }
 
 TEST(TimeBins, GivenCountWinsOverIncrement) {

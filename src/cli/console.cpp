@@ -1,4 +1,4 @@
-#include "state/console.h"
+#include "cli/console.h"
 
 #include <cstdarg>
 #include <cstdlib>

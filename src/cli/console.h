@@ -21,8 +21,7 @@ class Console {
   std::FILE* stream_ = stderr;
 };
 
-// Console text held back in memory, for work that runs ahead of its turn on
-// another thread and is shown once the work before it has been shown.
+// Console text held in memory, for tests that compare what a run printed.
 class ConsoleBuffer {
  public:
   ConsoleBuffer();

@@ -1,4 +1,4 @@
-#include "engine/trajectory_scans.h"
+#include "engine/trajectory_analysis.h"
 
 #include <gtest/gtest.h>
 
@@ -31,9 +31,9 @@ TEST(TrajectoryScans, ConsoleTextOfTheFourScansForAnyThreadCount) {
       "Forward scan grid ...         " + grid_fields + "  Done.\n" +
       "Backward scan grid ...        " + grid_fields + "  Done.\n";
   for (int threads : {1, 2}) {
-    EngineFixture run(alternating_photons({0, 10, 20}), 50, 0, 13, 1.0, false, 4);
-    run.state().engine.threads = threads;
-    run_trajectory_scans(run.state());
+    EngineFixture run(alternating_photons({0, 10, 20}), 50, 0, 13, 1.0, 4);
+    run.engine.threads = threads;
+    run.trajectory();
     EXPECT_EQ(run.take_console(), expected) << threads << " threads";
   }
 }
@@ -41,10 +41,10 @@ TEST(TrajectoryScans, ConsoleTextOfTheFourScansForAnyThreadCount) {
 TEST(TrajectoryScans, PhotonProgressForThousandAndOnePhotons) {
   std::vector<double> times;
   for (int i = 0; i <= 1000; ++i) times.push_back(5.0 * i);
-  EngineFixture run(alternating_photons(times), 50, 0, 13, 1.0, false, 4);
+  EngineFixture run(alternating_photons(times), 50, 0, 13, 1.0, 4);
   std::vector<int> percentages;
   for (int p = 1; p <= 100; ++p) percentages.push_back(p);
-  run_trajectory_scans(run.state());
+  run.trajectory();
   const std::string text = run.take_console();
   const std::string forward =
       "Forward scan photons ...      " + progress_fields(percentages) + "  Done.\n";
@@ -63,15 +63,15 @@ bool same_rows(const DMatrix& a, const DMatrix& b, int rows, int bins) {
 
 struct Record {
   const char* name;
-  std::vector<PhotonSpec> photons;
+  std::vector<PhotonRecipe> photons;
   int time_bins;
   double diffusion;
 };
 
 // Random arrivals with occasional ties and long gaps, random colours.
-std::vector<PhotonSpec> random_record(unsigned seed, int count) {
+std::vector<PhotonRecipe> random_record(unsigned seed, int count) {
   std::mt19937 random(seed);
-  std::vector<PhotonSpec> photons;
+  std::vector<PhotonRecipe> photons;
   double t = 100.0 * (random() % 7);
   for (int i = 0; i < count; ++i) {
     const unsigned kind = random() % 20;
@@ -90,7 +90,7 @@ std::vector<PhotonSpec> random_record(unsigned seed, int count) {
 // The fused passes give the rows of the plain per-photon engine bit for bit,
 // one thread or several.
 TEST(TrajectoryScans, MatchTheReferenceEngineBitForBit) {
-  std::vector<PhotonSpec> on_slices;
+  std::vector<PhotonRecipe> on_slices;
   for (int t = 0; t <= 1000; t += 10) on_slices.push_back({double(t), t % 30 ? kAcceptorPhoton : kDonorPhoton});
   const std::vector<Record> records = {
       {"photons on slice times", on_slices, 4, 1.0},
@@ -101,19 +101,18 @@ TEST(TrajectoryScans, MatchTheReferenceEngineBitForBit) {
   };
   for (const Record& record : records) {
     SCOPED_TRACE(record.name);
-    EngineFixture reference(record.photons, 50, 0, 13, record.diffusion, false, record.time_bins);
-    RunState& state = reference.state();
-    const ReferencePhotonRows rows = reference_photon_rows(state, true);
+    EngineFixture reference(record.photons, 50, 0, 13, record.diffusion, record.time_bins);
+    const ReferencePhotonRows rows = reference_photon_rows(reference, true);
     DMatrix grid_forward;
     DMatrix grid_backward;
-    reference_grid_scans(state, rows, grid_forward, grid_backward);
-    const int slices = state.settings.internal_time_bins;
+    reference_grid_scans(reference, rows, grid_forward, grid_backward);
+    const int slices = record.time_bins + 2;
     for (int threads : {1, 2, 4}) {
-      EngineFixture run(record.photons, 50, 0, 13, record.diffusion, false, record.time_bins);
-      run.state().engine.threads = threads;
-      run_trajectory_scans(run.state());
-      EXPECT_TRUE(same_rows(run.state().grid_forward, grid_forward, slices, 150)) << threads;
-      EXPECT_TRUE(same_rows(run.state().grid_backward, grid_backward, slices, 150)) << threads;
+      EngineFixture run(record.photons, 50, 0, 13, record.diffusion, record.time_bins);
+      run.engine.threads = threads;
+      const TrajectoryResult result = run.trajectory();
+      EXPECT_TRUE(same_rows(result.forward, grid_forward, slices, 150)) << threads;
+      EXPECT_TRUE(same_rows(result.backward, grid_backward, slices, 150)) << threads;
     }
   }
 }
@@ -125,7 +124,7 @@ TEST(TrajectoryScans, MatchTheReferenceEngineBitForBit) {
 // first one after another, whatever the threads do.
 TEST(TrajectoryScansTest, VanishedDistributionEndsTheRun) {
   struct Case {
-    std::vector<PhotonSpec> photons;
+    std::vector<PhotonRecipe> photons;
     const char* console;  // what was shown before the error
     const char* where;
   };
@@ -143,9 +142,9 @@ TEST(TrajectoryScansTest, VanishedDistributionEndsTheRun) {
   };
   for (const Case& c : cases) {
     for (int threads : {1, 2}) {
-      EngineFixture run(c.photons, 50, -10, -5, 1.0, false, 4);
-      run.state().engine.threads = threads;
-      const std::optional<Error> error = caught_error([&] { run_trajectory_scans(run.state()); });
+      EngineFixture run(c.photons, 50, -10, -5, 1.0, 4);
+      run.engine.threads = threads;
+      const std::optional<Error> error = caught_error([&] { run.trajectory(); });
       ASSERT_TRUE(error);
       EXPECT_EQ(error->kind(), ErrorKind::kComputation);
       EXPECT_EQ(error->message(),

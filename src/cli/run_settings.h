@@ -4,9 +4,10 @@
 
 namespace pelmora {
 
-// Every parameter of one run, after defaults, checks and unit conversion.
-// A numeric field of 0 stands for "option not given" until the defaults are
-// applied.  A file-name slot holding a single blank counts as not given.
+// The options of one run as the command line gives them, after defaults,
+// checks and unit conversion.  A numeric field of 0 stands for "option not
+// given" until the defaults are applied.  A file-name slot holding a single
+// blank counts as not given.
 struct RunSettings {
   double foerster_radius = 0.0;  // nm (-R)
   double min_distance = 0.0;     // nm (-min)
@@ -28,10 +29,6 @@ struct RunSettings {
   // Derived.
   bool scan_mode = false;         // likelihood scan over a range of coefficients
   bool write_trajectory = false;  // traj_file given, trajectory mode
-  double internal_rmin = 0.0;     // nm: min_distance - (max_distance - min_distance)
-  double internal_rmax = 0.0;     // nm: max_distance + (max_distance - min_distance)
-  int internal_bins = 0;          // 3 * distance_bins, set by the run driver
-  int internal_time_bins = 0;     // time_bins + 2, set by the run driver
 };
 
 // A name slot counts as given unless it holds the single-blank placeholder.

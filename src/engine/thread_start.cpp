@@ -1,0 +1,15 @@
+#include "engine/thread_start.h"
+
+#include "state/text_format.h"
+
+namespace pelmora {
+
+Warning fewer_threads_warning(int missing, int wanted) {
+  return {WarningKind::kFewerThreads,
+          format_text("\n\nWARNING: the system refused %d of %d worker threads; the work goes on "
+                      "with fewer (same results, more time).\n",
+                      missing, wanted),
+          0.0, missing, wanted};
+}
+
+}  // namespace pelmora

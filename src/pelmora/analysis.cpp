@@ -1,0 +1,68 @@
+#include "pelmora/analysis.h"
+
+#include <cmath>
+
+#include "engine/colour_check.h"
+#include "engine/distance_grid.h"
+#include "engine/likelihood_scan.h"
+#include "engine/trajectory_analysis.h"
+#include "input/photon_parser.h"
+#include "state/text_format.h"
+
+namespace pelmora {
+
+namespace {
+
+[[noreturn]] void refuse(std::string message) { throw Error(ErrorKind::kInput, std::move(message)); }
+
+void require_photons(const PhotonList& photons) {
+  if (const std::optional<PhotonReadError> too_few = check_photon_count(photons)) {
+    refuse(too_few->message);
+  }
+}
+
+void require_coefficient(double diff_coeff) {
+  if (!(diff_coeff > 0) || !std::isfinite(diff_coeff)) {
+    refuse(format_text("\n\nERROR: Diffusion coefficient %g m^2/s must be a positive finite "
+                       "number.\n",
+                       diff_coeff));
+  }
+}
+
+void require_engine(const EngineOptions& engine) {
+  if (engine.threads < 1) {
+    refuse(format_text("\n\nERROR: The engine needs at least one thread (%d asked for).\n",
+                       engine.threads));
+  }
+}
+
+}  // namespace
+
+TrajectoryResult analyse_trajectory(const PhotonList& photons, const AnalysisSettings& settings,
+                                    const TrajectoryOptions& options,
+                                    const EngineOptions& engine, Observer& observer) {
+  require_photons(photons);
+  require_coefficient(options.diff_coeff);
+  require_engine(engine);
+  const TimeBinsOutcome time_bins = settle_time_bins(options.time_bins, options.time_increment,
+                                                     photons.start_time, photons.end_time);
+  if (time_bins.error) refuse(*time_bins.error);
+  const DistanceGrid grid = make_distance_grid(settings);
+  check_photon_colours(grid, photons);
+  return compute_trajectory(photons, grid, options.diff_coeff, time_bins.time_bins, engine,
+                            observer);
+}
+
+LikelihoodScanResult scan_likelihood(const PhotonList& photons, const AnalysisSettings& settings,
+                                     std::span<const double> coefficients,
+                                     const EngineOptions& engine, Observer& observer) {
+  require_photons(photons);
+  require_engine(engine);
+  if (coefficients.empty()) refuse("\n\nERROR: No diffusion coefficients to scan.\n");
+  for (const double diff_coeff : coefficients) require_coefficient(diff_coeff);
+  const DistanceGrid grid = make_distance_grid(settings);
+  check_photon_colours(grid, photons);
+  return compute_likelihood_scan(photons, coefficients, grid, engine, observer);
+}
+
+}  // namespace pelmora
