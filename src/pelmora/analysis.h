@@ -5,11 +5,11 @@
 //   pelmora::AnalysisSettings settings = pelmora::derive_settings({});  // defaults
 //   pelmora::PhotonList photons =
 //       pelmora::photon_list_from_arrays(times_us, is_acceptor, pelmora::silent_observer());
-//   pelmora::TrajectoryResult map =
-//       pelmora::analyse_trajectory(photons, settings, {.diff_coeff = 2e-14});
+//   pelmora::TrajectoryResult map = pelmora::analyse_trajectory(photons, settings, {});
 //   pelmora::LikelihoodScanResult scan = pelmora::scan_likelihood(
 //       photons, settings, pelmora::log_spaced_coefficients(1e-16, 1e-13, 20));
 //
+// examples/library_example.cpp is a complete program.
 // Every function is a function of its arguments: nothing is printed, nothing
 // global is changed, and any number of analyses may run at once on different
 // threads.  A failure is thrown as pelmora::Error (base/error.h) with the
