@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include "engine/likelihood_scan.h"
 #include "engine/scan_arithmetic.h"
@@ -29,18 +30,40 @@ std::vector<PhotonRecipe> random_record(unsigned seed, int count) {
 
 bool bitwise_equal(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// One run of a fresh engine with the given checkpoint spacing.
-RunResult run_once(EngineFixture& run, int spacing, double diff_coeff) {
-  LikelihoodRun engine(run.grid, std::size_t{1} << 30, spacing);
-  engine.prepare(run.photons);
+// How the two halves of a run are scheduled.
+enum class Halves { kForwardFirst, kBackwardFirst, kSideBySide };
+
+// One run of fresh engines with the given checkpoint spacing.
+RunResult run_once(EngineFixture& run, int spacing, double diff_coeff,
+                   Halves halves = Halves::kForwardFirst) {
+  SharedRun shared(run.grid, std::size_t{1} << 30, spacing);
+  shared.prepare(run.photons, diff_coeff);
   std::atomic<bool> never{false};
   StopCheck stop(never, nullptr);
-  return engine.run(diff_coeff, stop);
+  StopCheck other_stop(never, nullptr);
+  LikelihoodRun engine(run.grid);
+  LikelihoodRun other(run.grid);
+  switch (halves) {
+    case Halves::kForwardFirst:
+      return engine.run(shared, stop);
+    case Halves::kBackwardFirst:
+      engine.run_half(shared, ScanDirection::kBackward, stop);
+      engine.run_half(shared, ScanDirection::kForward, stop);
+      break;
+    case Halves::kSideBySide: {
+      std::thread backward(
+          [&] { other.run_half(shared, ScanDirection::kBackward, other_stop); });
+      engine.run_half(shared, ScanDirection::kForward, stop);
+      backward.join();
+      break;
+    }
+  }
+  return shared.result();
 }
 
-// Whatever the checkpoint spacing, the recomputed forward rows are the very
-// rows of the first pass: log L and the boundary count match the plain
-// engine bit for bit.
+// Whatever the checkpoint spacing, and whichever chain reaches a photon
+// first, the recomputed rows are the very rows of the first pass: log L and
+// the boundary count match the plain engine bit for bit.
 TEST(LikelihoodRun, AnyCheckpointSpacingGivesTheReferenceResult) {
   for (int count : {3, 4, 5, 37, 120}) {
     const std::vector<PhotonRecipe> photons = random_record(static_cast<unsigned>(count), count);
@@ -49,12 +72,17 @@ TEST(LikelihoodRun, AnyCheckpointSpacingGivesTheReferenceResult) {
       const ReferenceRun expected = reference_likelihood_run(reference);
       EngineFixture run(photons, 50, 2, 9, diffusion);
       for (int spacing : {1, 2, 3, 7, 11, count}) {
-        const RunResult result = run_once(run, spacing, diffusion * 1e-14);
-        ASSERT_FALSE(result.collapsed);
-        EXPECT_TRUE(bitwise_equal(result.log_likelihood, expected.log_likelihood))
-            << count << " photons, D " << diffusion << ", spacing " << spacing << ": "
-            << result.log_likelihood << " vs " << expected.log_likelihood;
-        EXPECT_EQ(result.boundary_photons, expected.boundary_photons);
+        const RunResult plain = run_once(run, spacing, diffusion * 1e-14);
+        for (Halves halves : {Halves::kForwardFirst, Halves::kBackwardFirst, Halves::kSideBySide}) {
+          const RunResult result = run_once(run, spacing, diffusion * 1e-14, halves);
+          EXPECT_TRUE(bitwise_equal(result.most_negative, plain.most_negative));
+          ASSERT_FALSE(result.collapsed);
+          EXPECT_TRUE(bitwise_equal(result.log_likelihood, expected.log_likelihood))
+              << count << " photons, D " << diffusion << ", spacing " << spacing << ", halves "
+              << static_cast<int>(halves) << ": " << result.log_likelihood << " vs "
+              << expected.log_likelihood;
+          EXPECT_EQ(result.boundary_photons, expected.boundary_photons);
+        }
       }
     }
   }
