@@ -41,8 +41,7 @@ bool LikelihoodRun::recompute_block(SharedRun& run, int b, ScanDirection other) 
     const int k = forward ? first + i : last - i;
     // The other chain takes, or has taken, these very steps; should one of
     // them fail, that chain ends the run as well.
-    if (!chain.advance(k)) return false;
-    copy_row(chain.propagated(), rows_.row_span(static_cast<std::size_t>(k - first)));
+    if (!chain.advance(k, rows_.row_span(static_cast<std::size_t>(k - first)))) return false;
   }
   return true;
 }
@@ -103,16 +102,23 @@ void LikelihoodRun::run_half(SharedRun& run, ScanDirection direction, StopCheck&
     const int b = forward ? i : blocks - 1 - i;
     const bool first = run.claim(b);
     if (run.keeps_rows()) {
-      if (!cross_block(run, b, own, false, outcome, stop)) return end();
+      const int j = run.block_first(b);
+      if (stop() || run.over()) {
+        outcome.stopped = true;
+        return end();
+      }
+      // The first chain here propagates straight into the slot it leaves.
+      if (!own.advance(j, first ? run.slot(b) : std::span<double>())) {
+        outcome.collapsed = true;
+        return end();
+      }
       if (first) {
-        copy_row(own.propagated(), run.slot(b));
         run.publish(b);
       } else {
         if (!run.await(b, stop)) {
           outcome.stopped = true;
           return end();
         }
-        const int j = run.block_first(b);
         const bool edges = forward ? run.weigh(j, own.propagated(), run.slot(b))
                                    : run.weigh(j, run.slot(b), own.propagated());
         if (edges) ++outcome.boundary_photons;
