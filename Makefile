@@ -53,13 +53,15 @@ fuzz:
 	done
 
 # Times one propagation step at the default and at the largest grid, then
-# whole runs on synthetic records (see bench/RESULTS.md).
+# whole runs on synthetic records and a joint scan of many short records
+# (see bench/RESULTS.md).
 bench:
 	tools/install-deps bench
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPELMORA_BUILD_BENCH=ON $(CMAKE_ARGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	$(BUILD_DIR)/bench/propagate_bench
 	bench/end_to_end.sh $(BUILD_DIR)/pelmora $(BUILD_DIR)/generate_photons
+	bench/many_records.sh $(BUILD_DIR)/bench/scan_records_bench $(BUILD_DIR)/generate_photons 1
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

@@ -8,6 +8,8 @@
 // same bit for bit.
 #pragma once
 
+#include <span>
+
 #include "engine/photon_chain.h"
 #include "engine/shared_run.h"
 #include "engine/stop_check.h"
@@ -37,13 +39,31 @@ class LikelihoodRun {
   PhotonChain& chain(ScanDirection direction) {
     return direction == ScanDirection::kForward ? forward_ : backward_;
   }
-  // Rebuilds into rows_ the other chain's rows of block b from its checkpoint.
-  bool recompute_block(SharedRun& run, int b, ScanDirection other);
-  // Carries `own` through block b; when `weigh`, weighs each photon with the
-  // other chain's row in rows_.
-  bool cross_block(SharedRun& run, int b, PhotonChain& own, bool weigh, HalfOutcome& outcome,
+  // Whether to carry on: false (marked stopped) once asked to stop or once
+  // the other chain has ended the run.
+  static bool go_on(SharedRun& run, HalfOutcome& outcome, StopCheck& stop);
+  // Weighs photon k with own's row and the other chain's row.
+  static void weigh(SharedRun& run, int k, const PhotonChain& own, std::span<const double> other,
+                    HalfOutcome& outcome);
+  // The steps of a chain below return false, with the reason in `outcome`,
+  // when the chain ends before the end of the block.
+  //
+  // Row mode: carries `own` to block b's photon; the first chain there leaves
+  // its row, the second weighs.
+  bool pass_photon(SharedRun& run, int b, bool first, PhotonChain& own, HalfOutcome& outcome,
                    StopCheck& stop);
-
+  // Checkpoint mode: the first chain at block b leaves its checkpoint and
+  // crosses; the second recomputes the first's rows and crosses weighing.
+  bool pass_block(SharedRun& run, int b, bool first, PhotonChain& own, HalfOutcome& outcome,
+                  StopCheck& stop);
+  // Rebuilds into rows_ the other chain's rows of block b from its
+  // checkpoint.
+  bool recompute_block(SharedRun& run, int b, ScanDirection other, HalfOutcome& outcome,
+                       StopCheck& stop);
+  // Carries `own` through block b; when `weighs`, weighs each photon with
+  // the other chain's row in rows_.
+  bool cross_block(SharedRun& run, int b, PhotonChain& own, bool weighs, HalfOutcome& outcome,
+                   StopCheck& stop);
   int bins_;
   FftWorkspace workspace_;
   PhotonChain forward_;

@@ -133,15 +133,16 @@ std::string scan_console(const std::vector<PhotonRecipe>& photons, int threads, 
   return run.take_console();
 }
 
-// The runs may share out over threads; the console lines come in run order
-// and every number is the same.
+// The runs may share out over threads, two threads to a run; the console
+// lines come in run order and every number is the same, in row mode and with
+// checkpoints every 1, 5 or 40 photons (the last stretch shorter).
 TEST(LikelihoodScan, ThreadsChangeNothing) {
   const std::vector<PhotonRecipe> photons = random_record(11, 90);
   std::vector<double> expected;
   const std::string expected_text = scan_console(photons, 1, 0, expected);
   EXPECT_EQ(std::count(expected_text.begin(), expected_text.end(), '\n'), 8);
-  for (int threads : {2, 3, 8}) {
-    for (int spacing : {0, 5}) {
+  for (int threads : {2, 3, 4, 8}) {
+    for (int spacing : {0, 1, 5, 40}) {
       std::vector<double> likelihoods;
       EXPECT_EQ(scan_console(photons, threads, spacing, likelihoods), expected_text);
       for (int i = 0; i < 14; ++i) {
@@ -176,6 +177,46 @@ TEST(LikelihoodScanTest, NoRunLeftEndsTheScan) {
     EXPECT_EQ(run.take_console(), "\nRun   1 of   3:   D = 1.00000e-16  m^2/s " + lost +
                                       "Run   2 of   3:   D = 1.00000e-15  m^2/s " + lost +
                                       "Run   3 of   3:   D = 1.00000e-14  m^2/s " + lost);
+  }
+}
+
+// An observer that asks to stop whenever it is asked, and notes the runs
+// reported to it.
+class StoppingObserver : public Observer {
+ public:
+  void run_finished(const RunTicket& ticket, const CoefficientRun&) override {
+    finished.push_back(ticket.run);
+  }
+  bool keep_going() override { return false; }
+
+  std::vector<int> finished;
+};
+
+// Asked to stop, a scan ends with kCancelled on any number of threads, in row
+// mode and with checkpoints, having reported only runs that were complete, in
+// run order; no worker is left running (under the sanitizers one that was
+// would touch the scan's freed memory).  The scan would take seconds; the
+// observer is first asked after a twentieth of one.
+TEST(LikelihoodScanTest, StopsWhenTheObserverSaysSo) {
+  const std::vector<PhotonRecipe> photons = random_record(5, 3000);
+  for (int threads : {1, 2, 3}) {
+    for (int spacing : {0, 40}) {
+      EngineFixture run(photons, 400, 0, 13);
+      run.engine.threads = threads;
+      run.engine.checkpoint_spacing = spacing;
+      StoppingObserver observer;
+      const std::optional<Error> error = caught_error([&] {
+        compute_likelihood_scan(run.photons, log_spaced_coefficients(1e-15, 1e-13, 40), run.grid,
+                                run.engine, observer);
+      });
+      ASSERT_TRUE(error) << threads << " threads, spacing " << spacing;
+      EXPECT_EQ(error->kind(), ErrorKind::kCancelled);
+      EXPECT_EQ(error->message(), "\n\nERROR: The analysis was stopped before it ended.\n");
+      EXPECT_LT(observer.finished.size(), 40u);
+      for (std::size_t i = 0; i < observer.finished.size(); ++i) {
+        EXPECT_EQ(observer.finished[i], static_cast<int>(i));
+      }
+    }
   }
 }
 
