@@ -3,7 +3,10 @@
 # case runs with each build and each thread count, round after round, so that
 # both builds meet the same load of a shared machine.  Per run: wall time,
 # task-clock (CPU time of all threads, from perf stat), page faults and peak
-# memory; the summary gives the best and the worst of the rounds.
+# memory; the summary gives the best and the worst of the rounds.  Before
+# each run the script waits (up to two minutes) until both cores have been
+# idle for a second, so that other work on a shared machine disturbs fewer
+# runs; a run that started on a busy machine is marked "busy".
 #
 # usage: bench/side_by_side.sh BEFORE_PELMORA AFTER_PELMORA GENERATE_PHOTONS [ROUNDS [CASE...]]
 #   CASE: mode:photons[:runs], e.g. scan:20000:20 or trajectory:100000
@@ -27,8 +30,29 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 log="$work/runs.txt"
 
+# Waits until the machine's cores were at least 90 % idle over one second,
+# for at most two minutes; prints "quiet" or "busy".
+wait_for_quiet() {
+  local waited=0 idle
+  while :; do
+    idle=$(
+      read -r _ u1 n1 s1 i1 w1 q1 sq1 st1 _ </proc/stat
+      sleep 1
+      read -r _ u2 n2 s2 i2 w2 q2 sq2 st2 _ </proc/stat
+      busy=$(((u2 + n2 + s2 + q2 + sq2 + st2) - (u1 + n1 + s1 + q1 + sq1 + st1)))
+      total=$((busy + (i2 + w2) - (i1 + w1)))
+      echo $((total > 0 ? 100 * (total - busy) / total : 0))
+    )
+    if [ "$idle" -ge 90 ]; then echo quiet; return; fi
+    if [ "$waited" -ge 120 ]; then echo busy; return; fi
+    sleep 2
+    waited=$((waited + 3))
+  done
+}
+
 run_once() {  # build mode photons runs threads
-  local pelmora=$1 mode=$2 photons=$3 runs=$4 threads=$5 arguments
+  local pelmora=$1 mode=$2 photons=$3 runs=$4 threads=$5 arguments machine
+  machine=$(wait_for_quiet)
   if [ "$mode" = scan ]; then
     arguments=(-n "$runs" "photons_$photons.txt" likelihood.dat)
   else
@@ -42,8 +66,8 @@ run_once() {  # build mode photons runs threads
   clock=$(awk -F, '/task-clock/ { print $1 / 1000 }' "$work/stat.txt")
   faults=$(awk -F, '/page-faults/ { print $1 }' "$work/stat.txt")
   echo "$mode $photons $threads $6 $wall $clock $faults $((peak / 1024))" >>"$log"
-  printf '%-10s %7d %2d threads %-6s wall %7.2f s  task-clock %7.2f s  faults %7d  peak %5d MB\n' \
-    "$mode" "$photons" "$threads" "$6" "$wall" "$clock" "$faults" "$((peak / 1024))"
+  printf '%-10s %7d %2d threads %-6s wall %7.2f s  task-clock %7.2f s  faults %7d  peak %5d MB  %s\n' \
+    "$mode" "$photons" "$threads" "$6" "$wall" "$clock" "$faults" "$((peak / 1024))" "$machine"
 }
 
 for c in "${cases[@]}"; do
