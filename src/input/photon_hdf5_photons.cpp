@@ -13,12 +13,14 @@ namespace pelmora {
 
 namespace {
 
-// 8 MB per array and block: large enough that HDF5's per-call costs vanish,
-// small beside the kept photons of a long measurement.
-constexpr std::size_t kBlockValues = std::size_t{1} << 20;
-// Room for the chunks that straddle two blocks, whatever chunk size the
-// writer chose, so that no chunk is decompressed twice.
-constexpr std::size_t kChunkCacheBytes = std::size_t{16} << 20;
+// 2 MB per array and block: large enough that HDF5's per-call costs vanish,
+// small beside the kept photons of a long measurement.  Every page touched
+// costs a fault (expensive on virtual machines), so the buffers stay small.
+constexpr std::size_t kBlockValues = std::size_t{1} << 18;
+// Room for the chunks that straddle two blocks, for the chunk sizes that
+// writers choose (PyTables and h5py: well below 1 MB), so that no chunk is
+// decompressed twice.
+constexpr std::size_t kChunkCacheBytes = std::size_t{4} << 20;
 const char* const kIntegerArray = "a 1-D array of integers";
 
 std::optional<hdf5::Dataset> open_companion(const hdf5::File& file, const std::string& path,
