@@ -53,13 +53,14 @@ fuzz:
 	done
 
 # Times one propagation step at the default and at the largest grid, then
-# whole runs on synthetic records (see bench/RESULTS.md).
+# whole runs on synthetic records and the Photon-HDF5 reader (see bench/RESULTS.md).
 bench:
 	tools/install-deps bench
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPELMORA_BUILD_BENCH=ON $(CMAKE_ARGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	$(BUILD_DIR)/bench/propagate_bench
 	bench/end_to_end.sh $(BUILD_DIR)/pelmora $(BUILD_DIR)/generate_photons
+	bench/photon_hdf5_read.sh $(BUILD_DIR)/bench/photon_hdf5_read $(BUILD_DIR)/simulate_measurement
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

@@ -1,0 +1,128 @@
+// The measurement simulator: deterministic files that the reader and h5py
+// read alike, whose photons agree with the alternation scheme and with
+// FRET at the chosen distances.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "input/photon_hdf5.h"
+#include "support/run_binary.h"
+
+namespace pelmora::testing {
+namespace {
+
+const std::string kSimulator =
+    (std::filesystem::path(PELMORA_BINARY).parent_path() / "simulate_measurement").string();
+
+void simulate(const ScratchDir& folder, std::vector<std::string> arguments) {
+  arguments.push_back("m.h5");
+  const ProcessResult result = run_program(kSimulator, arguments, folder.path());
+  ASSERT_EQ(result.status, 0) << result.standard_error;
+}
+
+TEST(SimulateMeasurement, SameSeedSameFileReadAlikeByH5py) {
+  ScratchDir folder;
+  const std::vector<std::string> options = {
+      "--type", "usALEX", "--duration", "2", "--spots", "0,2,5", "--marker-id", "9",
+      "--timestamp-type", "uint32", "--strings", "nulpad", "--donor-window", "3000,1000",
+      "--seed", "7"};
+  simulate(folder, options);
+  // The file records its own name: the copies go to other folders.
+  ScratchDir again;
+  simulate(again, options);
+  EXPECT_TRUE(folder.read("m.h5") == again.read("m.h5"));
+  std::vector<std::string> other = options;
+  other.back() = "8";
+  simulate(again, other);
+  EXPECT_FALSE(folder.read("m.h5") == again.read("m.h5"));
+
+  MeasurementOverrides overrides;
+  overrides.spot = 2;
+  const Measurement measurement = read_photon_hdf5((folder / "m.h5").string(), overrides);
+  const MeasurementDescription& d = measurement.description;
+  EXPECT_EQ(d.spots, (std::vector<int>{0, 2, 5}));
+  ASSERT_EQ(d.detectors.size(), 3u);
+  EXPECT_EQ(d.detectors[2].detector, 9);
+  const std::int64_t kept = d.detectors[0].photons + d.detectors[1].photons;
+  EXPECT_EQ(static_cast<std::int64_t>(measurement.timestamps.size()), kept);
+
+  // h5py counts the spot's photons and markers the same way.
+  const ProcessResult h5py = run_program(
+      "/usr/bin/python3",
+      {"-c",
+       "import h5py; f = h5py.File('m.h5', 'r'); g = f['photon_data2']; "
+       "d = g['detectors'][:]; "
+       "print(len(g['timestamps']), int((d == 9).sum()), "
+       "g['measurement_specs/measurement_type'][()].decode())"},
+      folder.path());
+  ASSERT_EQ(h5py.status, 0) << h5py.standard_error;
+  EXPECT_EQ(h5py.standard_output, std::to_string(kept + d.detectors[2].photons) + " " +
+                                       std::to_string(d.detectors[2].photons) +
+                                       " smFRET-usALEX\n");
+
+  // Every true burst of spot 2 lies within the spot's photons.
+  const std::vector<std::string> truth = split_lines(folder.read("m.bursts.csv"));
+  ASSERT_GT(truth.size(), 1u);
+  EXPECT_EQ(truth[0], "burst,t_start_s,t_stop_s,photons,spot");
+  int spot_two = 0;
+  for (std::size_t i = 1; i < truth.size(); ++i) {
+    double start = 0, stop = 0;
+    long long photons = 0;
+    int spot = -1;
+    ASSERT_EQ(std::sscanf(truth[i].c_str(), "%*d,%lf,%lf,%lld,%d", &start, &stop, &photons, &spot),
+              4);
+    if (spot != 2) continue;
+    ++spot_two;
+    EXPECT_LE(start, stop);
+    EXPECT_GE(start, measurement.seconds(0) - 1e-9);
+    EXPECT_LE(stop, measurement.seconds(measurement.timestamps.size() - 1) + 1e-9);
+  }
+  EXPECT_GT(spot_two, 0);
+}
+
+// With the distance held near R0 (E about 0.5) and no background, the
+// donor-excited photons split about evenly between the channels and the
+// acceptor laser lights only the acceptor channel.
+TEST(SimulateMeasurement, PhotonsFollowTheSchemeAndFret) {
+  for (const char* type : {"smFRET", "usALEX", "nsALEX"}) {
+    SCOPED_TRACE(type);
+    ScratchDir folder;
+    simulate(folder, {"--type", type, "--duration", "20", "--burst-rate", "20", "--bg-donor", "0",
+                      "--bg-acceptor", "0", "--rmin", "6.45", "--rmax", "6.55", "--seed", "3"});
+    const Measurement measurement = read_photon_hdf5((folder / "m.h5").string());
+    std::int64_t donor_excited = 0, fret = 0, direct_donor = 0;
+    for (const std::uint8_t flags : measurement.flags) {
+      if (is_donor_excited(flags)) {
+        ++donor_excited;
+        fret += is_acceptor(flags) ? 1 : 0;
+      } else if (!is_acceptor(flags)) {
+        ++direct_donor;
+      }
+    }
+    const double photons = static_cast<double>(measurement.flags.size());
+    ASSERT_GT(photons, 10000);
+    EXPECT_EQ(direct_donor, 0);
+    EXPECT_NEAR(static_cast<double>(fret) / static_cast<double>(donor_excited), 0.5, 0.03);
+    EXPECT_NEAR(static_cast<double>(donor_excited) / photons, std::string(type) == "smFRET" ? 1.0 : 0.5,
+                0.03);
+  }
+}
+
+TEST(SimulateMeasurement, BadOptionsPrintUsage) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"--bogus", "1", "m.h5"}, {"--type", "ALEX", "m.h5"}, {"--rmin", "5", "--rmax", "1", "m.h5"},
+      {"--duration", "1"}};
+  for (const std::vector<std::string>& arguments : cases) {
+    SCOPED_TRACE(arguments.front());
+    ScratchDir folder;
+    const ProcessResult result = run_program(kSimulator, arguments, folder.path());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.standard_error.find("usage: simulate_measurement"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace pelmora::testing
