@@ -64,36 +64,38 @@ StreamRate& stream(StreamRates& rates, std::size_t s) {
 
 class TailPass {
  public:
-  TailPass(const Measurement& measurement, const std::vector<std::size_t>& window_of_photon,
-           std::size_t windows)
-      : measurement_(measurement), window_of_photon_(window_of_photon), windows_(windows) {}
+  // first_photon[w]: the first photon of window w; one more entry, n.
+  TailPass(const Measurement& measurement, const std::vector<std::size_t>& first_photon)
+      : measurement_(measurement), first_photon_(first_photon) {}
 
   // One pass over the photons: the delays of each stream summed over the
   // whole measurement, and within each window (both photons of a delay in
   // that window).
   void run(const StreamTaus& whole_tau, const std::vector<StreamTaus>& window_tau) {
+    const std::size_t windows = first_photon_.size() - 1;
     whole.fill(TailSum{});
-    per_window.assign(windows_, StreamSums{});
+    per_window.assign(windows, StreamSums{});
     std::array<std::int64_t, kStreams> previous{};
-    std::array<std::size_t, kStreams> previous_window{};
     std::array<bool, kStreams> seen{};
     const std::vector<std::int64_t>& timestamps = measurement_.timestamps;
-    for (std::size_t i = 0; i < timestamps.size(); ++i) {
-      const std::size_t w = window_of_photon_[i];
-      const std::uint8_t flags = measurement_.flags[i];
-      std::size_t streams[2] = {kAll, kAll};
-      std::size_t count = 1;
-      if (is_donor_excited(flags)) streams[count++] = is_acceptor(flags) ? kAcceptor : kDonor;
-      for (std::size_t k = 0; k < count; ++k) {
-        const std::size_t s = streams[k];
+    const std::vector<std::uint8_t>& flags = measurement_.flags;
+    for (std::size_t w = 0; w < windows; ++w) {
+      std::array<bool, kStreams> seen_in_window{};
+      StreamSums& sums = per_window[w];
+      const StreamTaus& taus = window_tau[w];
+      const auto add = [&](std::size_t s, std::int64_t timestamp) {
         if (seen[s]) {
-          const auto delay = static_cast<double>(timestamps[i] - previous[s]);
+          const auto delay = static_cast<double>(timestamp - previous[s]);
           whole[s].add(delay, whole_tau[s]);
-          if (previous_window[s] == w) per_window[w][s].add(delay, window_tau[w][s]);
+          if (seen_in_window[s]) sums[s].add(delay, taus[s]);
         }
         seen[s] = true;
-        previous[s] = timestamps[i];
-        previous_window[s] = w;
+        seen_in_window[s] = true;
+        previous[s] = timestamp;
+      };
+      for (std::size_t i = first_photon_[w]; i < first_photon_[w + 1]; ++i) {
+        add(kAll, timestamps[i]);
+        if (is_donor_excited(flags[i])) add(is_acceptor(flags[i]) ? kAcceptor : kDonor, timestamps[i]);
       }
     }
   }
@@ -103,8 +105,7 @@ class TailPass {
 
  private:
   const Measurement& measurement_;
-  const std::vector<std::size_t>& window_of_photon_;
-  std::size_t windows_;
+  const std::vector<std::size_t>& first_photon_;
 };
 
 }  // namespace
@@ -155,12 +156,18 @@ Background estimate_background(const Measurement& measurement, double window_s) 
                          : origin_s + static_cast<double>(w + 1) * window_s;
   }
 
-  std::vector<std::size_t> window_of_photon(n);
-  for (std::size_t i = 0; i < n; ++i) window_of_photon[i] = background.window_of(timestamps[i]);
+  std::vector<std::size_t> first_photon(windows + 1, n);
+  first_photon[0] = 0;
+  for (std::size_t w = 1; w < windows; ++w) {
+    const auto later = std::partition_point(
+        timestamps.begin(), timestamps.end(),
+        [&](std::int64_t timestamp) { return background.window_of(timestamp) < w; });
+    first_photon[w] = static_cast<std::size_t>(later - timestamps.begin());
+  }
 
   // First pass with the fixed threshold, second with 2 / rate0 of each
   // stream and window.
-  TailPass pass(measurement, window_of_photon, windows);
+  TailPass pass(measurement, first_photon);
   StreamTaus whole_tau;
   whole_tau.fill(kFirstTailThresholdS / unit);
   std::vector<StreamTaus> window_tau(windows, whole_tau);

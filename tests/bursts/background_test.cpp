@@ -2,12 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "bursts/measurement_builder.h"
@@ -15,46 +11,7 @@
 namespace pelmora {
 namespace {
 
-using testing::make_measurement;
-
-struct Source {
-  double rate_hz;
-  char kind;  // as make_measurement takes it
-};
-
-// Poisson photons of each source over [0, duration_s), and every
-// `burst_every_s` a burst of `burst_photons` photons 10 us apart (alternating
-// donor and acceptor under donor excitation), in ticks of 12.5 ns.
-Measurement generated(const std::vector<Source>& sources, double duration_s, double burst_every_s,
-                      int burst_photons, std::uint64_t seed) {
-  constexpr double kUnit = 12.5e-9;
-  std::mt19937_64 random(seed);
-  // Our own exponential draw, so that the stream is the same with any
-  // standard library.
-  const auto exponential = [&random](double rate) {
-    const double u = static_cast<double>(random() >> 11) * 0x1.0p-53;
-    return -std::log1p(-u) / rate;
-  };
-  std::vector<std::pair<std::int64_t, char>> photons;
-  for (const Source& source : sources) {
-    for (double t = exponential(source.rate_hz); t < duration_s; t += exponential(source.rate_hz)) {
-      photons.emplace_back(static_cast<std::int64_t>(t / kUnit), source.kind);
-    }
-  }
-  for (double t = burst_every_s / 2; burst_every_s > 0 && t < duration_s; t += burst_every_s) {
-    for (int k = 0; k < burst_photons; ++k) {
-      photons.emplace_back(static_cast<std::int64_t>((t + k * 10e-6) / kUnit), k % 2 ? 'A' : 'D');
-    }
-  }
-  std::sort(photons.begin(), photons.end());
-  std::vector<std::int64_t> ticks;
-  std::string kinds;
-  for (const auto& [tick, kind] : photons) {
-    ticks.push_back(tick);
-    kinds.push_back(kind);
-  }
-  return make_measurement(std::move(ticks), kinds, kUnit);
-}
+using testing::generated;
 
 void expect_near_rates(const StreamRates& rates, double all, double donor, double acceptor,
                        double tolerance) {

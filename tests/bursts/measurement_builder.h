@@ -1,7 +1,11 @@
-// Small hand-made measurements for the burst tests.
+// Small hand-made and generated measurements for the burst tests.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <random>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -27,6 +31,47 @@ inline Measurement make_measurement(std::vector<std::int64_t> timestamps,
   }
   measurement.timestamps = std::move(timestamps);
   return measurement;
+}
+
+struct Source {
+  double rate_hz;
+  char kind;  // as make_measurement takes it
+};
+
+// Poisson photons of each source over [0, duration_s), and every
+// `burst_every_s` a burst of `burst_photons` photons 10 us apart (alternating
+// donor and acceptor under donor excitation); timestamps in ticks of `unit`
+// from `first_tick` on.
+inline Measurement generated(const std::vector<Source>& sources, double duration_s,
+                             double burst_every_s, int burst_photons, std::uint64_t seed,
+                             double unit = 12.5e-9, std::int64_t first_tick = 0) {
+  std::mt19937_64 random(seed);
+  // Our own exponential draw, so that the stream is the same with any
+  // standard library.
+  const auto exponential = [&random](double rate) {
+    const double u = static_cast<double>(random() >> 11) * 0x1.0p-53;
+    return -std::log1p(-u) / rate;
+  };
+  std::vector<std::pair<std::int64_t, char>> photons;
+  const auto tick = [&](double t) { return first_tick + static_cast<std::int64_t>(t / unit); };
+  for (const Source& source : sources) {
+    for (double t = exponential(source.rate_hz); t < duration_s; t += exponential(source.rate_hz)) {
+      photons.emplace_back(tick(t), source.kind);
+    }
+  }
+  for (double t = burst_every_s / 2; burst_every_s > 0 && t < duration_s; t += burst_every_s) {
+    for (int k = 0; k < burst_photons; ++k) {
+      photons.emplace_back(tick(t + k * 10e-6), k % 2 ? 'A' : 'D');
+    }
+  }
+  std::sort(photons.begin(), photons.end());
+  std::vector<std::int64_t> ticks;
+  std::string kinds;
+  for (const auto& [t, kind] : photons) {
+    ticks.push_back(t);
+    kinds.push_back(kind);
+  }
+  return make_measurement(std::move(ticks), kinds, unit);
 }
 
 }  // namespace pelmora::testing
