@@ -40,11 +40,21 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
+// Fields split at every comma (a table of numbers has no quoted commas); a
+// field in double quotes, as R's write.csv puts its column names, loses them.
+std::string_view unquoted(std::string_view field) {
+  if (field.size() >= 2 && field.front() == '"' && field.back() == '"') {
+    field.remove_prefix(1);
+    field.remove_suffix(1);
+  }
+  return field;
+}
+
 std::vector<std::string_view> split_fields(std::string_view line) {
   std::vector<std::string_view> fields;
   while (true) {
     const std::size_t comma = line.find(',');
-    fields.push_back(trimmed(line.substr(0, comma)));
+    fields.push_back(unquoted(trimmed(line.substr(0, comma))));
     if (comma == std::string_view::npos) return fields;
     line.remove_prefix(comma + 1);
   }

@@ -8,7 +8,7 @@
 // is required, so that a table with other columns first, or without a header,
 // is refused instead of misread).  Further columns are ignored.  Lines may end
 // in "\n" or "\r\n"; blank lines are skipped; fields may have blanks around
-// them.  Times are seconds of the measurement (timestamp * unit).
+// them and may stand in double quotes.  Times are seconds of the measurement (timestamp * unit).
 #pragma once
 
 #include <span>

@@ -82,6 +82,7 @@ TEST(BurstTable, ReadsTablesMadeElsewhere) {
   };
   const Case cases[] = {
       {"three columns", "burst,t_start_s,t_stop_s\n1,0.5,0.75\n2,1,1\n", {{1, 0.5, 0.75}, {2, 1, 1}}},
+      {"quoted", "\"burst\",\"t_start_s\",\"t_stop_s\"\n\"1\",0.5,\"0.75\"\n", {{1, 0.5, 0.75}}},
       {"byte-order mark, CRLF, blanks, blank lines, other columns, no final line end",
        "\xEF\xBB\xBF" "burst, t_start_s ,t_stop_s,E\r\n\r\n 7 , -0 ,\t0.5 ,x\r\n8,+3,4e0,\n\n9,5,5,1",
        {{7, 0, 0.5}, {8, 3, 4}, {9, 5, 5}}},
