@@ -23,9 +23,9 @@ constexpr std::size_t kStreams = 3;  // all, donor, acceptor
 constexpr std::size_t kAll = 0;
 constexpr std::size_t kDonor = 1;
 constexpr std::size_t kAcceptor = 2;
-constexpr const char* kStreamNames[kStreams] = {
-    "all photons", "the donor-channel photons (donor excitation)",
-    "the acceptor-channel photons (donor excitation)"};
+constexpr const char* kStreamNames[kStreams] = {"all photons",
+                                                "the donor-channel photons (donor excitation)",
+                                                "the acceptor-channel photons (donor excitation)"};
 
 // The sums of an exponential tail fit: delays longer than tau and their
 // excess over tau, in timestamp units.
@@ -95,7 +95,9 @@ class TailPass {
       };
       for (std::size_t i = first_photon_[w]; i < first_photon_[w + 1]; ++i) {
         add(kAll, timestamps[i]);
-        if (is_donor_excited(flags[i])) add(is_acceptor(flags[i]) ? kAcceptor : kDonor, timestamps[i]);
+        if (is_donor_excited(flags[i])) {
+          add(is_acceptor(flags[i]) ? kAcceptor : kDonor, timestamps[i]);
+        }
       }
     }
   }
@@ -111,8 +113,9 @@ class TailPass {
 }  // namespace
 
 std::size_t Background::window_of(std::int64_t timestamp) const {
+  if (windows.size() <= 1) return 0;
   const double position = static_cast<double>(timestamp - origin_timestamp) / window_ticks;
-  if (!(position >= 1.0)) return 0;  // before the first boundary, or one window
+  if (!(position >= 1.0)) return 0;  // before the first boundary
   const double last = static_cast<double>(windows.size() - 1);
   return static_cast<std::size_t>(std::min(std::floor(position), last));
 }
@@ -140,9 +143,8 @@ Background estimate_background(const Measurement& measurement, double window_s) 
                             "more than %.0f windows.\n",
                             window_s, kMaxWindows));
   }
-  if (window_count > 1 &&
-      span - (window_count - 1) * background.window_ticks <
-          kShortLastWindow * background.window_ticks) {
+  if (window_count > 1 && span - (window_count - 1) * background.window_ticks <
+                              kShortLastWindow * background.window_ticks) {
     window_count -= 1;
   }
   const auto windows = static_cast<std::size_t>(window_count);
@@ -151,9 +153,9 @@ Background estimate_background(const Measurement& measurement, double window_s) 
   for (std::size_t w = 0; w < windows; ++w) {
     background.windows[w].t_start_s =
         w == 0 ? origin_s : origin_s + static_cast<double>(w) * window_s;
-    background.windows[w].t_stop_s =
-        w + 1 == windows ? (n > 0 ? measurement.seconds(n - 1) : origin_s)
-                         : origin_s + static_cast<double>(w + 1) * window_s;
+    background.windows[w].t_stop_s = w + 1 == windows
+                                         ? (n > 0 ? measurement.seconds(n - 1) : origin_s)
+                                         : origin_s + static_cast<double>(w + 1) * window_s;
   }
 
   std::vector<std::size_t> first_photon(windows + 1, n);
@@ -174,7 +176,9 @@ Background estimate_background(const Measurement& measurement, double window_s) 
   pass.run(whole_tau, window_tau);
   for (std::size_t s = 0; s < kStreams; ++s) {
     whole_tau[s] = pass.whole[s].next_threshold();
-    for (std::size_t w = 0; w < windows; ++w) window_tau[w][s] = pass.per_window[w][s].next_threshold();
+    for (std::size_t w = 0; w < windows; ++w) {
+      window_tau[w][s] = pass.per_window[w][s].next_threshold();
+    }
   }
   pass.run(whole_tau, window_tau);
 
@@ -188,10 +192,10 @@ Background estimate_background(const Measurement& measurement, double window_s) 
                       "threshold; the background is taken as 0.\n",
                       kStreamNames[s]));
     } else if (whole.tail_delays < kMinTailDelays) {
-      background.warnings.push_back(format_text(
-          "\n\nWARNING: Background of %s rests on only %lld inter-photon delays; the "
-          "estimate is uncertain.\n",
-          kStreamNames[s], static_cast<long long>(whole.tail_delays)));
+      background.warnings.push_back(
+          format_text("\n\nWARNING: Background of %s rests on only %lld inter-photon delays; the "
+                      "estimate is uncertain.\n",
+                      kStreamNames[s], static_cast<long long>(whole.tail_delays)));
     }
     std::size_t fallbacks = 0;
     for (std::size_t w = 0; w < windows; ++w) {

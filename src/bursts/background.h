@@ -64,9 +64,9 @@ struct BackgroundWindow {
 
 struct Background {
   double window_s = 0;
-  std::int64_t origin_timestamp = 0;  // of the first photon
-  double window_ticks = 0;            // window_s in timestamp units
-  StreamRates whole;                  // over the whole measurement
+  std::int64_t origin_timestamp = 0;      // of the first photon
+  double window_ticks = 0;                // window_s in timestamp units
+  StreamRates whole;                      // over the whole measurement
   std::vector<BackgroundWindow> windows;  // at least one
   // Texts "\n\nWARNING: ...\n" for estimates that fell back or are weak.
   std::vector<std::string> warnings;

@@ -10,8 +10,7 @@ double BurstCounts::raw_efficiency() const {
   return static_cast<double>(acceptor) / static_cast<double>(analysed());
 }
 
-PhotonRange photons_in_window(const Measurement& measurement, double t_start_s,
-                              double t_stop_s) {
+PhotonRange photons_in_window(const Measurement& measurement, double t_start_s, double t_stop_s) {
   // seconds() is monotone in the timestamp (a product with a positive unit,
   // rounded), so both bounds are partition points.
   const std::size_t n = measurement.timestamps.size();
@@ -38,8 +37,7 @@ PhotonRange photons_in_window(const Measurement& measurement, double t_start_s,
   return {begin, std::max(begin, low)};
 }
 
-BurstCounts count_burst_photons(const Measurement& measurement, double t_start_s,
-                                double t_stop_s) {
+BurstCounts count_burst_photons(const Measurement& measurement, double t_start_s, double t_stop_s) {
   const PhotonRange range = photons_in_window(measurement, t_start_s, t_stop_s);
   BurstCounts counts;
   counts.photons = static_cast<std::int64_t>(range.end - range.begin);

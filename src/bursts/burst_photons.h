@@ -20,8 +20,7 @@ struct PhotonRange {
 };
 PhotonRange photons_in_window(const Measurement& measurement, double t_start_s, double t_stop_s);
 
-BurstCounts count_burst_photons(const Measurement& measurement, double t_start_s,
-                                double t_stop_s);
+BurstCounts count_burst_photons(const Measurement& measurement, double t_start_s, double t_stop_s);
 
 // The analysed photons of a burst as the photon-file reader would hold them
 // had the burst been written out as a photon file: times in microseconds from

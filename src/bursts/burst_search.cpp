@@ -84,7 +84,8 @@ class BurstCollector {
 BurstSearchResult search_bursts(const Measurement& measurement, const BurstSearchOptions& options,
                                 const Background& background) {
   check_options(options);
-  const std::size_t windows = background.windows.size();
+  // A given minimum rate needs no background; an empty one serves then.
+  const std::size_t windows = std::max<std::size_t>(1, background.windows.size());
   const double m_minus_1 = options.m - 1;
   BurstSearchResult result;
   result.threshold_s.resize(windows);
@@ -93,10 +94,12 @@ BurstSearchResult search_bursts(const Measurement& measurement, const BurstSearc
     if (options.min_rate_khz) {
       rate_min = *options.min_rate_khz * 1e3;
     } else {
-      const double background_rate = background.windows[w].rates.all.rate_hz;
+      const double background_rate =
+          background.windows.empty() ? 0.0 : background.windows[w].rates.all.rate_hz;
       if (!(background_rate > 0)) {
-        refuse("the background rate of all photons could not be estimated; give a minimum rate "
-               "instead of F.");
+        refuse(
+            "the background rate of all photons could not be estimated; give a minimum rate "
+            "instead of F.");
       }
       rate_min = options.F * background_rate;
     }

@@ -42,12 +42,14 @@ struct BurstSearchResult {
   // first photon rounded down and of its last rounded up to nine decimals,
   // exactly as the table will carry it; counts are of that window.
   std::vector<Burst> bursts;
-  std::int64_t too_small = 0;  // dropped for fewer than min_photons analysed photons
+  std::int64_t too_small = 0;       // dropped for fewer than min_photons analysed photons
   std::vector<double> threshold_s;  // T of each background window
 };
 
-// Throws kInput for options out of range, and when F is to be used but the
-// background of all photons could not be estimated.
+// `background` is estimate_background(measurement, background_window_s); with
+// a minimum rate it is not used and may be empty.  Throws kInput for options
+// out of range, and when F is to be used but the background of all photons
+// could not be estimated.
 BurstSearchResult search_bursts(const Measurement& measurement, const BurstSearchOptions& options,
                                 const Background& background);
 

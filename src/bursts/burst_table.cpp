@@ -74,9 +74,9 @@ class TableReader {
   explicit TableReader(std::string_view name) : name_(name) {}
 
   [[noreturn]] void refuse(std::size_t line, const std::string& reason) const {
-    throw Error(ErrorKind::kInput, format_text("\n\nERROR: Burst table %.*s, line %zu: %s\n",
-                                               static_cast<int>(name_.size()), name_.data(),
-                                               line, reason.c_str()));
+    throw Error(ErrorKind::kInput,
+                format_text("\n\nERROR: Burst table %.*s, line %zu: %s\n",
+                            static_cast<int>(name_.size()), name_.data(), line, reason.c_str()));
   }
 
   std::int64_t whole_number(std::size_t line, std::string_view column,
@@ -86,8 +86,9 @@ class TableReader {
     const char* const end = digits.data() + digits.size();
     const auto [ptr, ec] = std::from_chars(digits.data(), end, value);
     if (digits.empty() || ec != std::errc() || ptr != end) {
-      refuse(line, format_text("%.*s is not a whole number ('%s').", static_cast<int>(column.size()),
-                               column.data(), printable(field).c_str()));
+      refuse(line,
+             format_text("%.*s is not a whole number ('%s').", static_cast<int>(column.size()),
+                         column.data(), printable(field).c_str()));
     }
     return value;
   }
@@ -98,7 +99,8 @@ class TableReader {
     const char* const end = number.data() + number.size();
     const auto [ptr, ec] = std::from_chars(number.data(), end, value);
     const auto column_text = std::string(column);
-    if (number.empty() || ptr != end || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
+    if (number.empty() || ptr != end ||
+        (ec != std::errc() && ec != std::errc::result_out_of_range)) {
       refuse(line, column_text + " is not a number ('" + printable(field) + "').");
     }
     if (ec == std::errc::result_out_of_range || !std::isfinite(value)) {
@@ -164,9 +166,8 @@ std::vector<BurstWindow> parse_burst_table(std::string_view text, std::string_vi
         header = fields[i] == kRequiredColumns[i];
       }
       if (!header) {
-        reader.refuse(line_number,
-                      "the header must begin with burst,t_start_s,t_stop_s (found '" +
-                          printable(line) + "').");
+        reader.refuse(line_number, "the header must begin with burst,t_start_s,t_stop_s (found '" +
+                                       printable(line) + "').");
       }
       columns = fields.size();
       continue;

@@ -50,7 +50,8 @@ double table_seconds_up(double seconds) {
 
 std::string format_table_seconds(double seconds) {
   const std::int64_t n = nanoseconds_near(seconds);
-  const std::uint64_t magnitude = n < 0 ? static_cast<std::uint64_t>(-n) : static_cast<std::uint64_t>(n);
+  const std::uint64_t magnitude =
+      n < 0 ? static_cast<std::uint64_t>(-n) : static_cast<std::uint64_t>(n);
   const auto whole = static_cast<unsigned long long>(magnitude / 1000000000u);
   const auto fraction = static_cast<unsigned long long>(magnitude % 1000000000u);
   return format_text("%s%llu.%09llu", n < 0 ? "-" : "", whole, fraction);

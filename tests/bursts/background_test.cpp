@@ -80,9 +80,9 @@ TEST(BackgroundEstimate, ExpectedCountsFollowTheWindows) {
   };
   const Case cases[] = {
       {10, 10.004, 0.4, 0.04},
-      {59.5, 60.5, 150, 15},       // half in each window
-      {-1, 0.5, 150, 15},          // the first window reaches back
-      {1000, 1000.5, 100, 10},     // the last reaches forward
+      {59.5, 60.5, 150, 15},    // half in each window
+      {-1, 0.5, 150, 15},       // the first window reaches back
+      {1000, 1000.5, 100, 10},  // the last reaches forward
       {5, 5, 0, 0},
   };
   for (const Case& c : cases) {

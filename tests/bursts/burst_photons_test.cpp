@@ -36,8 +36,10 @@ TEST(BurstPhotons, WindowTakesTheAnalysedPhotonsFromStartToStopInclusive) {
     std::int64_t first_timestamp;
   };
   const Case cases[] = {
-      {"photons exactly at both ends are in", m.seconds(1), m.seconds(4), 1, 5, {0, 1}, {1, 0}, 200},
-      {"a hair inside excludes them", above(m.seconds(2)), below(m.seconds(4)), 3, 4, {0}, {0}, 300},
+      {"photons exactly at both ends are in", m.seconds(1), m.seconds(4), 1, 5, {0, 1}, {1, 0},
+       200},
+      {"a hair inside excludes them", above(m.seconds(2)), below(m.seconds(4)), 3, 4, {0}, {0},
+       300},
       {"a hair outside changes nothing", below(m.seconds(1)), above(m.seconds(4)), 1, 5, {0, 1},
        {1, 0}, 200},
       // Times count from the first analysed photon, not from the first in
@@ -95,13 +97,14 @@ TEST(BurstPhotons, TimesAreThoseThePhotonReaderHolds) {
        0, false},
       // Equal timestamps: the second photon moves 0.01 us, onto the third,
       // which moves on in turn.
-      {"simultaneous photons", make_measurement({1000, 1000, 1001, 1003, 1003, 5000}, "DADAAD", 1e-8),
-       3, false},
+      {"simultaneous photons",
+       make_measurement({1000, 1000, 1001, 1003, 1003, 5000}, "DADAAD", 1e-8), 3, false},
       {"beyond 262144 us a shift is lost to rounding",
        make_measurement({0, 30000000, 30000000}, "DAD", 1e-8), 1, false},
       // 1-ns ticks: the moved photon passes the next, 5 ns later; and with
       // 10-ns ticks, a photon moved onto the next moves that one past a third.
-      {"a moved photon passes the next", make_measurement({1000, 1000, 1005}, "DAD", 1e-9), 1, true},
+      {"a moved photon passes the next", make_measurement({1000, 1000, 1005}, "DAD", 1e-9), 1,
+       true},
       {"moves that cascade past a photon",
        make_measurement({1000, 1000, 1001, 1001}, "DADA", 1e-8), 2, true},
   };

@@ -52,8 +52,8 @@ TEST(BurstTable, RoundTripSelectsTheSamePhotons) {
   // A searched table written and read back, through a file: identical
   // windows, hence identical photons.  Sub-nanosecond ticks far from zero,
   // where the rounding bites.
-  const Measurement measurement = testing::generated(
-      {{1500, 'D'}, {700, 'A'}, {300, 'a'}}, 20, 0.01, 40, 5, 1e-10, std::int64_t{37} << 40);
+  const Measurement measurement = testing::generated({{1500, 'D'}, {700, 'A'}, {300, 'a'}}, 20,
+                                                     0.01, 40, 5, 1e-10, std::int64_t{37} << 40);
   const Background background = estimate_background(measurement, 5);
   const BurstSearchResult result = search_bursts(measurement, BurstSearchOptions{}, background);
   ASSERT_GT(result.bursts.size(), 1000u);
@@ -67,7 +67,8 @@ TEST(BurstTable, RoundTripSelectsTheSamePhotons) {
     ASSERT_EQ(read[b].number, searched.window.number);
     ASSERT_EQ(read[b].t_start_s, searched.window.t_start_s) << b;
     ASSERT_EQ(read[b].t_stop_s, searched.window.t_stop_s) << b;
-    const BurstCounts counts = count_burst_photons(measurement, read[b].t_start_s, read[b].t_stop_s);
+    const BurstCounts counts =
+        count_burst_photons(measurement, read[b].t_start_s, read[b].t_stop_s);
     ASSERT_EQ(counts.photons, searched.counts.photons);
     ASSERT_EQ(counts.analysed(), searched.counts.analysed());
   }
@@ -81,10 +82,13 @@ TEST(BurstTable, ReadsTablesMadeElsewhere) {
     std::vector<BurstWindow> bursts;
   };
   const Case cases[] = {
-      {"three columns", "burst,t_start_s,t_stop_s\n1,0.5,0.75\n2,1,1\n", {{1, 0.5, 0.75}, {2, 1, 1}}},
+      {"three columns",
+       "burst,t_start_s,t_stop_s\n1,0.5,0.75\n2,1,1\n",
+       {{1, 0.5, 0.75}, {2, 1, 1}}},
       {"quoted", "\"burst\",\"t_start_s\",\"t_stop_s\"\n\"1\",0.5,\"0.75\"\n", {{1, 0.5, 0.75}}},
       {"byte-order mark, CRLF, blanks, blank lines, other columns, no final line end",
-       "\xEF\xBB\xBF" "burst, t_start_s ,t_stop_s,E\r\n\r\n 7 , -0 ,\t0.5 ,x\r\n8,+3,4e0,\n\n9,5,5,1",
+       "\xEF\xBB\xBF"
+       "burst, t_start_s ,t_stop_s,E\r\n\r\n 7 , -0 ,\t0.5 ,x\r\n8,+3,4e0,\n\n9,5,5,1",
        {{7, 0, 0.5}, {8, 3, 4}, {9, 5, 5}}},
   };
   for (const Case& c : cases) {
@@ -108,13 +112,15 @@ TEST(BurstTable, RefusesBadTables) {
   const Case cases[] = {
       {"", "line 1: the header line burst,t_start_s,t_stop_s is missing."},
       {"\n\r\n", "line 3: the header line burst,t_start_s,t_stop_s is missing."},
-      {"0,1.0,2.0\n", "line 1: the header must begin with burst,t_start_s,t_stop_s (found "
-                      "'0,1.0,2.0')."},
+      {"0,1.0,2.0\n",
+       "line 1: the header must begin with burst,t_start_s,t_stop_s (found "
+       "'0,1.0,2.0')."},
       {"burst,t_stop_s,t_start_s\n0,1,2\n",
        "line 1: the header must begin with burst,t_start_s,t_stop_s (found "
        "'burst,t_stop_s,t_start_s')."},
-      {"Burst,t_start_s\n", "line 1: the header must begin with burst,t_start_s,t_stop_s (found "
-                            "'Burst,t_start_s')."},
+      {"Burst,t_start_s\n",
+       "line 1: the header must begin with burst,t_start_s,t_stop_s (found "
+       "'Burst,t_start_s')."},
       {header, "line 2: the table has no bursts."},
       {"burst,t_start_s,t_stop_s\r\n\r\n", "line 3: the table has no bursts."},
       {header + "0,1,2\n1,3\n", "line 3: 2 columns where the header has 3."},
@@ -147,7 +153,8 @@ TEST(BurstTable, RefusesBadTables) {
     const auto error = testing::caught_error([&] { parse_burst_table(c.text, "bursts.csv"); });
     ASSERT_TRUE(error.has_value()) << c.message;
     EXPECT_EQ(error->kind(), ErrorKind::kInput);
-    EXPECT_EQ(error->message(), std::string("\n\nERROR: Burst table bursts.csv, ") + c.message + "\n");
+    EXPECT_EQ(error->message(),
+              std::string("\n\nERROR: Burst table bursts.csv, ") + c.message + "\n");
   }
   const auto missing = testing::caught_error([] { read_burst_table("/nonexistent/bursts.csv"); });
   ASSERT_TRUE(missing.has_value());

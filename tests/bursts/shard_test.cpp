@@ -41,7 +41,8 @@ TEST(Shard, ParsesAndSelects) {
   // The shards of one count cover every burst exactly once.
   std::vector<int> seen(50);
   for (int i = 1; i <= 7; ++i) {
-    for (const std::size_t b : shard_positions(seen.size(), parse_shard(std::to_string(i) + "/7"))) {
+    for (const std::size_t b :
+         shard_positions(seen.size(), parse_shard(std::to_string(i) + "/7"))) {
       ++seen[b];
     }
   }
