@@ -8,6 +8,7 @@
 #include "cli/engine_setup.h"
 #include "cli/file_names.h"
 #include "cli/settings_summary.h"
+#include "cli/termination_signals.h"
 #include "cli/time_bins.h"
 #include "engine/boundary_check.h"
 #include "engine/colour_check.h"
@@ -28,13 +29,19 @@ void run_trajectory_mode(RunState& state) {
   const RunSettings& s = state.settings;
   run_trajectory_scans(state);
   count_boundary_slices(state);
-  write_distance_distribution(state, s.outfile);
+  {
+    const HeldTerminationSignals held;
+    write_distance_distribution(state, s.outfile, held.stop_request());
+  }
   if (state.boundary_artifact_count > 0) {
     state.console.print("\nWARNING: possible boundary artifacts (%d of %d time slices affected).\n",
                         state.boundary_artifact_count, s.internal_time_bins);
     state.warn("         Enlarge [-min,-max]-interval.\n\n");
   }
-  if (s.write_trajectory) write_average_trajectory(state, s.traj_file);
+  if (s.write_trajectory) {
+    const HeldTerminationSignals held;
+    write_average_trajectory(state, s.traj_file, held.stop_request());
+  }
   const int last_row = s.internal_time_bins + 1;
   const int last_column = s.internal_bins + 1;
   free_dmatrix(state.grid_forward, 0, last_row, 0, last_column);
@@ -46,7 +53,10 @@ void run_scan_mode(RunState& state) {
   state.run_likelihood = dvector(0, s.runs + 2);
   state.run_diffusion = dvector(0, s.runs + 2);
   likelihood_scan(state);
-  write_likelihood(state, s.outfile);
+  {
+    const HeldTerminationSignals held;
+    write_likelihood(state, s.outfile, held.stop_request());
+  }
   free_dvector(state.run_likelihood, 0, s.runs + 2);
   free_dvector(state.run_diffusion, 0, s.runs + 2);
 }
@@ -109,6 +119,7 @@ void run(RunState& state, int argc, char** argv) {
 int run_pelmora(int argc, char** argv) {
   RunState state;
   constexpr const char* kFatalLine = "\n\nPelmora terminated with fatal error.\n\n";
+  ignore_file_size_signal();
   try {
     run(state, argc, argv);
     return 0;

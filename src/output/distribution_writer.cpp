@@ -142,7 +142,8 @@ int write_eps(const WrittenSlices& slices, ResultFile& file) {
 
 }  // namespace
 
-void write_distance_distribution(RunState& state, const std::string& path) {
+void write_distance_distribution(RunState& state, const std::string& path,
+                                 const StopRequest& stop) {
   const RunSettings& s = state.settings;
   if (s.eps_output) {
     state.console.print(
@@ -157,7 +158,7 @@ void write_distance_distribution(RunState& state, const std::string& path) {
   }
 
   const WrittenSlices slices(state);
-  ResultFile file(path);
+  ResultFile file(path, stop);
   int without_overlap = 0;
   if (s.eps_output) {
     without_overlap = write_eps(slices, file);

@@ -2,10 +2,13 @@
 
 #include <string>
 
+#include "output/stop_request.h"
+
 namespace pelmora {
 
 struct RunState;
 
-void write_distance_distribution(RunState& state, const std::string& path);
+void write_distance_distribution(RunState& state, const std::string& path,
+                                 const StopRequest& stop = {});
 
 }  // namespace pelmora

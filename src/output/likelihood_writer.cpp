@@ -5,9 +5,9 @@
 
 namespace pelmora {
 
-void write_likelihood(RunState& state, const std::string& path) {
+void write_likelihood(RunState& state, const std::string& path, const StopRequest& stop) {
   state.console.print("\nWriting (normalized) likelihood P(D) to file %s ... ", path.c_str());
-  ResultFile file(path);
+  ResultFile file(path, stop);
   for (int i = 0; i < state.settings.runs; ++i) {
     file.format("%g %g\n", state.run_diffusion[i], state.run_likelihood[i]);
   }

@@ -170,14 +170,14 @@ void write_xmgr_trajectory(const RunState& state, const WrittenSlices& slices, R
 
 }  // namespace
 
-void write_average_trajectory(RunState& state, const std::string& path) {
+void write_average_trajectory(RunState& state, const std::string& path, const StopRequest& stop) {
   const bool xmgr = state.settings.xmgr_output;
   state.console.print(
       xmgr ? "Writing average trajectory and standard deviations to xmgr-file %s ... "
            : "Writing average trajectory and standard deviations to file %s ... ",
       path.c_str());
   const WrittenSlices slices(state);
-  ResultFile file(path);
+  ResultFile file(path, stop);
   if (xmgr) {
     write_xmgr_trajectory(state, slices, file);
   } else {

@@ -345,6 +345,7 @@ TEST(DistributionWriterDeathTest, PartlyWrittenFileIsRemoved) {
       },
       ::testing::ExitedWithCode(1), exactly(write_error(announcement(run, path), path)));
   EXPECT_FALSE(folder.exists("map.dat"));
+  EXPECT_TRUE(std::filesystem::is_empty(folder.path()));  // no temporary file either
 }
 
 }  // namespace
