@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -98,13 +99,14 @@ int shell_status(int wait_status) {
 int wait_for(pid_t pid) {
   int wait_status = 0;
   while (waitpid(pid, &wait_status, 0) < 0) {
+    if (errno != EINTR) return -1;
   }
   return shell_status(wait_status);
 }
 
 // Waits until the run has written `bytes` to a file other than the photon
 // file, then stops it there (SIGSTOP) and returns what that file holds.
-// Nothing when the run ended first or never got there.
+// Nothing when the run ended first, or never got there (it is then killed).
 std::optional<std::uintmax_t> stop_while_writing(pid_t pid, const fs::path& folder,
                                                  std::uintmax_t bytes) {
   const auto deadline = std::chrono::steady_clock::now() + kPatience;
@@ -121,7 +123,12 @@ std::optional<std::uintmax_t> stop_while_writing(pid_t pid, const fs::path& fold
     const timespec pause{0, 1000000};
     nanosleep(&pause, nullptr);
   }
-  if (!written || kill(pid, SIGSTOP) != 0) return std::nullopt;
+  if (!written) {
+    kill(pid, SIGKILL);
+    wait_for(pid);
+    return std::nullopt;
+  }
+  if (kill(pid, SIGSTOP) != 0) return std::nullopt;
   int wait_status = 0;
   if (waitpid(pid, &wait_status, WUNTRACED) != pid || !WIFSTOPPED(wait_status)) return std::nullopt;
   std::error_code vanished;
