@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string_view>
-#include <thread>
 
 #include "base/error.h"
 #include "cli/run_state.h"
+#include "engine/available_cpus.h"
 #include "state/text_format.h"
 
 namespace pelmora {
@@ -46,7 +46,7 @@ std::size_t row_storage_budget(std::size_t physical_memory) {
 
 void configure_engine(RunState& state) {
   const ThreadCountOutcome outcome =
-      settle_thread_count(std::getenv("PELMORA_THREADS"), std::thread::hardware_concurrency());
+      settle_thread_count(std::getenv("PELMORA_THREADS"), static_cast<unsigned>(available_cpus()));
   if (outcome.error) throw Error(ErrorKind::kOption, *outcome.error);
   state.engine.threads = outcome.threads;
   const long pages = sysconf(_SC_PHYS_PAGES);

@@ -18,7 +18,7 @@ struct ThreadCountOutcome {
 
 // The number of worker threads: the value of PELMORA_THREADS when it is set
 // (a whole number from 1 on; larger than kMaxThreads counts as kMaxThreads),
-// else every core the machine reports.  Pure: prints nothing.
+// else `cores`, the CPUs this process may use.  Pure: prints nothing.
 ThreadCountOutcome settle_thread_count(const char* environment_value, unsigned cores);
 
 // Memory the likelihood scan may spend on keeping whole forward passes: a
