@@ -1,57 +1,19 @@
 #include "output/result_file.h"
 
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdarg>
-#include <cstdint>
-#include <ctime>
-#include <filesystem>
 #include <string>
 
 #include "base/error.h"
 #include "output/link_target.h"
+#include "output/temporary_name.h"
 #include "state/text_format.h"
 
 namespace pelmora {
-
-namespace {
-
-// Attempts at a free temporary name; each collision is a neighbour's
-// temporary file or a leftover of a killed run.
-constexpr int kNameAttempts = 100;
-// Room for the suffix within the usual limit of 255 bytes per name.
-constexpr std::size_t kMaxBaseLength = 200;
-
-std::uint64_t random_number() {
-  std::uint64_t value = 0;
-  if (getrandom(&value, sizeof value, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof value)) {
-    return value;
-  }
-  // Without the random source, a name that differs between processes and
-  // calls is enough: O_EXCL refuses one that is taken.
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_nsec) * 2654435761u ^
-         static_cast<std::uint64_t>(now.tv_sec) ^ (static_cast<std::uint64_t>(getpid()) << 32);
-}
-
-// "<name>.pelmora-<8 hex digits>.tmp", beside `target`; visible, so that
-// the leftover of a run killed outright (SIGKILL) is easy to find.
-std::string temporary_name(const std::string& target) {
-  namespace fs = std::filesystem;
-  const fs::path path(target);
-  const std::string base = path.filename().string().substr(0, kMaxBaseLength);
-  const std::string name =
-      format_text("%s.pelmora-%08llx.tmp", base.c_str(),
-                  static_cast<unsigned long long>(random_number() & 0xffffffffu));
-  return (path.parent_path() / name).string();
-}
-
-}  // namespace
 
 ResultFile::ResultFile(std::string path, StopRequest stop)
     : path_(std::move(path)),
@@ -74,21 +36,12 @@ ResultFile::ResultFile(std::string path, StopRequest stop)
 }
 
 void ResultFile::create_temporary(const std::string& target, std::optional<mode_t> mode) {
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    std::string name = temporary_name(target);
-    // Mode 0666 lets the kernel apply the umask and a folder's default
-    // access list, as for any new file.
-    descriptor_ = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (descriptor_ < 0) {
-      if (errno == EEXIST) continue;
-      throw_write_error();
-    }
-    temporary_ = std::move(name);
-    target_ = target;
-    if (mode && fchmod(descriptor_, *mode) != 0) fail();
-    return;
-  }
-  throw_write_error();
+  TemporaryFile file = create_temporary_file(target);
+  if (file.descriptor < 0) throw_write_error();
+  descriptor_ = file.descriptor;
+  temporary_ = std::move(file.name);
+  target_ = target;
+  if (mode && fchmod(descriptor_, *mode) != 0) fail();
 }
 
 ResultFile::~ResultFile() {
