@@ -23,10 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
-
 #include "cli/engine_setup.h"
-#include "engine/available_cpus.h"
 #include "pelmora/analysis.h"
 #include "pelmora/measurement.h"
 
@@ -87,7 +84,7 @@ void raise_error(const Error& error) {
 class PythonObserver final : public Observer {
  public:
   // `progress` is None or a callable taking the number of steps done since
-  // its last call; `label` prefixes the warnings of one record of many.
+  // its last call.
   explicit PythonObserver(py::object progress) : progress_(std::move(progress)) {}
 
   void pass_started(Pass) override { percent_ = 0; }
@@ -100,7 +97,13 @@ class PythonObserver final : public Observer {
     percent_ = 100;
   }
   void run_finished(const RunTicket&, const CoefficientRun&) override { advance(1); }
-  void warning(const Warning& warning) override { warnings_.push_back(prefix_ + one_line(warning.text)); }
+  void warning(const Warning& warning) override {
+    if (count_simultaneous_ && warning.kind == WarningKind::kSimultaneousPhotons) {
+      ++simultaneous_;
+    } else {
+      warnings_.push_back(one_line(warning.text));
+    }
+  }
 
   bool keep_going() override {
     if (failure_) return false;
@@ -112,7 +115,10 @@ class PythonObserver final : public Observer {
     return true;
   }
 
-  void set_prefix(std::string prefix) { prefix_ = std::move(prefix); }
+  // Simultaneous photons of many records are counted, as the burst program
+  // counts them, rather than named one by one.
+  void count_simultaneous_photons() { count_simultaneous_ = true; }
+  int simultaneous_photons() const { return simultaneous_; }
   std::vector<std::string>& warnings() { return warnings_; }
 
   // Raises what stopped the work, if anything did.  Called with the GIL.
@@ -137,7 +143,8 @@ class PythonObserver final : public Observer {
   py::object progress_;
   std::optional<py::error_already_set> failure_;
   std::vector<std::string> warnings_;
-  std::string prefix_;
+  bool count_simultaneous_ = false;
+  int simultaneous_ = 0;
   int percent_ = 0;
 };
 
@@ -160,15 +167,12 @@ auto without_gil(PythonObserver& observer, Work work) {
   return std::move(*result);
 }
 
+// As the command line sets the engine up (threads from PELMORA_THREADS or the
+// CPUs this process may use, row storage from the machine's memory), with
+// the caller's thread count when given.
 EngineOptions engine_options(int threads) {
-  EngineOptions engine;
-  engine.threads = threads > 0 ? threads : std::min(available_cpus(), kMaxThreads);
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long page_size = sysconf(_SC_PAGE_SIZE);
-  if (pages > 0 && page_size > 0) {
-    engine.row_storage_budget =
-        row_storage_budget(static_cast<std::size_t>(pages) * static_cast<std::size_t>(page_size));
-  }
+  EngineOptions engine = engine_options_for_this_machine();
+  if (threads > 0) engine.threads = threads;
   return engine;
 }
 
@@ -211,19 +215,22 @@ py::list strings_of(const std::vector<std::string>& texts) {
 }
 
 // Photon records as the engine takes them; `prefixes` name each record in
-// its warnings and errors ("burst 12: ").  From the caller's arrays
-// (times in mu s, colours 0/1) every record must hold 3 photons or more;
-// from a measurement's bursts (burst_photon_arrays) a shorter record is
-// kept, and the scan leaves it out as the burst program does.
+// its errors ("burst 12: ").  From the caller's arrays (times in mu s,
+// colours 0/1) a record the library refuses is an error.  From a
+// measurement's bursts (burst_photon_arrays) a burst that cannot be held as a
+// record is left out with the reason, in `refused`, and an empty record, and
+// a record of fewer than 3 photons is kept for the scan to leave out: as the
+// burst program does.
 std::vector<PhotonList> photon_records(const py::list& records, bool from_bursts,
                                        const std::vector<std::string>& prefixes,
+                                       std::vector<std::string>& refused,
                                        PythonObserver& observer) {
   std::vector<PhotonList> lists;
   lists.reserve(records.size());
+  refused.assign(records.size(), "");
   for (std::size_t i = 0; i < records.size(); ++i) {
     const py::tuple record = records[i].cast<py::tuple>();
     const std::string& prefix = prefixes.at(i);
-    observer.set_prefix(prefix);
     const auto times = record[0].cast<Doubles>();
     const auto colours = record[1].cast<Bytes>();
     try {
@@ -237,10 +244,14 @@ std::vector<PhotonList> photon_records(const py::list& records, bool from_bursts
         lists.push_back(photon_list_from_arrays(span_of(times), span_of(colours), observer));
       }
     } catch (const Error& error) {
+      if (from_bursts && error.kind() == ErrorKind::kInput) {
+        refused[i] = one_line(error.plain_message());
+        lists.emplace_back();
+        continue;
+      }
       throw Error(error.kind(), "\n\nERROR: " + prefix + std::string(error.plain_message()) + "\n");
     }
   }
-  observer.set_prefix("");
   return lists;
 }
 
@@ -296,14 +307,20 @@ py::dict scan(const py::list& records, bool from_bursts, const std::vector<std::
       settings_of(foerster_radius, min_distance, max_distance, distance_bins);
   const EngineOptions engine = engine_options(threads);
   PythonObserver observer(std::move(progress));
-  const std::vector<PhotonList> lists = photon_records(records, from_bursts, prefixes, observer);
+  observer.count_simultaneous_photons();
+  std::vector<std::string> refused;
+  const std::vector<PhotonList> lists =
+      photon_records(records, from_bursts, prefixes, refused, observer);
   std::vector<const PhotonList*> pointers;
   pointers.reserve(lists.size());
   for (const PhotonList& list : lists) pointers.push_back(&list);
   const std::span<const double> d = span_of(coefficients);
   const JointScan joint = without_gil(
       observer, [&] { return scan_bursts(pointers, d, settings, engine, observer); });
-  return joint_dict(joint, std::move(observer.warnings()));
+  py::dict result = joint_dict(joint, std::move(observer.warnings()));
+  result["refused"] = refused;
+  result["simultaneous_photons"] = observer.simultaneous_photons();
+  return result;
 }
 
 // The joint result of cells scanned elsewhere (the chunks of a Dask scan),
@@ -616,6 +633,7 @@ PYBIND11_MODULE(_core, module) {
         return array_of(normalize_likelihoods(span_of(log_likelihoods)));
       },
       py::arg("log_likelihoods"));
+  module.attr("LEFT_OUT_COLLAPSED") = static_cast<int>(LeftOut::kCollapsed);
   module.def("left_out_reason", [](int code) { return left_out_reason(static_cast<LeftOut>(code)); });
   module.def("default_threads", [] { return engine_options(0).threads; });
 }

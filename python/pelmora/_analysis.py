@@ -83,22 +83,24 @@ def _bursts(bursts):
 class ScanResult:
     """The likelihood of D over bursts.
 
-    ``loglik[b, i]`` is the log-likelihood of burst b at ``D[i]`` (NaN where
-    that run has none); ``joint_loglik`` sums, in burst order, the bursts that
-    could be analysed at every D; ``P`` is the normalised likelihood, as the
-    command line normalises P(D) (0 from 100 below the maximum on).
-    ``bursts`` has one row per burst: its number (and window, for a
-    measurement), ``photons`` analysed, ``analysed`` (in the joint sum),
-    ``left_out`` (why not, else empty) and ``boundary_runs`` (values of D at
-    which the distribution reached the grid's edges)."""
+    ``loglik[b, i]`` is the log-likelihood of burst b at ``D[i]`` (NaN for a
+    burst left out); ``joint_loglik`` is their sum over the analysed bursts,
+    in burst order; ``P`` is the normalised likelihood, as the command line
+    normalises P(D) (0 from 100 below the maximum on).  ``bursts`` has one
+    row per burst: its number (and window, for a measurement), ``photons``
+    analysed, ``analysed`` (in the joint sum), ``left_out`` (why not, else
+    empty) and ``boundary_runs`` (values of D at which the distribution
+    reached the internal grid's edges).  These are the contents of the burst
+    program's results.h5.  ``boundary_photons`` and ``residue_dominates``
+    (bursts × D) flag each run."""
 
     D: np.ndarray
     loglik: np.ndarray
     joint_loglik: np.ndarray
     P: np.ndarray
     bursts: pd.DataFrame
-    boundary_photons: np.ndarray  # bursts × D: photons whose distribution reached the edges
-    residue_dominates: np.ndarray  # bursts × D: rounding residue beyond tolerance
+    boundary_photons: np.ndarray
+    residue_dominates: np.ndarray
     warnings: list = field(default_factory=list)
 
     @property
@@ -107,58 +109,75 @@ class ScanResult:
 
     def table(self):
         """One row per burst and D, the layout of the burst program's
-        log-likelihood file: ``burst, [t_start_s, t_stop_s,] photons,
-        D_m2_per_s, log_L`` (NaN for a burst left out)."""
+        loglik.csv: ``burst, [t_start_s, t_stop_s,] photons, D_m2_per_s,
+        log_L``."""
         runs = self.D.size
         columns = [c for c in ("burst", "t_start_s", "t_stop_s", "photons") if c in self.bursts]
         frame = self.bursts.loc[self.bursts.index.repeat(runs), columns].reset_index(drop=True)
         frame["D_m2_per_s"] = np.tile(self.D, len(self.bursts))
-        log_l = np.where(self.analysed[:, None], self.loglik, np.nan)
-        frame["log_L"] = log_l.reshape(-1)
+        frame["log_L"] = self.loglik.reshape(-1)
         return frame
 
+    def __repr__(self):
+        best = int(np.argmax(self.P))
+        return (f"<pelmora.ScanResult: {len(self.bursts)} bursts ({int(self.analysed.sum())} "
+                f"analysed) × {self.D.size} values of D; P(D) largest at D = {self.D[best]:g} m²/s "
+                f"(P = {self.P[best]:.3g})>")
 
-def _summary_warnings(joint, labels):
-    """The warnings the table's flags call for, in a few lines rather than
-    one per run."""
+
+def _listed(labels, most=10):
+    shown = ", ".join(str(label) for label in labels[:most])
+    return shown + (f" and {len(labels) - most} more" if len(labels) > most else "")
+
+
+def _summary_warnings(joint, frame, labels):
+    """The warnings of the burst program, in a few lines rather than one per
+    burst or run."""
     texts = list(joint["warnings"])
-    count = len(labels)
-    runs = joint["D"].size
-    boundary = np.flatnonzero(joint["boundary_runs"] > 0)
-    if boundary.size:
-        texts.append(f"possible boundary artifacts in {boundary.size} of {count} bursts (the "
-                     f"distribution reaches the grid's edges at some D). Enlarge [rmin, rmax].")
-    residue = np.asarray(joint["residue_dominates"]).sum()
+    count = len(frame)
+    reasons = {}
+    for b in np.flatnonzero(~frame["analysed"].to_numpy()):
+        reasons.setdefault(frame["left_out"].iat[b], []).append(labels[b])
+    for reason, bursts in reasons.items():
+        texts.append(f"{len(bursts)} of {count} bursts left out: {reason} (burst {_listed(bursts)}).")
+    with_boundary = int((frame["boundary_runs"] > 0).sum())
+    if with_boundary:
+        texts.append(f"possible boundary artifacts in {with_boundary} of {count} bursts (at some of "
+                     f"the coefficients); enlarge [rmin, rmax].")
+    collapsed = int((joint["left_out"] == _core.LEFT_OUT_COLLAPSED).sum())
+    if collapsed:
+        texts.append(f"{collapsed} bursts were left out because the smallest D values are too small "
+                     f"for them on this grid; a larger smallest D (or fewer bins) keeps them in the "
+                     f"joint sum, which leaving them out biases.")
+    residue = int(np.asarray(joint["residue_dominates"]).sum())
     if residue:
-        texts.append(f"rounding residue dominates in {residue} of {count * runs} runs; "
-                     f"D too small for the grid.")
-    left_out = np.flatnonzero(joint["left_out"] != 0)
-    if left_out.size:
-        reasons = {}
-        for b in left_out:
-            reasons.setdefault(_core.left_out_reason(int(joint["left_out"][b])), []).append(labels[b])
-        detail = "; ".join(f"{reason}: {', '.join(map(str, bursts[:10]))}"
-                           f"{' ...' if len(bursts) > 10 else ''}"
-                           for reason, bursts in reasons.items())
-        texts.append(f"{left_out.size} of {count} bursts left out of the joint log L ({detail}).")
+        texts.append(f"rounding residue dominates in {residue} runs (D too small for the grid): "
+                     f"their log L is not to be trusted.")
+    if joint["simultaneous_photons"]:
+        texts.append(f"{joint['simultaneous_photons']} photons arrived at the time of the one "
+                     f"before and were moved 0.01 mu s later, as the photon reader does.")
     return texts
 
 
 def _result(joint, bursts):
-    """A ScanResult from the library's joint scan (pelmora._core.scan or
-    pelmora._core.join)."""
+    """A ScanResult from the library's joint scan (pelmora._core.scan, or
+    pelmora._core.join of the rows of chunks)."""
     frame = bursts.windows.copy()
     frame["photons"] = joint["photons"]
-    frame["analysed"] = joint["left_out"] == 0
-    frame["left_out"] = ["" if code == 0 else _core.left_out_reason(int(code))
-                         for code in joint["left_out"]]
+    analysed = joint["left_out"] == 0
+    frame["analysed"] = analysed
+    frame["left_out"] = [refused or ("" if code == 0 else _core.left_out_reason(int(code)))
+                         for code, refused in zip(joint["left_out"], joint["refused"])]
     frame["boundary_runs"] = joint["boundary_runs"]
-    loglik = np.where(joint["run_left_out"] == 0, joint["log_likelihood"], np.nan)
+    if not analysed.any():
+        reasons = "; ".join(sorted(set(frame["left_out"])))
+        raise RuntimeError(f"None of the {len(frame)} bursts could be analysed ({reasons}).")
+    loglik = np.where(analysed[:, None], joint["log_likelihood"], np.nan)
     result = ScanResult(D=joint["D"], loglik=loglik, joint_loglik=joint["joint_log_likelihood"],
                         P=joint["probability"], bursts=frame,
                         boundary_photons=joint["boundary_photons"],
                         residue_dominates=joint["residue_dominates"],
-                        warnings=_summary_warnings(joint, bursts.labels))
+                        warnings=_summary_warnings(joint, frame, bursts.labels))
     warn_all(result.warnings, stacklevel=4)
     return result
 
@@ -173,7 +192,8 @@ def scan(bursts, D, *, R0=6.5, rmin=0, rmax=None, bins=400, threads=None, progre
     (``search_bursts``, ``read_burst_table`` or any DataFrame with
     ``t_start_s`` and ``t_stop_s``).  Distances in nm: Förster radius ``R0``,
     the range [rmin, rmax] (default 2 × R0) in ``bins`` points.  ``threads``
-    defaults to the CPUs this process may use.  ``progress=True`` shows a
+    defaults, as for the command line, to PELMORA_THREADS when it is set,
+    else to the CPUs this process may use.  ``progress=True`` shows a
     tqdm bar.  Ctrl-C stops the scan within a fraction of a second.
 
     The numbers equal, to the bit, those of the command-line programs for the
@@ -215,6 +235,11 @@ class Trajectory:
     photon_times_us: np.ndarray
     photon_is_acceptor: np.ndarray
     warnings: list = field(default_factory=list)
+
+    def __repr__(self):
+        return (f"<pelmora.Trajectory: {self.photon_times_us.size} photons over "
+                f"{(self.t_last - self.t_first) / 1000:.3f} ms, D = {self.D:g} m²/s; "
+                f"{self.times.size} slices × {self.distances.size} distances>")
 
 
 def trajectory(times_us, is_acceptor, D=1e-14, *, time_bins=1000, dt=None, R0=6.5, rmin=0,

@@ -72,7 +72,8 @@ def coefficients_array(value):
 
 
 def threads_count(threads):
-    """0 for the default (the CPUs this process may use), else a count >= 1."""
+    """0 for the default (PELMORA_THREADS, else the CPUs this process may
+    use), else a count >= 1."""
     if threads is None:
         return 0
     count = operator.index(threads)

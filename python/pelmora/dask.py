@@ -21,10 +21,8 @@ def _scan_chunk(records, from_measurement, prefixes, coefficients, grid, threads
     """Runs on a worker: the rows of one chunk of bursts."""
     joint = _core.scan(records, from_measurement, prefixes, coefficients, grid["R0"], grid["rmin"],
                        grid["rmax"], grid["bins"], threads, None)
-    rows = {name: joint[name] for name in _CELLS}
-    rows["photons"] = joint["photons"]
-    rows["warnings"] = joint["warnings"]
-    return rows
+    return {name: joint[name] for name in _CELLS + ("photons", "refused", "warnings",
+                                                     "simultaneous_photons")}
 
 
 def scan(bursts, D, client, *, chunk=None, R0=6.5, rmin=0, rmax=None, bins=400, threads=1,
@@ -66,5 +64,7 @@ def scan(bursts, D, client, *, chunk=None, R0=6.5, rmin=0, rmax=None, bins=400, 
 
     joint = _core.join(coefficients, *(joined(name) for name in _CELLS),
                        joined("photons").tolist())
+    joint["refused"] = [text for r in rows for text in r["refused"]]
     joint["warnings"] = [text for r in rows for text in r["warnings"]]
+    joint["simultaneous_photons"] = sum(r["simultaneous_photons"] for r in rows)
     return _analysis._result(joint, prepared)

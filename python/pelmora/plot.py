@@ -6,6 +6,7 @@ returns the Axes.  Times are shown in ms from the record's first photon.
 
 import matplotlib.pyplot as plt
 import numpy as np
+from matplotlib import ticker
 from matplotlib.lines import Line2D
 from matplotlib.patches import Patch
 
@@ -68,6 +69,10 @@ def trajectory(traj, ax=None):
     ax.vlines(photons[~acceptor], high + 0.2 * margin, high + margin, color=DONOR_COLOUR, lw=0.6)
     ax.vlines(photons[acceptor], low - margin, low - 0.2 * margin, color=ACCEPTOR_COLOUR, lw=0.6)
     ax.set_ylim(low - margin, high + margin)
+    # The points lie a fraction of a step inside [rmin, rmax]: ticks at the
+    # range's own ends stay.
+    step = (high - low) / max(r.size - 1, 1)
+    ax.set_yticks([tick for tick in ax.get_yticks() if low - step <= tick <= high + step])
     ax.set_xlim(0.0, (traj.t_last - traj.t_first) / 1000.0)
     ax.set_xlabel("time (ms)")
     ax.set_ylabel("distance (nm)")
@@ -83,20 +88,26 @@ def trajectory(traj, ax=None):
 
 
 def likelihood(result, ax=None):
-    """P(D) of a ``pelmora.scan`` result on a logarithmic D axis: the joint
-    P(D) over the analysed bursts, and each burst's own P(D) faint behind it."""
+    """P(D) of a ``pelmora.scan`` result on a logarithmic D axis (in units of
+    1e-14 m²/s, as the command line takes D): the joint P(D) over the analysed
+    bursts, and each burst's own P(D) faint behind it."""
     ax = _axes(ax)
-    d = result.D
+    d = result.D / 1e-14
     analysed = np.flatnonzero(result.analysed)
-    faint = float(np.clip(8.0 / max(analysed.size, 1), 0.04, 0.5))
+    faint = float(np.clip(10.0 / max(analysed.size, 1), 0.08, 0.5))
     for b in analysed:
         ax.plot(d, _core.normalize_likelihoods(np.ascontiguousarray(result.loglik[b])),
                 color="0.45", lw=0.8, alpha=faint)
     ax.plot(d, result.P, color=MEAN_COLOUR, lw=2.2, marker="o", ms=3.5)
     ax.set_xscale("log")
     ax.set_xlim(d[0], d[-1])
+    plain = ticker.FuncFormatter(lambda value, _: f"{value:g}")
+    ax.xaxis.set_major_formatter(plain)
+    if d[-1] / d[0] < 1e3:
+        ax.xaxis.set_minor_locator(ticker.LogLocator(subs=(2.0, 5.0)))
+        ax.xaxis.set_minor_formatter(plain)
     ax.set_ylim(0.0, None)
-    ax.set_xlabel("D (m²/s)")
+    ax.set_xlabel("D (10⁻¹⁴ m²/s)")
     ax.set_ylabel("P(D)")
     ax.set_title("Likelihood of the distance diffusion coefficient")
     ax.legend(handles=[Line2D([], [], color=MEAN_COLOUR, lw=2.2, marker="o", ms=3.5,

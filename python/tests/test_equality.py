@@ -2,10 +2,13 @@
 compared through the programs' result files and console, and against the
 full-precision log L that the library's own tests pin."""
 
+import math
 import re
 import warnings
 
+import h5py
 import numpy as np
+import pandas as pd
 import pytest
 
 import pelmora
@@ -63,23 +66,50 @@ def test_trajectory_is_the_programs_map_and_trajectory(example, tmp_path, option
     assert traj_text == (tmp_path / "traj.dat").read_text()
 
 
-def test_a_burst_of_a_measurement_is_its_exported_photon_file(measurement_file, tmp_path):
+def burst_table_text(table):
+    """The burst table as pelmora-bursts search writes it."""
+    return "burst,t_start_s,t_stop_s,photons,donor,acceptor,raw_E\n" + "".join(
+        "%d,%.9f,%.9f,%d,%d,%d,%.6f\n" % tuple(row) for row in table.itertuples(index=False))
+
+
+def loglik_text(result):
+    """loglik.csv as pelmora-bursts scan writes it."""
+    return "burst,t_start_s,t_stop_s,photons,D_m2_per_s,log_L\n" + "".join(
+        "%d,%.9f,%.9f,%d,%.10g,%s\n" % (b, t0, t1, n, d, "" if math.isnan(v) else "%.17g" % v)
+        for b, t0, t1, n, d, v in result.table().itertuples(index=False))
+
+
+def test_search_and_scan_of_a_measurement_are_the_burst_programs(measurement_file, tmp_path):
     m = pelmora.read_photon_hdf5(measurement_file)
-    bursts = pelmora.search_bursts(m)
-    burst = bursts.iloc[[int(bursts["photons"].idxmax())]]
-    photons = pelmora.burst_photons(m, burst)[0]
-    # The photon file the single-record program reads: each time the shortest
-    # text of its single-precision value.
-    (tmp_path / "burst.txt").write_text("".join(
-        f"{i + 1} 0 {np.float32(t)} {4 if a else 0} 0 0 0 0\n"
-        for i, (t, a) in enumerate(zip(photons.times_us, photons.is_acceptor))) + "-99999\n")
-    console = run_program("pelmora", ["-Dmin", "0.1", "-Dmax", "10", "-n", "6", "-d", "50",
-                                      "burst.txt", "pd.dat"], tmp_path)
-    D = pelmora.log_spaced(0.1 * 1e-14, 10 * 1e-14, 6)
+    run_program("pelmora-bursts", ["search", measurement_file, "-o", "bursts.csv", "-q"], tmp_path)
+    found = pelmora.search_bursts(m)
+    assert burst_table_text(found) == (tmp_path / "bursts.csv").read_text()
+
+    # The search's bursts and a window around one photon in the longest gap
+    # between them, which is left out.
+    gaps = found["t_start_s"].to_numpy()[1:] - found["t_stop_s"].to_numpy()[:-1]
+    middle = found["t_stop_s"][gaps.argmax()] + gaps.max() / 2
+    t = m.times_s[np.searchsorted(m.times_s, middle)]
+    lonely = pd.DataFrame({"burst": [len(found)], "t_start_s": [t], "t_stop_s": [t]})
+    pd.concat([found[["burst", "t_start_s", "t_stop_s"]], lonely]).sort_values("t_start_s").to_csv(
+        tmp_path / "table.csv", index=False, float_format="%.9f")
+    run_program("pelmora-bursts", ["scan", measurement_file, "--bursts", "table.csv", "-Dmin", "0.1",
+                                   "-Dmax", "10", "-n", "5", "-d", "50", "--loglik", "loglik.csv",
+                                   "--joint", "joint.dat", "-o", "results.h5", "-q"], tmp_path)
+    table = pelmora.read_burst_table(tmp_path / "table.csv")
+    D = pelmora.log_spaced(0.1 * 1e-14, 10 * 1e-14, 5)
     with warnings.catch_warnings():
         warnings.simplefilter("ignore", pelmora.PelmoraWarning)
-        from_measurement = pelmora.scan((m, burst), D, bins=50)
-        from_arrays = pelmora.scan([photons], D, bins=50)
-    assert console_log_l(console) == ["%10.5f" % v for v in from_measurement.loglik[0]]
-    assert likelihood_text(D, from_measurement.P) == (tmp_path / "pd.dat").read_text()
-    assert np.array_equal(from_measurement.loglik, from_arrays.loglik)
+        result = pelmora.scan((m, table), D, bins=50)
+        # The bursts' photon records as arrays are the records scanned.
+        from_arrays = pelmora.scan(pelmora.burst_photons(m, found), D, bins=50)
+    assert result.bursts["burst"][~result.analysed].tolist() == [len(found)]
+    assert np.array_equal(from_arrays.loglik, result.loglik[result.analysed])
+    assert loglik_text(result) == (tmp_path / "loglik.csv").read_text()
+    assert likelihood_text(D, result.P) == (tmp_path / "joint.dat").read_text()
+    with h5py.File(tmp_path / "results.h5", "r") as f:
+        for name, values in [("D_m2_per_s", result.D), ("log_L", result.loglik),
+                             ("joint_log_L", result.joint_loglik), ("P_D", result.P),
+                             ("bursts/analysed", result.analysed),
+                             ("bursts/boundary_runs", result.bursts["boundary_runs"])]:
+            assert np.array_equal(f[name][()], values, equal_nan=True), name

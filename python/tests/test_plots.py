@@ -30,7 +30,7 @@ def results():
 @pytest.mark.parametrize("draw, subject, labels", [
     (pelmora.plot.distance_map, "traj", ("time (ms)", "distance (nm)", "P(r, t)")),
     (pelmora.plot.trajectory, "traj", ("time (ms)", "distance (nm)")),
-    (pelmora.plot.likelihood, "scan", ("D (m²/s)", "P(D)")),
+    (pelmora.plot.likelihood, "scan", ("D (10⁻¹⁴ m²/s)", "P(D)")),
 ])
 def test_figure_renders_with_labelled_axes(results, draw, subject, labels):
     ax = draw(results[subject])

@@ -1,0 +1,79 @@
+#!/usr/bin/python3
+"""Times the Python package against pelmora-bursts on the simulated 300-burst
+µs-ALEX measurement of the burst program's tests, and a Dask LocalCluster of
+two worker processes against one process on one thread.
+
+    PYTHONPATH=build/python /usr/bin/python3 bench/python_scan.py [BUILD_DIR] [--runs N] [-d BINS] [--rounds R]
+
+Prints the best of R rounds (the least disturbed by other load) of each.
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import warnings
+
+import pelmora
+import pelmora.dask
+
+
+def best_of(rounds, work):
+    times = []
+    for _ in range(rounds):
+        start = time.perf_counter()
+        result = work()
+        times.append(time.perf_counter() - start)
+    return min(times), result
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build", nargs="?", default="build")
+    parser.add_argument("--runs", type=int, default=11, help="values of D (-n)")
+    parser.add_argument("-d", type=int, default=400, help="distance points")
+    parser.add_argument("--rounds", type=int, default=3)
+    args = parser.parse_args()
+    warnings.simplefilter("ignore", pelmora.PelmoraWarning)
+    threads = pelmora._core.default_threads()
+
+    with tempfile.TemporaryDirectory() as folder:
+        def run(*command, **environment):
+            subprocess.run(command, cwd=folder, check=True, capture_output=True,
+                           env=dict(os.environ, **environment))
+
+        build = os.path.abspath(args.build)
+        run(os.path.join(build, "simulate_measurement"), "--duration", "60", "--type",
+            "usALEX", "--burst-rate", "5", "--burst-size", "240", "-D", "1", "--seed", "11", "m.h5")
+        bursts_program = os.path.join(build, "pelmora-bursts")
+        run(bursts_program, "search", "m.h5", "-o", "bursts.csv", "-q")
+        m = pelmora.read_photon_hdf5(os.path.join(folder, "m.h5"))
+        table = pelmora.read_burst_table(os.path.join(folder, "bursts.csv"))
+        D = pelmora.log_spaced(0.1e-14, 10e-14, args.runs)
+        print(f"{len(table)} bursts, {args.runs} values of D, {args.d} distance points, "
+              f"{threads} threads; best of {args.rounds}")
+
+        program, _ = best_of(args.rounds, lambda: run(
+            bursts_program, "scan", "m.h5", "--bursts", "bursts.csv", "-Dmin", "0.1", "-Dmax", "10",
+            "-n", str(args.runs), "-d", str(args.d), "--joint", "joint.dat", "-q",
+            PELMORA_THREADS=str(threads)))
+        package, _ = best_of(args.rounds, lambda: pelmora.scan((m, table), D, bins=args.d,
+                                                               threads=threads))
+        print(f"pelmora-bursts scan          {program:8.2f} s")
+        print(f"pelmora.scan                 {package:8.2f} s   ({package / program - 1:+.1%})")
+
+        from distributed import Client, LocalCluster
+        with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                          dashboard_address=None) as cluster, Client(cluster) as client:
+            one, _ = best_of(args.rounds, lambda: pelmora.scan((m, table), D, bins=args.d,
+                                                               threads=1))
+            spread, _ = best_of(args.rounds, lambda: pelmora.dask.scan((m, table), D, client,
+                                                                       bins=args.d))
+        print(f"pelmora.scan, one thread     {one:8.2f} s")
+        print(f"pelmora.dask.scan, 2 workers {spread:8.2f} s   ({one / spread:.2f}x)")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
