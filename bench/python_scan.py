@@ -28,15 +28,19 @@ def cpu_seconds():
     return own.ru_utime + own.ru_stime + children.ru_utime + children.ru_stime
 
 
-def best_of(rounds, work):
-    """The least wall time and the least CPU time of `rounds` calls."""
-    walls, cpus = [], []
+def best_of(rounds, *works):
+    """For each work, the least wall time and the least CPU time of `rounds`
+    calls; the works take turns, so that a change of the machine's load
+    falls on all of them."""
+    walls = [[] for _ in works]
+    cpus = [[] for _ in works]
     for _ in range(rounds):
-        start, cpu = time.perf_counter(), cpu_seconds()
-        work()
-        walls.append(time.perf_counter() - start)
-        cpus.append(cpu_seconds() - cpu)
-    return min(walls), min(cpus)
+        for k, work in enumerate(works):
+            start, cpu = time.perf_counter(), cpu_seconds()
+            work()
+            walls[k].append(time.perf_counter() - start)
+            cpus[k].append(cpu_seconds() - cpu)
+    return [(min(w), min(c)) for w, c in zip(walls, cpus)]
 
 
 def main():
@@ -65,12 +69,11 @@ def main():
         print(f"{len(table)} bursts, {args.runs} values of D, {args.d} distance points, "
               f"{threads} threads; best of {args.rounds}")
 
-        program = best_of(args.rounds, lambda: run(
+        program, package = best_of(args.rounds, lambda: run(
             bursts_program, "scan", "m.h5", "--bursts", "bursts.csv", "-Dmin", "0.1", "-Dmax", "10",
             "-n", str(args.runs), "-d", str(args.d), "--joint", "joint.dat", "-q",
-            PELMORA_THREADS=str(threads)))
-        package = best_of(args.rounds, lambda: pelmora.scan((m, table), D, bins=args.d,
-                                                            threads=threads))
+            PELMORA_THREADS=str(threads)),
+            lambda: pelmora.scan((m, table), D, bins=args.d, threads=threads))
         print("                              wall       CPU")
         print(f"pelmora-bursts scan          {program[0]:6.2f} s  {program[1]:6.2f} s")
         print(f"pelmora.scan                 {package[0]:6.2f} s  {package[1]:6.2f} s   "
@@ -79,9 +82,9 @@ def main():
         from distributed import Client, LocalCluster
         with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                           dashboard_address=None) as cluster, Client(cluster) as client:
-            one = best_of(args.rounds, lambda: pelmora.scan((m, table), D, bins=args.d, threads=1))
-            spread = best_of(args.rounds, lambda: pelmora.dask.scan((m, table), D, client,
-                                                                    bins=args.d))
+            one, spread = best_of(
+                args.rounds, lambda: pelmora.scan((m, table), D, bins=args.d, threads=1),
+                lambda: pelmora.dask.scan((m, table), D, client, bins=args.d))
         print(f"pelmora.scan, one thread     {one[0]:6.2f} s")
         print(f"pelmora.dask.scan, 2 workers {spread[0]:6.2f} s             ({one[0] / spread[0]:.2f}x)")
 

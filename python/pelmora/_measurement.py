@@ -1,5 +1,6 @@
 """Measurements: Photon-HDF5 files, photon files, bursts and burst tables."""
 
+import operator
 import os
 from typing import NamedTuple
 
@@ -103,9 +104,9 @@ def search_bursts(measurement, m=10, F=6, min_rate=None, min_photons=30, *,
     bursts dropped) and ``threshold_s`` (T of each background window)."""
     if not isinstance(measurement, Measurement):
         raise ValueError("search_bursts needs a Measurement (pelmora.read_photon_hdf5)")
-    found = _core.search_bursts(measurement._core, int(m), float(F),
-                                None if min_rate is None else float(min_rate), int(min_photons),
-                                float(background_window_s))
+    found = _core.search_bursts(measurement._core, operator.index(m), float(F),
+                                None if min_rate is None else float(min_rate),
+                                operator.index(min_photons), float(background_window_s))
     warn_all(found.pop("warnings"))
     too_small = found.pop("too_small")
     threshold_s = found.pop("threshold_s")
