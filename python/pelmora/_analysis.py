@@ -21,14 +21,14 @@ def log_spaced(Dmin, Dmax, n):
 
 
 @contextlib.contextmanager
-def _progress_bar(progress, total, unit):
+def _progress_bar(progress, total, unit, **style):
     """A tqdm bar's update method when ``progress`` is true, else None."""
     if not progress:
         yield None
         return
     from tqdm.auto import tqdm
 
-    with tqdm(total=total, unit=unit, desc="pelmora") as bar:
+    with tqdm(total=total, unit=unit, desc="pelmora", **style) as bar:
         yield bar.update
 
 
@@ -256,7 +256,9 @@ def trajectory(times_us, is_acceptor, D=1e-14, *, time_bins=1000, dt=None, R0=6.
     grid = grid_settings(R0, rmin, rmax, bins)
     slices = 0 if dt is not None else int(time_bins)
     increment = 0.0 if dt is None else float(dt)
-    with _progress_bar(progress, 400, "%") as update:
+    # Four passes of 100 % each, shown as one percentage.
+    with _progress_bar(progress, 400, "%",
+                       bar_format="{desc}: {percentage:3.0f}%|{bar}| {elapsed}<{remaining}") as update:
         out = _core.trajectory(times, colours, coefficient, slices, increment, grid["R0"],
                                grid["rmin"], grid["rmax"], grid["bins"], threads_count(threads),
                                update)
