@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""Times the Python package against pelmora-bursts on the simulated 300-burst
-µs-ALEX measurement of the burst program's tests, and a Dask LocalCluster of
-two worker processes against one process on one thread.
+"""Times the Python package against pelmora-bursts on the simulated µs-ALEX
+measurement of about 300 bursts of bench/bursts_bench.sh, and a Dask
+LocalCluster of two worker processes against one process on one thread.
 
     PYTHONPATH=build/python /usr/bin/python3 bench/python_scan.py [BUILD_DIR] [--runs N] [-d BINS] [--rounds R]
 
@@ -46,7 +46,7 @@ def best_of(rounds, *works):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build", nargs="?", default="build")
-    parser.add_argument("--runs", type=int, default=11, help="values of D (-n)")
+    parser.add_argument("--runs", type=int, default=21, help="values of D (-n)")
     parser.add_argument("-d", type=int, default=400, help="distance points")
     parser.add_argument("--rounds", type=int, default=3)
     args = parser.parse_args()
@@ -60,7 +60,7 @@ def main():
 
         build = os.path.abspath(args.build)
         run(os.path.join(build, "simulate_measurement"), "--duration", "60", "--type",
-            "usALEX", "--burst-rate", "5", "--burst-size", "240", "-D", "1", "--seed", "11", "m.h5")
+            "usALEX", "--burst-rate", "5", "--burst-size", "260", "--seed", "5", "m.h5")
         bursts_program = os.path.join(build, "pelmora-bursts")
         run(bursts_program, "search", "m.h5", "-o", "bursts.csv", "-q")
         m = pelmora.read_photon_hdf5(os.path.join(folder, "m.h5"))
