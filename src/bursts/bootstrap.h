@@ -3,7 +3,7 @@
 // resamples' estimates become a percentile interval.  Each is written out
 // here rather than taken from the standard library's distributions, whose
 // algorithms differ between implementations: a seed gives the same
-// resamples, sums and intervals with any compiler and library.
+// resamples and sums with any compiler and standard library.
 #pragma once
 
 #include <cstddef>
