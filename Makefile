@@ -53,14 +53,15 @@ fuzz:
 	done
 
 # Times one propagation step at the default and at the largest grid, the
-# burst side on 10^7 photons, the Photon-HDF5 reader, then whole runs on
-# synthetic records (see bench/RESULTS.md).
+# burst side on 10^7 photons, the bootstrap interval of D, the Photon-HDF5
+# reader, then whole runs on synthetic records (see bench/RESULTS.md).
 bench:
 	tools/install-deps bench
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPELMORA_BUILD_BENCH=ON $(CMAKE_ARGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	$(BUILD_DIR)/bench/propagate_bench
 	$(BUILD_DIR)/bench/burst_search_bench
+	$(BUILD_DIR)/bench/bootstrap_bench
 	bench/end_to_end.sh $(BUILD_DIR)/pelmora $(BUILD_DIR)/generate_photons
 	bench/photon_hdf5_read.sh $(BUILD_DIR)/bench/photon_hdf5_read $(BUILD_DIR)/simulate_measurement
 

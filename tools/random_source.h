@@ -42,7 +42,7 @@ class RandomSource {
 };
 
 // Folds r back into [lower, upper] as repeated reflections at both bounds would.
-double reflect(double r, double lower, double upper) {
+[[maybe_unused]] double reflect(double r, double lower, double upper) {
   const double width = upper - lower;
   double x = std::fmod(r - lower, 2.0 * width);
   if (x < 0) x += 2.0 * width;

@@ -9,13 +9,14 @@
 // photons are a Poisson number of arrivals scattered normally about the
 // crossing's centre; the expected number is drawn uniformly from half to one
 // and a half times the mean burst size.  Each molecule's dye-to-dye distance
-// starts anywhere in [rmin, rmax] (the stationary distribution of free
-// diffusion between reflecting walls) and follows Brownian dynamics in
-// steps far shorter than the photon spacing.  A donor-excited photon is an
+// starts from the stationary distribution of its model (distance_model.h;
+// by default free diffusion between reflecting walls at rmin and rmax, so
+// anywhere in [rmin, rmax]) and follows Brownian dynamics in steps far
+// shorter than the photon spacing.  A donor-excited photon is an
 // acceptor photon with probability E(r) = 1 / (1 + (r/R0)^6); under the
 // acceptor laser every photon is an acceptor photon.  Background photons
-// arrive at constant rates in each channel; markers, if asked, on a detector
-// of their own.  Each channel's photons are spread evenly over its detector
+// arrive at constant rates in each channel, so their colours owe nothing to
+// any molecule's distance; markers, if asked, on a detector of their own.  Each channel's photons are spread evenly over its detector
 // ids.
 #include <algorithm>
 #include <charconv>
@@ -33,6 +34,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "distance_model.h"
 #include "hdf5/file.h"
 #include "hdf5/write.h"
 #include "random_source.h"
@@ -68,10 +70,15 @@ const char kUsage[] =
     "\n"
     "Molecule\n"
     "  -D COEFF                distance diffusion coefficient in 1e-14 m^2/s (1)\n"
-    "  --rmin NM --rmax NM     reflecting walls of the distance (2, 11)\n"
+    "  --model M               free energy of the distance: free (flat between --rmin\n"
+    "                          and --rmax), box:A:B (flat between walls at A and B nm),\n"
+    "                          chain:RMS (Gaussian chain of RMS nm), pmf:FILE (a table\n"
+    "                          of distance in nm and density P_eq) (free)\n"
+    "  --rmin NM --rmax NM     reflecting walls of the distance, model free (2, 11)\n"
     "  --R0 NM                 Foerster radius (6.5)\n"
     "  --step-us US            longest Brownian-dynamics step; shortened to a tenth\n"
-    "                          of the photon spacing at a burst's peak (0.5)\n"
+    "                          of the photon spacing at a burst's peak and, in a\n"
+    "                          potential, to a twentieth of P_eq's spread per step (0.5)\n"
     "\n"
     "File\n"
     "  --unit S                timestamps unit in seconds (12.5e-9)\n"
@@ -116,6 +123,8 @@ struct Options {
   double tcspc_unit = 16e-12;
   double lifetime_ns = 3;
   double diffusion = 1;  // 1e-14 m^2/s
+  DistanceModel model;
+  bool walls_given = false;  // --rmin or --rmax
   double rmin = 2;
   double rmax = 11;
   double radius = 6.5;
@@ -191,6 +200,7 @@ bool parse_value(std::string_view name, const char* value, Options& options) {
       {"--R0", &options.radius},                 {"--step-us", &options.step_us},
       {"--unit", &options.unit}};
   for (const auto& [option, target] : reals) {
+    if (name == "--rmin" || name == "--rmax") options.walls_given = true;
     if (name == option) return parse_real(value, *target);
   }
   const std::pair<const char*, std::int64_t*> integers[] = {
@@ -230,6 +240,14 @@ bool parse_value(std::string_view name, const char* value, Options& options) {
     else if (text == "nulpad") options.strings = h5::StringEncoding::kNulPadded;
     else if (text == "vlen") options.strings = h5::StringEncoding::kVariableLength;
     else return false;
+    return true;
+  }
+  if (name == "--model") {
+    try {
+      options.model = DistanceModel::parse(value);
+    } catch (const std::invalid_argument& error) {
+      usage_exit(error.what());
+    }
     return true;
   }
   if (name == "--creation-time") options.creation_time = value;
@@ -276,6 +294,14 @@ Options parse_options(int argc, char** argv) {
   if (!(options.diffusion >= 0)) usage_exit("the diffusion coefficient must be >= 0");
   if (!(options.radius > 0)) usage_exit("the Foerster radius must be > 0");
   if (!(options.rmin < options.rmax)) usage_exit("--rmin must be below --rmax");
+  if (options.model.kind() != DistanceModel::Kind::kFree && options.walls_given) {
+    usage_exit("--rmin and --rmax are the walls of --model free");
+  }
+  if (options.model.kind() == DistanceModel::Kind::kBox) {
+    // The same walk as free diffusion, between the box's walls.
+    options.rmin = options.model.lower();
+    options.rmax = options.model.upper();
+  }
   if (options.alex_period <= 0) usage_exit("the ALEX period must be > 0");
   if (options.tcspc_bins < 2) usage_exit("--tcspc-bins must be >= 2");
   if (options.duration / options.unit > 9e18) usage_exit("the duration spans too many ticks");
@@ -400,17 +426,27 @@ class SpotSimulator {
 
       // A tenth of the photon spacing at the profile's peak at most.
       const double peak_rate_per_us = expected / (sigma * 1e6 * std::sqrt(2.0 * std::numbers::pi));
-      const double step = std::min(options_.step_us, 0.1 / peak_rate_per_us);
-      double r = options_.rmin + (options_.rmax - options_.rmin) * random_.uniform();
+      const DistanceModel& model = options_.model;
+      double step = std::min(options_.step_us, 0.1 / peak_rate_per_us);
+      if (!model.flat() && diffusion > 0) {
+        // Displacements of a twentieth of P_eq's spread: the drift hardly
+        // changes within a step.
+        const double length = model.spread() / 20.0;
+        step = std::min(step, length * length / (2.0 * diffusion));
+      }
+      double r = model.flat() ? options_.rmin + (options_.rmax - options_.rmin) * random_.uniform()
+                              : model.draw(random_);
       const std::size_t burst = data_.bursts.size();
       double previous = times.front();
       for (const double t : times) {
         // Walk from the previous photon to this one in equal steps.
         const double span_us = (t - previous) * 1e6;
         const long steps = static_cast<long>(std::ceil(span_us / step));
+        const double dt = span_us / static_cast<double>(steps);
         for (long s = 0; s < steps; ++s) {
-          r = step_distance(r, span_us / static_cast<double>(steps), diffusion, 0.0, options_.rmin,
-                            options_.rmax, random_);
+          r = model.flat()
+                  ? step_distance(r, dt, diffusion, 0.0, options_.rmin, options_.rmax, random_)
+                  : step_in_potential(r, dt, diffusion, model, random_);
         }
         previous = t;
         emit_burst_photon(tick_of(t), r);
@@ -569,12 +605,21 @@ void write_measurement(const Options& options, const std::vector<SpotData>& spot
   h5::write_text_attribute(file, "/", "format_version", "0.5", options.strings);
   h5::write_text_attribute(file, "/", "format_url", "http://photon-hdf5.org/", options.strings);
   char description[512];
-  std::snprintf(description, sizeof description,
-                "Simulated %s measurement: %g bursts/s of %g photons, D = %g x 1e-14 m^2/s, "
-                "r in [%g, %g] nm, R0 = %g nm, seed %llu",
-                measurement_type(options.excitation), options.burst_rate, options.burst_size,
-                options.diffusion, options.rmin, options.rmax, options.radius,
-                static_cast<unsigned long long>(options.seed));
+  if (options.model.kind() == DistanceModel::Kind::kFree) {
+    std::snprintf(description, sizeof description,
+                  "Simulated %s measurement: %g bursts/s of %g photons, D = %g x 1e-14 m^2/s, "
+                  "r in [%g, %g] nm, R0 = %g nm, seed %llu",
+                  measurement_type(options.excitation), options.burst_rate, options.burst_size,
+                  options.diffusion, options.rmin, options.rmax, options.radius,
+                  static_cast<unsigned long long>(options.seed));
+  } else {
+    std::snprintf(description, sizeof description,
+                  "Simulated %s measurement: %g bursts/s of %g photons, D = %g x 1e-14 m^2/s, "
+                  "distance model %s, R0 = %g nm, seed %llu",
+                  measurement_type(options.excitation), options.burst_rate, options.burst_size,
+                  options.diffusion, options.model.text().c_str(), options.radius,
+                  static_cast<unsigned long long>(options.seed));
+  }
   h5::write_text(file, "/description", description, options.strings);
   h5::write_number(file, "/acquisition_duration", options.duration);
   if (options.spots.empty()) {

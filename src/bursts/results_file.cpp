@@ -12,6 +12,30 @@ namespace pelmora {
 
 namespace {
 
+void write_estimate(const hdf5::File& file, const JointEstimate& e, const std::string& model) {
+  const AxisEstimate& d = e.coefficient;
+  hdf5::write_number(file, "/estimate/D_m2_per_s", d.peak.value);
+  if (d.ci68 && d.ci95) {
+    const double ci68[] = {d.ci68->low, d.ci68->high};
+    const double ci95[] = {d.ci95->low, d.ci95->high};
+    hdf5::write_numbers(file, "/estimate/ci68_m2_per_s", ci68);
+    hdf5::write_numbers(file, "/estimate/ci95_m2_per_s", ci95);
+    hdf5::write_numbers(file, "/estimate/bootstrap_D_m2_per_s", d.resampled);
+  }
+  const auto text = [&](const char* name, const std::string& value) {
+    hdf5::write_text_attribute(file, "/estimate", name, value,
+                               hdf5::StringEncoding::kVariableLength);
+  };
+  text("model", model);
+  text("interval", interval_source_name(e.interval));
+  text("D_refinement", peak_shape_name(d.peak.shape));
+  hdf5::write_integer_attribute(file, "/estimate", "bursts", static_cast<std::int64_t>(e.bursts));
+  hdf5::write_integer_attribute(file, "/estimate", "resamples", e.bootstrap.resamples);
+  hdf5::write_integer_attribute(file, "/estimate", "seed",
+                                static_cast<std::int64_t>(e.bootstrap.seed));
+  hdf5::write_integer_attribute(file, "/estimate", "resamples_at_grid_edge", d.resamples_at_edge);
+}
+
 void write_contents(const hdf5::File& file, const ResultsFileContents& c) {
   const hsize_t bursts = c.bursts.size();
   const hsize_t runs = c.coefficients.size();
@@ -63,6 +87,7 @@ void write_contents(const hdf5::File& file, const ResultsFileContents& c) {
   for (const auto& [name, value] : c.integer_attributes) {
     hdf5::write_integer_attribute(file, "/", name, value);
   }
+  if (c.estimate != nullptr) write_estimate(file, *c.estimate, c.model);
 }
 
 }  // namespace

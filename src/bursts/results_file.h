@@ -7,6 +7,12 @@
 //   /joint_log_L         the sum over the analysed bursts (n)
 //   /P_D                 P(D), normalised as the P(D) file is (n)
 //   /bursts/<column>     the bursts table, one dataset per column
+//   /estimate/           when there is one: D_m2_per_s, ci68_m2_per_s and
+//                        ci95_m2_per_s (two values each, when there is an
+//                        interval) and the refined maximum of every resample
+//                        (bootstrap_D_m2_per_s); attributes model, bursts,
+//                        interval, D_refinement, resamples, seed and
+//                        resamples_at_grid_edge
 //   attributes of /      every setting, the input's name and size
 #pragma once
 
@@ -16,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "bursts/d_estimate.h"
 #include "bursts/loglik_file.h"
 #include "output/stop_request.h"
 
@@ -35,6 +42,9 @@ struct ResultsFileContents {
   std::vector<std::pair<std::string, std::string>> text_attributes;
   std::vector<std::pair<std::string, double>> number_attributes;
   std::vector<std::pair<std::string, std::int64_t>> integer_attributes;
+  // The estimate of D and its interval, and the model it assumed.
+  const JointEstimate* estimate = nullptr;
+  std::string model;
 };
 
 // Writes the file whole or not at all (see ReplacedFile); throws kIo

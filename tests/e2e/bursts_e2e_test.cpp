@@ -1,7 +1,8 @@
 // pelmora-bursts on simulated measurements: its log L are pelmora's for the
 // exported bursts, shares combine to the whole run byte for byte, the search
-// finds the simulated bursts, the joint P(D) finds the simulated D, and bad
-// input is refused with a message and nothing written.
+// finds the simulated bursts, the joint P(D) finds the simulated D, the
+// estimate and its interval agree in every output, and bad input is refused
+// with a message and nothing written.
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -12,6 +13,10 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "bursts/d_estimate.h"
+#include "hdf5/dataset.h"
 #include "pelmora/analysis.h"
 #include "support/run_binary.h"
 
@@ -45,13 +50,16 @@ class BurstsProgram : public ::testing::Test {
     ASSERT_EQ(searched.status, 0) << searched.standard_error;
     const ProcessResult scanned = bursts({"scan", "m.h5", "--bursts", "bursts.csv", "-Dmin", "0.3",
                                           "-Dmax", "3", "-n", "11", "-d", "50", "--loglik",
-                                          "loglik.csv", "--joint", "joint.dat", "-o", "results.h5"},
+                                          "loglik.csv", "--joint", "joint.dat", "-o", "results.h5",
+                                          "--summary", "summary.json"},
                                          *folder_);
     ASSERT_EQ(scanned.status, 0) << scanned.standard_error;
+    scan_console_ = scanned.standard_error;
   }
   static void TearDownTestSuite() { folder_.reset(); }
 
   static const ScratchDir& folder() { return *folder_; }
+  static const std::string& scan_console() { return scan_console_; }
 
   // log_L of loglik.csv by burst label, in coefficient order.
   static std::map<long long, std::vector<double>> log_likelihoods(const std::string& name) {
@@ -70,9 +78,11 @@ class BurstsProgram : public ::testing::Test {
 
  private:
   static std::unique_ptr<ScratchDir> folder_;
+  static std::string scan_console_;
 };
 
 std::unique_ptr<ScratchDir> BurstsProgram::folder_;
+std::string BurstsProgram::scan_console_;
 
 // The log L of a burst is, bit for bit, what pelmora computes for the burst
 // exported as a photon file (through the library, which prints the console's
@@ -119,12 +129,14 @@ TEST_F(BurstsProgram, SharesCombineToTheWholeRun) {
                shares);
     ASSERT_EQ(share.status, 0) << share.standard_error;
   }
-  const ProcessResult combined = bursts({"combine", "share3.csv", "share1.csv", "share2.csv",
-                                         "--loglik", "all.csv", "--joint", "joint.dat"},
-                                        shares);
+  const ProcessResult combined =
+      bursts({"combine", "share3.csv", "share1.csv", "share2.csv", "--loglik", "all.csv",
+              "--joint", "joint.dat", "--summary", "summary.json"},
+             shares);
   ASSERT_EQ(combined.status, 0) << combined.standard_error;
   EXPECT_TRUE(shares.read("all.csv") == folder().read("loglik.csv"));
   EXPECT_EQ(shares.read("joint.dat"), folder().read("joint.dat"));
+  EXPECT_EQ(shares.read("summary.json"), folder().read("summary.json"));
 
   // A share of another run is refused, and nothing is written.
   const ProcessResult other = bursts({"scan", "m.h5", "--bursts", "bursts.csv", "-n", "11", "-d",
@@ -179,6 +191,85 @@ TEST_F(BurstsProgram, FindsTheSimulatedBurstsAndTheirD) {
   EXPECT_LT(best_d, 1e-14 * 1.5);
 }
 
+// The estimate is the one the library gives for loglik.csv, to the bit, and
+// summary.json, results.h5 and the console show the same numbers.  One burst
+// has no interval, and says so; --bootstrap 0 asks for none.
+TEST_F(BurstsProgram, EstimateAgreesInEveryOutput) {
+  const nlohmann::json summary = nlohmann::json::parse(folder().read("summary.json"));
+  AnalysedBursts rows;
+  rows.cells = 11;
+  for (const auto& [label, values] : log_likelihoods("loglik.csv")) {
+    rows.rows.insert(rows.rows.end(), values.begin(), values.end());
+    ++rows.count;
+  }
+  const GridAxis axis{"D_m2_per_s", log_spaced_coefficients(0.3e-14, 3e-14, 11),
+                      AxisScale::kLogarithmic};
+  const JointEstimate e = estimate_joint(rows, {axis, std::nullopt}, {1000, 1});
+  const AxisEstimate& d = e.coefficient;
+  EXPECT_EQ(summary["model"], "free");
+  EXPECT_EQ(summary["bursts"], rows.count);
+  EXPECT_EQ(summary["bursts_left_out"], 0);
+  EXPECT_EQ(summary["D_m2_per_s"].get<double>(), d.peak.value);
+  EXPECT_EQ(summary["ci68_m2_per_s"], nlohmann::json::array({d.ci68->low, d.ci68->high}));
+  EXPECT_EQ(summary["ci95_m2_per_s"], nlohmann::json::array({d.ci95->low, d.ci95->high}));
+  EXPECT_EQ(summary["interval"], "bootstrap");
+  EXPECT_EQ(summary["D_refinement"], "parabola");
+  EXPECT_EQ(summary["bootstrap"]["resamples"], 1000);
+  EXPECT_EQ(summary["bootstrap"]["seed"], 1);
+  EXPECT_EQ(summary["D_grid_m2_per_s"].get<std::vector<double>>(), axis.values);
+  EXPECT_EQ(summary["joint_log_L"].get<std::vector<double>>(), e.joint_log_likelihood);
+  // Free diffusion fitted to a confined walk: below the simulated 1e-14.
+  EXPECT_GT(d.peak.value, 0.6e-14);
+  EXPECT_LT(d.ci95->high, 1e-14);
+
+  const hdf5::File results = hdf5::File::open((folder() / "results.h5").string());
+  EXPECT_EQ(hdf5::read_number(results, "/estimate/D_m2_per_s"), d.peak.value);
+  EXPECT_EQ(hdf5::read_numbers(results, "/estimate/ci95_m2_per_s"),
+            (std::vector<double>{d.ci95->low, d.ci95->high}));
+  EXPECT_EQ(hdf5::read_numbers(results, "/estimate/bootstrap_D_m2_per_s"), d.resampled);
+  EXPECT_EQ(hdf5::read_text_attribute(results, "/estimate", "model"), "free");
+
+  char line[256];
+  std::snprintf(line, sizeof line,
+                "\nD = %.4g m^2/s (68 %%: %.4g to %.4g; 95 %%: %.4g to %.4g; bootstrap of %zu "
+                "bursts, 1000 resamples, seed 1).\n",
+                d.peak.value, d.ci68->low, d.ci68->high, d.ci95->low, d.ci95->high, rows.count);
+  EXPECT_NE(scan_console().find(line), std::string::npos) << scan_console();
+
+  ScratchDir scratch;
+  for (const char* label : {"5", "6"}) {
+    const ProcessResult exported =
+        bursts({"export", (folder() / "m.h5").string(), "--bursts",
+                (folder() / "bursts.csv").string(), "--burst", label, "-o",
+                std::string("burst") + label + ".txt"},
+               scratch);
+    ASSERT_EQ(exported.status, 0) << exported.standard_error;
+  }
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* interval;
+    const char* console;
+  };
+  const Case cases[] = {
+      {{"burst5.txt"}, "single burst", "(a single burst: no bootstrap, no interval)."},
+      {{"burst5.txt", "burst6.txt", "--bootstrap", "0"}, "not asked",
+       "(no interval: --bootstrap 0)."},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"scan", "-Dmin", "0.3", "-Dmax", "3", "-n", "11", "-d",
+                                          "50", "--summary", "one.json"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const ProcessResult scanned = bursts(arguments, scratch);
+    ASSERT_EQ(scanned.status, 0) << scanned.standard_error;
+    EXPECT_NE(scanned.standard_error.find(c.console), std::string::npos) << scanned.standard_error;
+    const nlohmann::json one = nlohmann::json::parse(scratch.read("one.json"));
+    EXPECT_EQ(one["interval"], c.interval);
+    EXPECT_TRUE(one["ci68_m2_per_s"].is_null());
+    EXPECT_TRUE(one["ci95_m2_per_s"].is_null());
+    EXPECT_GT(one["D_m2_per_s"].get<double>(), 0);
+  }
+}
+
 TEST_F(BurstsProgram, RefusalsNameTheFaultAndWriteNothing) {
   ScratchDir scratch;
   std::filesystem::copy(folder() / "m.h5", scratch / "m.h5");
@@ -189,9 +280,13 @@ TEST_F(BurstsProgram, RefusalsNameTheFaultAndWriteNothing) {
     const char* message;
   };
   const Case cases[] = {
-      {{"scan", "m.h5"}, "writes nothing without --loglik, --joint or -o"},
+      {{"scan", "m.h5"}, "writes nothing without --loglik, --joint, -o or --summary"},
       {{"scan", "m.h5", "--shard", "4/3", "--loglik", "out.csv"}, "--shard"},
       {{"scan", "m.h5", "--shard", "1/3", "--joint", "out.csv"}, "writes its part of --loglik only"},
+      {{"scan", "m.h5", "--shard", "1/3", "--loglik", "out.csv", "--seed", "3"},
+       "writes its part of --loglik only"},
+      {{"scan", "m.h5", "--summary", "out.csv", "--bootstrap", "-5"}, "--bootstrap takes 0"},
+      {{"scan", "m.h5", "--summary", "out.csv", "--seed", "x"}, "--seed takes a whole number"},
       {{"scan", "m.h5", "--bursts", "bad.csv", "--loglik", "out.csv"}, "bad.csv, line 3"},
       {{"scan", "m.h5", "-Dmin", "5", "-Dmax", "2", "--loglik", "out.csv"},
        "Maximum diffusion coefficient must be > Minimum diffusion coefficient"},

@@ -1,10 +1,13 @@
 // The measurement simulator: deterministic files that the reader and h5py
 // read alike, whose photons agree with the alternation scheme and with
-// FRET at the chosen distances.
+// FRET at the chosen distances, and whose distance walks keep the
+// equilibrium distribution of their model.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -111,16 +114,91 @@ TEST(SimulateMeasurement, PhotonsFollowTheSchemeAndFret) {
   }
 }
 
-TEST(SimulateMeasurement, BadOptionsPrintUsage) {
-  const std::vector<std::vector<std::string>> cases = {
-      {"--bogus", "1", "m.h5"}, {"--type", "ALEX", "m.h5"}, {"--rmin", "5", "--rmax", "1", "m.h5"},
-      {"--duration", "1"}};
-  for (const std::vector<std::string>& arguments : cases) {
-    SCOPED_TRACE(arguments.front());
+// Long walks (molecules crossing the focus for a few hundred ms) visit the
+// distances as often as the model's P_eq says: the histogram of the true
+// distance at every photon against P_eq integrated over each bin.
+TEST(SimulateMeasurement, DistanceWalksKeepTheirEquilibrium) {
+  struct Case {
+    const char* model;
+    double low, high;  // range of the histogram, nm
+    std::function<double(double)> density;
+  };
+  const auto table = [](double r) {
+    const double x[] = {1, 3, 5, 7, 9}, p[] = {0, 1, 0.2, 1.5, 0};
+    for (int i = 0; i < 4; ++i) {
+      if (r >= x[i] && r <= x[i + 1]) return p[i] + (p[i + 1] - p[i]) * (r - x[i]) / (x[i + 1] - x[i]);
+    }
+    return 0.0;
+  };
+  const Case cases[] = {
+      {"chain:6", 0, 20, [](double r) { return r * r * std::exp(-1.5 * r * r / 36); }},
+      {"box:3:9", 3, 9, [](double) { return 1.0; }},
+      {"pmf:pmf.txt", 1, 9, table},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.model);
     ScratchDir folder;
-    const ProcessResult result = run_program(kSimulator, arguments, folder.path());
+    folder.write("pmf.txt", "# distance density\n1 0\n3 1\n\n5 0.2\n7 1.5\n9 0\n");
+    simulate(folder, {"--model", c.model, "--duration", "4", "--burst-rate", "1", "--burst-size",
+                      "3000", "--transit-ms", "200", "-D", "3", "--bg-donor", "0",
+                      "--bg-acceptor", "0", "--seed", "5", "--trajectory", "t.csv"});
+    constexpr int kBins = 10;
+    std::vector<double> observed(kBins, 0.0);
+    const std::vector<std::string> lines = split_lines(folder.read("t.csv"));
+    ASSERT_GT(lines.size(), 5000u);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+      const double r = std::stod(lines[i].substr(lines[i].rfind(',') + 1));
+      ASSERT_TRUE(r >= c.low && r <= c.high) << r;
+      observed[std::min(kBins - 1, static_cast<int>((r - c.low) / (c.high - c.low) * kBins))] +=
+          1.0 / static_cast<double>(lines.size() - 1);
+    }
+    std::vector<double> expected(kBins, 0.0);
+    double total = 0;
+    constexpr int kSteps = 100000;
+    for (int k = 0; k < kSteps; ++k) {
+      const double r = c.low + (c.high - c.low) * (k + 0.5) / kSteps;
+      expected[k * kBins / kSteps] += c.density(r);
+      total += c.density(r);
+    }
+    for (int b = 0; b < kBins; ++b) EXPECT_NEAR(observed[b], expected[b] / total, 0.015) << b;
+  }
+}
+
+TEST(SimulateMeasurement, BadOptionsPrintUsage) {
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {{"--bogus", "1", "m.h5"}, "unknown option --bogus"},
+      {{"--type", "ALEX", "m.h5"}, "--type"},
+      {{"--rmin", "5", "--rmax", "1", "m.h5"}, "--rmin must be below --rmax"},
+      {{"--duration", "1"}, "no output file"},
+      {{"--model", "spring:3", "m.h5"}, "unknown --model spring:3"},
+      {{"--model", "chain:0", "m.h5"}, "RMS must be > 0"},
+      {{"--model", "chain:six", "m.h5"}, "'six' is not a number"},
+      {{"--model", "box:9:3", "m.h5"}, "0 <= A < B"},
+      {{"--model", "chain:6", "--rmax", "9", "m.h5"}, "walls of --model free"},
+      {{"--model", "pmf:missing.txt", "m.h5"}, "cannot read the pmf file missing.txt"},
+      {{"--model", "pmf:two.txt", "m.h5"}, "two.txt: at least 3 points"},
+      {{"--model", "pmf:negative.txt", "m.h5"}, "negative.txt, line 3: the density must be >= 0"},
+      {{"--model", "pmf:zero.txt", "m.h5"}, "zero.txt: the densities are all zero"},
+      {{"--model", "pmf:text.txt", "m.h5"}, "text.txt, line 2: two numbers expected"},
+      {{"--model", "pmf:order.txt", "m.h5"}, "order.txt, line 3: the distances must increase"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    ScratchDir folder;
+    folder.write("two.txt", "1 1\n2 1\n");
+    folder.write("negative.txt", "1 1\n2 1\n3 -0.5\n");
+    folder.write("zero.txt", "1 0\n2 0\n3 0\n");
+    folder.write("text.txt", "1 1\n2 one\n3 1\n");
+    folder.write("order.txt", "1 1\n3 1\n2 1\n");
+    const ProcessResult result = run_program(kSimulator, c.arguments, folder.path());
     EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.standard_error.find(c.reason), std::string::npos) << result.standard_error;
     EXPECT_NE(result.standard_error.find("usage: simulate_measurement"), std::string::npos);
+    EXPECT_FALSE(folder.exists("m.h5"));
   }
 }
 

@@ -15,8 +15,9 @@ snakemake --quiet --cores 2 -s "$source_dir/examples/Snakefile" \
   "pelmora_bursts=$build_dir/pelmora-bursts" results=out >snakemake.log 2>&1 ||
   { cat snakemake.log; exit 1; }
 PELMORA_THREADS=2 "$build_dir/pelmora-bursts" scan m.h5 --bursts out/bursts.csv $scan \
-  --loglik whole.csv --joint whole.dat -q
+  --loglik whole.csv --joint whole.dat --summary whole.json -q
 cmp out/loglik.csv whole.csv
 cmp out/joint.dat whole.dat
+cmp out/summary.json whole.json
 /usr/bin/python3 -c "import h5py; f = h5py.File('out/results.h5'); assert f['log_L'].shape[1] == 5"
 echo "workflow results equal the single scan"

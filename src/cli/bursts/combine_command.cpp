@@ -44,9 +44,11 @@ std::vector<double> coefficients_of(const std::string& settings, const std::stri
 void run_combine(CommandArguments words, Console& console) {
   OptionSet options;
   options.with_value.insert({"--loglik", "--joint", "-o"});
+  options.with_value.insert(kEstimateOptions.begin(), kEstimateOptions.end());
   options.flags.insert("-q");
   const Arguments arguments("combine", words, options);
   const JointOutputs outputs = joint_outputs(arguments);
+  const BootstrapOptions bootstrap = bootstrap_options(arguments);
   const std::vector<std::string>& names = arguments.names();
   if (names.empty()) {
     throw Error(ErrorKind::kOption,
@@ -57,6 +59,7 @@ void run_combine(CommandArguments words, Console& console) {
     shares.push_back(parse_loglik_share(read_share_text(name), name));
   }
   JointReport report;
+  report.bootstrap = bootstrap;
   report.bursts = combine_shares(shares, names);
   report.coefficients = coefficients_of(shares.front().header.settings, names.front());
   for (const LoglikShare& share : shares) {

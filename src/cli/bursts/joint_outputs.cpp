@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "bursts/results_file.h"
+#include "bursts/summary_file.h"
 #include "bursts/table_seconds.h"
 #include "cli/file_names.h"
 #include "cli/termination_signals.h"
@@ -15,15 +16,16 @@
 namespace pelmora::bursts_cli {
 
 JointOutputs joint_outputs(const Arguments& arguments) {
-  JointOutputs outputs{arguments.text("--loglik"), arguments.text("--joint"), arguments.text("-o")};
-  if (!outputs.loglik && !outputs.joint && !outputs.results) {
+  JointOutputs outputs{arguments.text("--loglik"), arguments.text("--joint"), arguments.text("-o"),
+                       arguments.text("--summary")};
+  if (!outputs.loglik && !outputs.joint && !outputs.results && !outputs.summary) {
     throw Error(ErrorKind::kOption,
                 format_text("\n\nERROR: pelmora-bursts %s writes nothing without --loglik, "
-                            "--joint or -o.\n",
+                            "--joint, -o or --summary.\n",
                             std::string(arguments.command()).c_str()));
   }
   std::vector<std::string> files;
-  for (const auto& name : {outputs.loglik, outputs.joint, outputs.results}) {
+  for (const auto& name : {outputs.loglik, outputs.joint, outputs.results, outputs.summary}) {
     if (name) files.push_back(*name);
   }
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -44,6 +46,24 @@ JointOutputs joint_outputs(const Arguments& arguments) {
   return outputs;
 }
 
+const std::vector<std::string> kEstimateOptions = {"--bootstrap", "--seed", "--summary"};
+
+BootstrapOptions bootstrap_options(const Arguments& arguments) {
+  BootstrapOptions options;
+  const long long resamples = arguments.whole("--bootstrap", options.resamples);
+  if (resamples < 0 || resamples > 1000000) {
+    throw Error(ErrorKind::kOption,
+                "\n\nERROR: Option --bootstrap takes 0 (no interval) to 1000000 resamples.\n");
+  }
+  options.resamples = static_cast<int>(resamples);
+  const long long seed = arguments.whole("--seed", static_cast<long long>(options.seed));
+  if (seed < 0) {
+    throw Error(ErrorKind::kOption, "\n\nERROR: Option --seed takes a whole number >= 0.\n");
+  }
+  options.seed = static_cast<std::uint64_t>(seed);
+  return options;
+}
+
 std::vector<double> joint_log_likelihood(const std::vector<BurstLoglik>& bursts, std::size_t runs) {
   std::vector<double> joint(runs, 0.0);
   for (const BurstLoglik& burst : bursts) {
@@ -52,6 +72,59 @@ std::vector<double> joint_log_likelihood(const std::vector<BurstLoglik>& bursts,
   }
   return joint;
 }
+
+namespace {
+
+AnalysedBursts analysed_rows(const std::vector<BurstLoglik>& bursts, std::size_t runs) {
+  AnalysedBursts rows;
+  rows.cells = runs;
+  for (const BurstLoglik& burst : bursts) {
+    if (burst.log_likelihood.empty()) continue;
+    rows.rows.insert(rows.rows.end(), burst.log_likelihood.begin(), burst.log_likelihood.end());
+    ++rows.count;
+  }
+  return rows;
+}
+
+void print_estimate_warnings(const JointEstimate& estimate, const LikelihoodGrid& grid,
+                             Console& console) {
+  const AxisEstimate& d = estimate.coefficient;
+  if (d.peak.shape == PeakShape::kGridEdge) {
+    console.print("WARNING: the joint log L is largest at the %s D of the grid (%g m^2/s), so D "
+                  "may lie beyond it; widen the range of D (-Dmin, -Dmax).\n",
+                  d.peak.grid_index == 0 ? "smallest" : "largest",
+                  grid.coefficients.values[d.peak.grid_index]);
+  }
+  if (d.resamples_at_edge > 0) {
+    console.print("WARNING: %d of %d bootstrap resamples have their maximum at an edge of the "
+                  "grid of D, so the interval may reach beyond it; widen the range of D (-Dmin, "
+                  "-Dmax).\n",
+                  d.resamples_at_edge, estimate.bootstrap.resamples);
+  }
+}
+
+std::string estimate_line(const JointEstimate& estimate) {
+  const AxisEstimate& d = estimate.coefficient;
+  std::string line = format_text("D = %.4g m^2/s", d.peak.value);
+  switch (estimate.interval) {
+    case IntervalSource::kBootstrap:
+      line += format_text(" (68 %%: %.4g to %.4g; 95 %%: %.4g to %.4g; bootstrap of %zu bursts, "
+                          "%d resamples, seed %llu).",
+                          d.ci68->low, d.ci68->high, d.ci95->low, d.ci95->high, estimate.bursts,
+                          estimate.bootstrap.resamples,
+                          static_cast<unsigned long long>(estimate.bootstrap.seed));
+      break;
+    case IntervalSource::kSingleBurst:
+      line += " (a single burst: no bootstrap, no interval).";
+      break;
+    case IntervalSource::kNotAsked:
+      line += " (no interval: --bootstrap 0).";
+      break;
+  }
+  return line;
+}
+
+}  // namespace
 
 void finish_joint_report(const JointReport& report, const JointOutputs& outputs, Console& console,
                          bool quiet) {
@@ -78,6 +151,12 @@ void finish_joint_report(const JointReport& report, const JointOutputs& outputs,
   }
   const std::vector<double> joint = joint_log_likelihood(report.bursts, runs);
   const std::vector<double> probability = normalize_likelihoods(joint);
+  const LikelihoodGrid grid{GridAxis{"D_m2_per_s", report.coefficients, AxisScale::kLogarithmic},
+                            std::nullopt};
+  std::optional<JointEstimate> estimate;
+  if (!report.share && analysed > 0) {
+    estimate = estimate_joint(analysed_rows(report.bursts, runs), grid, report.bootstrap);
+  }
 
   if (outputs.loglik) {
     const HeldTerminationSignals held;
@@ -118,8 +197,18 @@ void finish_joint_report(const JointReport& report, const JointOutputs& outputs,
     contents.number_attributes = report.number_attributes;
     contents.integer_attributes = report.integer_attributes;
     contents.integer_attributes.push_back({"analysed_bursts", analysed});
+    contents.estimate = estimate ? &*estimate : nullptr;
+    contents.model = report.model;
     const HeldTerminationSignals held;
     write_results_file(*outputs.results, contents, held.stop_request());
+  }
+  if (outputs.summary && estimate) {
+    SummaryFacts facts;
+    facts.model = report.model;
+    facts.bursts_left_out = report.bursts.size() - static_cast<std::size_t>(analysed);
+    facts.settings = report.settings_text;
+    const HeldTerminationSignals held;
+    write_summary_file(*outputs.summary, *estimate, grid, facts, held.stop_request());
   }
 
   if (quiet) return;
@@ -141,6 +230,7 @@ void finish_joint_report(const JointReport& report, const JointOutputs& outputs,
                   "mu s later, as the photon reader does.\n",
                   report.simultaneous_photons);
   }
+  if (estimate) print_estimate_warnings(*estimate, grid, console);
   console.print("%d of %zu bursts analysed.", analysed, report.bursts.size());
   if (!report.share && analysed > 0) {
     const std::size_t best = static_cast<std::size_t>(
@@ -149,6 +239,7 @@ void finish_joint_report(const JointReport& report, const JointOutputs& outputs,
                   probability[best]);
   }
   console.write("\n");
+  if (estimate) console.write(estimate_line(*estimate) + "\n");
 }
 
 }  // namespace pelmora::bursts_cli

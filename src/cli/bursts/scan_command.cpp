@@ -107,6 +107,7 @@ void run_scan(CommandArguments words, Console& console) {
   options.with_value.insert(kSearchOptions.begin(), kSearchOptions.end());
   options.with_value.insert(kScanSettingOptions.begin(), kScanSettingOptions.end());
   options.with_value.insert({"--bursts", "--loglik", "--joint", "-o", "--shard"});
+  options.with_value.insert(kEstimateOptions.begin(), kEstimateOptions.end());
   options.flags.insert("-q");
   const Arguments arguments("scan", words, options);
   const JointOutputs outputs = joint_outputs(arguments);
@@ -118,15 +119,18 @@ void run_scan(CommandArguments words, Console& console) {
   const std::optional<Shard> shard =
       arguments.given("--shard") ? std::optional<Shard>(parse_shard(*arguments.text("--shard")))
                                  : std::nullopt;
-  if (shard && (outputs.joint || outputs.results)) {
+  if (shard && (outputs.joint || outputs.results || outputs.summary ||
+                arguments.given("--bootstrap") || arguments.given("--seed"))) {
     throw Error(ErrorKind::kOption,
                 "\n\nERROR: A share (--shard) writes its part of --loglik only; combine the "
-                "shares with pelmora-bursts combine to get the joint P(D) and results.h5.\n");
+                "shares with pelmora-bursts combine to get the joint P(D), the estimate of D "
+                "(--bootstrap, --seed, --summary) and results.h5.\n");
   }
   if (shard && !outputs.loglik) {
     throw Error(ErrorKind::kOption, "\n\nERROR: A share (--shard) needs --loglik SHARE.csv.\n");
   }
   const ScanSettings settings = scan_settings(arguments);
+  const BootstrapOptions bootstrap = bootstrap_options(arguments);
   const EngineOptions engine = engine_options_for_this_machine();
   const bool quiet = arguments.flag("-q");
   const bool measurement = is_hdf5_file(arguments.names()[0]);
@@ -155,6 +159,7 @@ void run_scan(CommandArguments words, Console& console) {
   scanning.finish();
 
   JointReport report;
+  report.bootstrap = bootstrap;
   report.coefficients = settings.coefficients;
   report.settings_text = bursts.input_text + " " + settings.text;
   report.text_attributes = bursts.attributes;
