@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string_view>
-#include <thread>
 
 #include "base/error.h"
 #include "cli/run_state.h"
+#include "engine/available_cpus.h"
 #include "state/text_format.h"
 
 namespace pelmora {
@@ -44,17 +44,21 @@ std::size_t row_storage_budget(std::size_t physical_memory) {
   return std::min(physical_memory / 4, std::size_t{4} << 30);
 }
 
-void configure_engine(RunState& state) {
+EngineOptions engine_options_for_this_machine() {
+  EngineOptions engine;
   const ThreadCountOutcome outcome =
-      settle_thread_count(std::getenv("PELMORA_THREADS"), std::thread::hardware_concurrency());
+      settle_thread_count(std::getenv("PELMORA_THREADS"), static_cast<unsigned>(available_cpus()));
   if (outcome.error) throw Error(ErrorKind::kOption, *outcome.error);
-  state.engine.threads = outcome.threads;
+  engine.threads = outcome.threads;
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long page_size = sysconf(_SC_PAGE_SIZE);
   if (pages > 0 && page_size > 0) {
-    state.engine.row_storage_budget = row_storage_budget(static_cast<std::size_t>(pages) *
-                                                         static_cast<std::size_t>(page_size));
+    engine.row_storage_budget = row_storage_budget(static_cast<std::size_t>(pages) *
+                                                   static_cast<std::size_t>(page_size));
   }
+  return engine;
 }
+
+void configure_engine(RunState& state) { state.engine = engine_options_for_this_machine(); }
 
 }  // namespace pelmora

@@ -4,17 +4,29 @@
 
 #include "base/error.h"
 #include "cli/run_state.h"
+#include "output/link_target.h"
 #include "state/text_format.h"
 
 namespace pelmora {
 
-bool same_file(const std::string& a, const std::string& b) {
+namespace {
+
+// Where a file written under `name` would end up: through symbolic links,
+// dangling ones too, to a name of which only the directories are left to
+// resolve.
+std::filesystem::path landing_place(const std::string& name, std::error_code& error) {
   namespace fs = std::filesystem;
+  return fs::weakly_canonical(fs::absolute(follow_links(name).path, error), error);
+}
+
+}  // namespace
+
+bool same_file(const std::string& a, const std::string& b) {
   std::error_code error;
-  if (fs::equivalent(a, b, error)) return true;
+  if (std::filesystem::equivalent(a, b, error)) return true;
   // Names of files that do not exist yet: compare where they would be.
-  const fs::path first = fs::weakly_canonical(fs::absolute(a, error), error);
-  const fs::path second = fs::weakly_canonical(fs::absolute(b, error), error);
+  const std::filesystem::path first = landing_place(a, error);
+  const std::filesystem::path second = landing_place(b, error);
   return !error && first == second;
 }
 

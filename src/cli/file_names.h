@@ -9,7 +9,9 @@ namespace pelmora {
 struct RunSettings;
 struct RunState;
 
-// Whether two names lead to the same file (existing or not).
+// Whether two names lead to the same file, existing or not: the names are
+// followed through symbolic links, dangling ones and chains of them too, as
+// a result file written under them would be.
 bool same_file(const std::string& a, const std::string& b);
 
 // A run that would overwrite its own input, or write both trajectory-mode

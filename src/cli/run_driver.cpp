@@ -10,6 +10,7 @@
 #include "cli/file_names.h"
 #include "cli/run_state.h"
 #include "cli/settings_summary.h"
+#include "cli/termination_signals.h"
 #include "cli/time_bins.h"
 #include "input/photon_parser.h"
 #include "output/distribution_writer.h"
@@ -58,7 +59,10 @@ void run_trajectory_mode(RunState& state, const PhotonList& photons, Observer& o
 
   const MapFormat format = map_format(s);
   state.console.print(map_announcement(format), s.outfile.c_str());
-  write_distance_distribution(result, format, s.outfile);
+  {
+    const HeldTerminationSignals held;
+    write_distance_distribution(result, format, s.outfile, held.stop_request());
+  }
   state.console.write("Done.\n");
   show_map_warnings(state, result);
 
@@ -67,7 +71,11 @@ void run_trajectory_mode(RunState& state, const PhotonList& photons, Observer& o
         s.xmgr_output ? "Writing average trajectory and standard deviations to xmgr-file %s ... "
                       : "Writing average trajectory and standard deviations to file %s ... ",
         s.traj_file.c_str());
-    write_average_trajectory(result, photons, state.analysis, s.xmgr_output, s.traj_file);
+    {
+      const HeldTerminationSignals held;
+      write_average_trajectory(result, photons, state.analysis, s.xmgr_output, s.traj_file,
+                               held.stop_request());
+    }
     state.console.write("Done.\n");
   }
 }
@@ -79,7 +87,10 @@ void run_scan_mode(RunState& state, const PhotonList& photons, Observer& observe
   const LikelihoodScanResult result =
       scan_likelihood(photons, state.analysis, coefficients, state.engine, observer);
   state.console.print("\nWriting (normalized) likelihood P(D) to file %s ... ", s.outfile.c_str());
-  write_likelihood(coefficients, result.probability, s.outfile);
+  {
+    const HeldTerminationSignals held;
+    write_likelihood(coefficients, result.probability, s.outfile, held.stop_request());
+  }
   state.console.write("Done.\n");
 }
 
@@ -131,6 +142,7 @@ void run(RunState& state, int argc, char** argv) {
 int run_pelmora(int argc, char** argv) {
   RunState state;
   constexpr const char* kFatalLine = "\n\nPelmora terminated with fatal error.\n\n";
+  ignore_file_size_signal();
   try {
     run(state, argc, argv);
     return 0;

@@ -126,10 +126,13 @@ class Scan {
     StopCheck caller(stop, &observer);
     for (std::size_t t = 0; t < tasks; ++t) {
       report.started(tasks_[t]);
-      while (!board.wait(t, std::chrono::milliseconds(50))) {
+      // Asked before every wait, not only when one times out: when each run
+      // is done within a wait, the observer must still be asked every so
+      // often (poll keeps to its interval).
+      do {
         caller.poll();
         if (caller.cancelled()) report_cancelled();
-      }
+      } while (!board.wait(t, std::chrono::milliseconds(50)));
       const RunResult result = board.take(t);
       if (result.stopped) report_cancelled();
       report.finished(tasks_[t], result);

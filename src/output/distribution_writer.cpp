@@ -123,9 +123,9 @@ void write_eps(const WrittenSlices& slices, ResultFile& file) {
 }  // namespace
 
 void write_distance_distribution(const TrajectoryResult& result, MapFormat format,
-                                 const std::string& path) {
+                                 const std::string& path, const StopRequest& stop) {
   const WrittenSlices slices(result);
-  ResultFile file(path);
+  ResultFile file(path, stop);
   switch (format) {
     case MapFormat::kEps:
       write_eps(slices, file);

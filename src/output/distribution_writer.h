@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "output/stop_request.h"
 #include "state/analysis_results.h"
 
 namespace pelmora {
@@ -12,8 +13,9 @@ enum class MapFormat {
   kEps,    // an encapsulated PostScript greyscale image
 };
 
-// Writes P(r,t) of the written slices and distance points to `path`.
+// Writes P(r,t) of the written slices and distance points to `path`;
+// `stop` is asked between blocks of the file (see ResultFile).
 void write_distance_distribution(const TrajectoryResult& result, MapFormat format,
-                                 const std::string& path);
+                                 const std::string& path, const StopRequest& stop = {});
 
 }  // namespace pelmora

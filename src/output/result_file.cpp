@@ -1,32 +1,51 @@
 #include "output/result_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <string>
 
 #include "base/error.h"
+#include "output/link_target.h"
+#include "output/temporary_name.h"
 #include "state/text_format.h"
 
 namespace pelmora {
 
-ResultFile::ResultFile(std::string path) : path_(std::move(path)) {
-  file_ = std::fopen(path_.c_str(), "w");
-  if (file_ == nullptr) throw_write_error();
-  // The buffer below does all buffering; full chunks go straight to the file.
-  std::setvbuf(file_, nullptr, _IONBF, 0);
-  buffer_ = std::make_unique<char[]>(kBufferSize);
-  struct stat opened {};
-  if (fstat(fileno(file_), &opened) == 0 && S_ISREG(opened.st_mode)) {
-    regular_file_ = true;
-    device_ = opened.st_dev;
-    inode_ = opened.st_ino;
+ResultFile::ResultFile(std::string path, StopRequest stop)
+    : path_(std::move(path)),
+      stop_(std::move(stop)),
+      buffer_(std::make_unique<char[]>(kBufferSize)) {
+  const LinkTarget target = follow_links(path_);
+  struct stat existing {};
+  const bool exists = stat(path_.c_str(), &existing) == 0;
+  // A pipe, a device or a descriptor of the caller is a stream that cannot
+  // be replaced; a loop of links cannot be opened and gives the error.
+  if (target.through_proc || !target.resolved || (exists && !S_ISREG(existing.st_mode))) {
+    descriptor_ = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (descriptor_ < 0) throw_write_error();
+    return;
   }
+  // Replacing a file that may not be written would bypass its protection.
+  if (exists && access(path_.c_str(), W_OK) != 0) throw_write_error();
+  create_temporary(target.path,
+                   exists ? std::optional<mode_t>(existing.st_mode & 07777) : std::nullopt);
+}
+
+void ResultFile::create_temporary(const std::string& target, std::optional<mode_t> mode) {
+  TemporaryFile file = create_temporary_file(target);
+  if (file.descriptor < 0) throw_write_error();
+  descriptor_ = file.descriptor;
+  temporary_ = std::move(file.name);
+  target_ = target;
+  if (mode && fchmod(descriptor_, *mode) != 0) fail();
 }
 
 ResultFile::~ResultFile() {
-  if (file_ != nullptr) std::fclose(file_);
+  discard();
 }
 
 void ResultFile::format(const char* format, ...) {
@@ -39,35 +58,64 @@ void ResultFile::format(const char* format, ...) {
 
 void ResultFile::flush() {
   if (used_ == 0) return;
-  if (std::fwrite(buffer_.get(), 1, used_, file_) != used_) fail();
+  write_all({buffer_.get(), used_});
   used_ = 0;
 }
 
 void ResultFile::write_through(std::string_view characters) {
   flush();
-  if (std::fwrite(characters.data(), 1, characters.size(), file_) != characters.size()) fail();
+  write_all(characters);
+}
+
+void ResultFile::write_all(std::string_view bytes) {
+  check_stop();
+  while (!bytes.empty()) {
+    const ssize_t written = write(descriptor_, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    // A file-size limit or a full disk shows as a short write, then an error
+    // (SIGXFSZ is the caller's to ignore).
+    if (written <= 0) fail();
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
 }
 
 void ResultFile::close() {
   flush();
-  std::FILE* file = file_;
-  file_ = nullptr;
-  if (std::fclose(file) != 0) fail();
+  check_stop();
+  const int descriptor = descriptor_;
+  descriptor_ = -1;
+  // Network file systems may report a full quota only here.
+  if (::close(descriptor) != 0) fail();
+  if (temporary_.empty()) return;
+  if (rename(temporary_.c_str(), target_.c_str()) != 0) fail();
+  temporary_.clear();
+}
+
+void ResultFile::check_stop() {
+  if (!stop_ || !stop_()) return;
+  const bool replacing = !temporary_.empty();
+  discard();
+  throw Error(ErrorKind::kCancelled,
+              format_text(replacing ? "\n\nERROR: Writing to file %s was stopped; the file is "
+                                      "as it was before.\n"
+                                    : "\n\nERROR: Writing to file %s was stopped; what it "
+                                      "received is incomplete.\n",
+                          path_.c_str()));
+}
+
+void ResultFile::discard() noexcept {
+  if (descriptor_ >= 0) {
+    ::close(descriptor_);
+    descriptor_ = -1;
+  }
+  if (!temporary_.empty()) {
+    unlink(temporary_.c_str());
+    temporary_.clear();
+  }
 }
 
 void ResultFile::fail() {
-  if (file_ != nullptr) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
-  // A truncated result must not pass for a complete one.  Remove it only if
-  // the name still leads, without a symbolic link, to the regular file that
-  // was opened: devices, pipes and files that replaced it are left alone.
-  struct stat named {};
-  if (regular_file_ && lstat(path_.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
-      named.st_dev == device_ && named.st_ino == inode_) {
-    unlink(path_.c_str());
-  }
+  discard();
   throw_write_error();
 }
 

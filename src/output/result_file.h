@@ -1,27 +1,41 @@
-// A result file written through one large buffer, with every write and the
-// final close checked.  A failure is never reported as success: it throws
-// "\n\nERROR: Could not write to file %s\n" as an Error of kind kIo, after
-// removing the truncated file if it is a regular file.
+// A result file written through one large buffer.  The name a user gives
+// holds either the complete new result or whatever it held before: never a
+// truncated file, nor a mix with a neighbouring run writing the same name.
+// A new or regular file is written to a temporary file beside it (beside
+// the file a symbolic link leads to) and renamed onto its name only when
+// every write and the close have succeeded; an existing file's permissions
+// carry over, a new file gets those of the umask.  A name that leads to
+// anything else (a pipe, a device such as /dev/null, a descriptor such as
+// /dev/stdout) is written into directly, as a stream.
+//
+// Failures throw an Error and remove the temporary file: kIo with
+// "\n\nERROR: Could not write to file %s\n" (the name as given) when the
+// file cannot be created, written, closed or renamed, or when an existing
+// file is not writable; kCancelled when `stop`, asked before every write and
+// before the rename, says that the caller wants to stop.  An object
+// destroyed before close() also removes its temporary file.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "output/number_format.h"
+#include "output/stop_request.h"
 
 namespace pelmora {
 
 class ResultFile {
  public:
-  // Opens `path` for writing as text, replacing any earlier file.  Throws
-  // the write error when it cannot be opened.
-  explicit ResultFile(std::string path);
-  // Closes without checking: every writer calls close() itself, and a
-  // destructor must not throw.
+  // Creates the (temporary) file, or opens the stream.  Throws the write
+  // error when that cannot be done.
+  explicit ResultFile(std::string path, StopRequest stop = {});
+  // Removes the temporary file of a result that was not closed: the earlier
+  // file stays.  Never throws.
   ~ResultFile();
   ResultFile(const ResultFile&) = delete;
   ResultFile& operator=(const ResultFile&) = delete;
@@ -46,8 +60,8 @@ class ResultFile {
   // Any printf conversion, for headers and other rare lines.
   void format(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-  // Writes out what the buffer holds and closes the file; a failure of
-  // either throws.
+  // Writes out what the buffer holds, closes the file and puts it in place
+  // of the earlier one; a failure of any step throws.
   void close();
 
  private:
@@ -59,20 +73,25 @@ class ResultFile {
     if (free_space() < kMaxNumberLength) flush();
     used_ = static_cast<std::size_t>(convert(buffer_.get() + used_, value) - buffer_.get());
   }
+  // `mode`: the permissions of the file it replaces; none for a new file.
+  void create_temporary(const std::string& target, std::optional<mode_t> mode);
   void flush();
   void write_through(std::string_view characters);
+  void write_all(std::string_view bytes);
+  void check_stop();
+  // Closes the descriptor and removes the temporary file, if any.
+  void discard() noexcept;
   [[noreturn]] void fail();
   [[noreturn]] void throw_write_error() const;
 
-  std::string path_;
-  std::FILE* file_ = nullptr;
+  std::string path_;  // as given, for the messages
+  StopRequest stop_;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
-  // Identity of what was opened, so that a failure removes that very file
-  // and only when it is a regular file (never a device such as /dev/full).
-  bool regular_file_ = false;
-  dev_t device_ = 0;
-  ino_t inode_ = 0;
+  int descriptor_ = -1;
+  // Empty when the file is written directly.
+  std::string temporary_;
+  std::string target_;  // the name the temporary file is renamed to
 };
 
 }  // namespace pelmora

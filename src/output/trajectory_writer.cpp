@@ -145,9 +145,9 @@ void write_xmgr_trajectory(const WrittenSlices& slices, const PhotonList& photon
 
 void write_average_trajectory(const TrajectoryResult& result, const PhotonList& photons,
                               const AnalysisSettings& settings, bool xmgr,
-                              const std::string& path) {
+                              const std::string& path, const StopRequest& stop) {
   const WrittenSlices slices(result);
-  ResultFile file(path);
+  ResultFile file(path, stop);
   if (xmgr) {
     write_xmgr_trajectory(slices, photons, settings, file);
   } else {

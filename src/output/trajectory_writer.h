@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "output/stop_request.h"
 #include "state/analysis_results.h"
 #include "state/analysis_settings.h"
 #include "state/photon_list.h"
@@ -13,6 +14,6 @@ namespace pelmora {
 // and the photons as markers, scaled to the settings' distance range.
 void write_average_trajectory(const TrajectoryResult& result, const PhotonList& photons,
                               const AnalysisSettings& settings, bool xmgr,
-                              const std::string& path);
+                              const std::string& path, const StopRequest& stop = {});
 
 }  // namespace pelmora

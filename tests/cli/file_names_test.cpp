@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "cli/run_settings.h"
 #include "support/run_binary.h"
 
@@ -54,6 +56,34 @@ TEST(FileNames, SameFileSeesThroughSpellings) {
   EXPECT_TRUE(same_file((folder.path() / "new.dat").string(),
                         (folder.path() / "sub" / ".." / "new.dat").string()));
   EXPECT_FALSE(same_file(file, (folder.path() / "other.txt").string()));
+}
+
+// A result is written where its links lead, so the names are compared
+// there: dangling links and chains of them included.
+TEST(FileNames, SameFileFollowsSymbolicLinks) {
+  namespace fs = std::filesystem;
+  const testing::ScratchDir folder;
+  folder.write("photons.txt", "x");
+  fs::create_directory(folder / "sub");
+  fs::create_symlink("x.dat", folder / "dangling");
+  fs::create_symlink("dangling", folder / "chain");
+  fs::create_symlink("../photons.txt", folder / "sub" / "input");
+  fs::create_symlink("../x.dat", folder / "sub" / "up");
+  fs::create_symlink("loop", folder / "loop");
+  struct Case {
+    const char* a;
+    const char* b;
+    bool same;
+  };
+  const Case cases[] = {
+      {"dangling", "x.dat", true},      {"chain", "x.dat", true},
+      {"chain", "sub/up", true},        {"sub/input", "photons.txt", true},
+      {"dangling", "sub/x.dat", false}, {"loop", "x.dat", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.a) + " " + c.b);
+    EXPECT_EQ(same_file((folder / c.a).string(), (folder / c.b).string()), c.same);
+  }
 }
 
 }  // namespace

@@ -323,6 +323,7 @@ TEST(DistributionWriterDeathTest, PartlyWrittenFileIsRemoved) {
       },
       ::testing::ExitedWithCode(1), "^" + write_error(path) + "$");
   EXPECT_FALSE(folder.exists("map.dat"));
+  EXPECT_TRUE(std::filesystem::is_empty(folder.path()));  // no temporary file either
 }
 
 }  // namespace

@@ -203,5 +203,39 @@ TEST(Library, ArraysAreHeldLikeTheFileReaderHoldsThem) {
   EXPECT_EQ(photons.end_time, photons.photon_times[4]);
 }
 
+// An observer that says stop stops a scan whose runs are each shorter than
+// the engine's waits, on the calling thread and with worker threads alike.
+TEST(Library, ScanOfShortRunsAsksTheObserverToGoOn) {
+  struct Stop : Observer {
+    int asked = 0;
+    bool keep_going() override {
+      ++asked;
+      return false;
+    }
+  };
+  std::mt19937 random(7);
+  std::vector<double> times;
+  std::vector<std::uint8_t> colours;
+  for (int k = 0; k < 300; ++k) {
+    times.push_back(20.0 * k + static_cast<double>(random() % 1000) / 100.0);
+    colours.push_back(random() % 2);
+  }
+  const PhotonList photons = photon_list_from_arrays(times, colours, silent_observer());
+  AnalysisOptions options;
+  options.distance_bins = 50;
+  for (const int threads : {1, 2}) {
+    Stop observer;
+    EngineOptions engine;
+    engine.threads = threads;
+    const std::optional<Error> error = caught_error([&] {
+      scan_likelihood(photons, derive_settings(options), log_spaced_coefficients(1e-15, 1e-13, 1000),
+                      engine, observer);
+    });
+    ASSERT_TRUE(error.has_value()) << threads << " threads";
+    EXPECT_EQ(error->kind(), ErrorKind::kCancelled);
+    EXPECT_EQ(observer.asked, 1);
+  }
+}
+
 }  // namespace
 }  // namespace pelmora::testing

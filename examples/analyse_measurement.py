@@ -1,0 +1,70 @@
+#!/usr/bin/python3
+"""A measurement from file to figures: bursts, the likelihood of D over all of
+them, and the distance trajectory of the brightest burst at the most likely D.
+
+    examples/analyse_measurement.py [MEASUREMENT.h5] [--out DIR]
+
+Without a file it simulates a 60 s measurement with build/simulate_measurement
+(D = 1e-14 m^2/s, distances reflected at 2 and 11 nm).  Writes
+likelihood.png, distance_map.png and trajectory.png into DIR (default: .).
+Run it from the source tree with the module built (make build):
+
+    PYTHONPATH=build/python /usr/bin/python3 examples/analyse_measurement.py --out figures
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+
+import matplotlib
+
+matplotlib.use("Agg")
+
+import pelmora  # noqa: E402
+import pelmora.plot  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def simulated_measurement(folder, simulator):
+    path = os.path.join(folder, "simulated.h5")
+    subprocess.run([simulator, "--duration", "60", "--burst-rate", "4", "--burst-size", "160",
+                    "--transit-ms", "3", "-D", "1", "--seed", "7", path], check=True)
+    return path
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("measurement", nargs="?", help="a Photon-HDF5 file (default: simulate one)")
+    parser.add_argument("--out", default=".", help="folder for the three figures")
+    parser.add_argument("--simulator", default=os.path.join(HERE, "..", "build", "simulate_measurement"))
+    args = parser.parse_args()
+    os.makedirs(args.out, exist_ok=True)
+
+    with tempfile.TemporaryDirectory() as folder:
+        path = args.measurement or simulated_measurement(folder, args.simulator)
+        measurement = pelmora.read_photon_hdf5(path)
+    bursts = pelmora.search_bursts(measurement)
+    print(f"{measurement}: {len(bursts)} bursts")
+
+    D = pelmora.log_spaced(2e-15, 5e-14, 29)  # m^2/s
+    scan = pelmora.scan((measurement, bursts), D, bins=100, progress=True)
+    best = D[scan.P.argmax()]
+    print(f"most likely D = {best:.3g} m^2/s over {scan.analysed.sum()} bursts")
+
+    brightest = bursts.loc[bursts["photons"].idxmax()]
+    photons = pelmora.burst_photons(measurement, brightest)[0]
+    traj = pelmora.trajectory(photons.times_us, photons.is_acceptor, best, time_bins=300, bins=200)
+
+    for name, draw, subject in (("likelihood", pelmora.plot.likelihood, scan),
+                                ("distance_map", pelmora.plot.distance_map, traj),
+                                ("trajectory", pelmora.plot.trajectory, traj)):
+        ax = draw(subject)
+        ax.figure.savefig(os.path.join(args.out, f"{name}.png"), dpi=110)
+        print(f"wrote {os.path.join(args.out, name + '.png')}")
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,158 @@
+"""Measurements: Photon-HDF5 files, photon files, bursts and burst tables."""
+
+import operator
+import os
+from typing import NamedTuple
+
+import numpy as np
+import pandas as pd
+
+from . import _core
+from ._warnings import warn_all
+
+
+class Photons(NamedTuple):
+    """A photon record: arrival times in µs (as the reader holds them, in
+    single precision) and the colour of each photon (True: acceptor)."""
+
+    times_us: np.ndarray
+    is_acceptor: np.ndarray
+
+
+class Measurement:
+    """One spot of a Photon-HDF5 measurement: the donor- and acceptor-channel
+    photons in time order.  Photons of other detectors are only counted
+    (``metadata["detectors"]``)."""
+
+    def __init__(self, core):
+        self._core = core
+
+    @property
+    def timestamps(self):
+        """Timestamps in units of ``timestamps_unit`` (int64, read-only)."""
+        return self._core.timestamps
+
+    @property
+    def timestamps_unit(self):
+        """Seconds per timestamp tick."""
+        return self._core.description["timestamps_unit"]
+
+    @property
+    def times_s(self):
+        """Arrival times in seconds, timestamp × unit as the burst search
+        computes them."""
+        return self._core.timestamps.astype(np.float64) * self.timestamps_unit
+
+    @property
+    def is_acceptor(self):
+        """True for a photon of the acceptor channel."""
+        return (self._core.flags & 1).astype(bool)
+
+    @property
+    def donor_excitation(self):
+        """True for a photon excited by the donor laser (every photon of a
+        measurement without alternation)."""
+        return (self._core.flags & 2).astype(bool)
+
+    @property
+    def metadata(self):
+        """What the file says: path, format version, measurement type, spots,
+        detectors and their photon counts, alternation settings."""
+        return self._core.description
+
+    def __len__(self):
+        return len(self._core)
+
+    def __repr__(self):
+        m = self.metadata
+        spot = "" if m["spot"] is None else f", spot {m['spot']}"
+        span = (m["last_timestamp"] - m["first_timestamp"]) * m["timestamps_unit"]
+        return (f"<pelmora.Measurement {os.path.basename(m['path'])}{spot}: {m['measurement_type']}, "
+                f"{len(self)} donor/acceptor photons over {span:.3f} s>")
+
+
+def read_photon_hdf5(path, spot=None, *, measurement_type=None, alex_period=None,
+                     alex_offset=None, donor_window=None):
+    """Reads one spot of a Photon-HDF5 file (versions 0.4 and 0.5; smFRET,
+    µs-ALEX, ns-ALEX).  ``spot`` chooses the spot of a multi-spot file;
+    the other keywords correct wrong or missing metadata (``donor_window``:
+    the µs-ALEX donor period ``(start, stop)`` in timestamp units)."""
+    core = _core.read_photon_hdf5(os.fspath(path), spot, measurement_type, alex_period,
+                                  alex_offset, donor_window)
+    return Measurement(core)
+
+
+def read_photons(path):
+    """Reads a photon file of the command-line program.  Simultaneous photons
+    are moved apart as the program moves them (with a warning)."""
+    times_us, acceptor, warnings = _core.read_photons(os.fspath(path))
+    warn_all(warnings)
+    return Photons(times_us, acceptor.astype(bool))
+
+
+def search_bursts(measurement, m=10, F=6, min_rate=None, min_photons=30, *,
+                  background_window_s=60.0):
+    """The all-photons sliding-window burst search: ``m`` photons within
+    (m − 1) / rate_min, with rate_min ``F`` times the background rate of all
+    photons (estimated per ``background_window_s`` window) or ``min_rate``
+    in kHz; bursts with fewer than ``min_photons`` analysed photons are
+    dropped.
+
+    Returns a DataFrame with one row per burst, numbered from 0: ``burst,
+    t_start_s, t_stop_s, photons, donor, acceptor, raw_E``, the columns of the
+    burst table the command line writes; ``attrs`` holds ``too_small`` (the
+    bursts dropped) and ``threshold_s`` (T of each background window)."""
+    if not isinstance(measurement, Measurement):
+        raise ValueError("search_bursts needs a Measurement (pelmora.read_photon_hdf5)")
+    found = _core.search_bursts(measurement._core, operator.index(m), float(F),
+                                None if min_rate is None else float(min_rate),
+                                operator.index(min_photons), float(background_window_s))
+    warn_all(found.pop("warnings"))
+    too_small = found.pop("too_small")
+    threshold_s = found.pop("threshold_s")
+    table = pd.DataFrame(found)
+    table.attrs["too_small"] = too_small
+    table.attrs["threshold_s"] = threshold_s
+    return table
+
+
+def table_columns(table):
+    """Burst numbers and windows of a burst table (a DataFrame, a mapping of
+    columns or one row), checked."""
+    if isinstance(table, pd.Series):
+        table = table.to_frame().T
+    try:
+        starts = np.ascontiguousarray(table["t_start_s"], dtype=np.float64)
+        stops = np.ascontiguousarray(table["t_stop_s"], dtype=np.float64)
+    except (KeyError, TypeError, ValueError, IndexError):
+        raise ValueError("The burst table needs the columns t_start_s and t_stop_s "
+                         "(pelmora.search_bursts or pelmora.read_burst_table)") from None
+    numbers = (np.asarray(table["burst"], dtype=np.int64) if "burst" in table
+               else np.arange(starts.size, dtype=np.int64))
+    if starts.ndim != 1 or starts.shape != stops.shape or numbers.shape != starts.shape:
+        raise ValueError("The burst table's columns must be one-dimensional and of one length")
+    bad = np.flatnonzero(~(np.isfinite(starts) & np.isfinite(stops) & (stops >= starts)))
+    if bad.size:
+        i = bad[0]
+        raise ValueError(f"Burst {numbers[i]}: the window {starts[i]!r} to {stops[i]!r} s is not "
+                         f"a pair of finite times with the stop not before the start")
+    return numbers, starts, stops
+
+
+def burst_photons(measurement, table):
+    """The photon record of each burst of ``table`` (a DataFrame with
+    ``t_start_s`` and ``t_stop_s``, or one of its rows): the donor-excited
+    donor and acceptor photons of the window, times in µs from the burst's
+    first photon, exactly as the burst analysis holds them.  A list of
+    ``Photons``, one per burst."""
+    if not isinstance(measurement, Measurement):
+        raise ValueError("burst_photons needs a Measurement (pelmora.read_photon_hdf5)")
+    _, starts, stops = table_columns(table)
+    return [Photons(times_us, acceptor.astype(bool)) for times_us, acceptor, _ in
+            _core.burst_photon_arrays(measurement._core, starts, stops)]
+
+
+def read_burst_table(path):
+    """A burst table (CSV with at least ``burst,t_start_s,t_stop_s``), as the
+    command line reads it: a DataFrame of those three columns."""
+    return pd.DataFrame(_core.read_burst_table(os.fspath(path)))

@@ -1,0 +1,117 @@
+"""Figures of the results (matplotlib).
+
+Each function draws into ``ax`` when given, else into a new figure, and
+returns the Axes.  Times are shown in ms from the record's first photon.
+"""
+
+import matplotlib.pyplot as plt
+import numpy as np
+from matplotlib import ticker
+from matplotlib.lines import Line2D
+from matplotlib.patches import Patch
+
+from . import _core
+
+DONOR_COLOUR = "#2e8b57"
+ACCEPTOR_COLOUR = "#c0392b"
+MEAN_COLOUR = "#1f3a93"
+
+
+def _axes(ax, size=(7.0, 4.0)):
+    if ax is not None:
+        return ax
+    _, ax = plt.subplots(figsize=size, layout="constrained")
+    return ax
+
+
+def _milliseconds(times_us, t_first):
+    return (np.asarray(times_us) - t_first) / 1000.0
+
+
+def distance_map(traj, ax=None, cmap="magma"):
+    """P(r, t) of a ``pelmora.trajectory`` result as an image: time (ms) across,
+    distance (nm) up, with a colour bar."""
+    ax = _axes(ax)
+    times = _milliseconds(traj.times, traj.t_first)
+    r = traj.distances
+    dt = (times[-1] - times[0]) / max(times.size - 1, 1)
+    dr = (r[-1] - r[0]) / max(r.size - 1, 1)
+    image = ax.imshow(traj.P.T, origin="lower", aspect="auto", interpolation="nearest", cmap=cmap,
+                      extent=(times[0] - dt / 2, times[-1] + dt / 2, r[0] - dr / 2, r[-1] + dr / 2))
+    ax.set_xlabel("time (ms)")
+    ax.set_ylabel("distance (nm)")
+    ax.set_title(f"Distance distribution, D = {traj.D:.3g} m²/s")
+    bar = ax.figure.colorbar(image, ax=ax, pad=0.02)
+    bar.set_label("P(r, t)")
+    return ax
+
+
+def trajectory(traj, ax=None):
+    """The mean distance of a ``pelmora.trajectory`` result with its 1σ and 2σ
+    bands, and the photons as ticks: donor photons along the top, acceptor
+    photons along the bottom."""
+    ax = _axes(ax)
+    times = _milliseconds(traj.times, traj.t_first)
+    # The mean and its bands are drawn within [rmin, rmax], the range of the
+    # result; the margins above and below hold the photons.
+    r = traj.distances
+    low, high = r[0], r[-1]
+    margin = 0.1 * (high - low)
+    mean, sd = traj.mean, traj.sd
+    ax.fill_between(times, np.clip(mean - 2 * sd, low, high), np.clip(mean + 2 * sd, low, high),
+                    color=MEAN_COLOUR, alpha=0.12, lw=0)
+    ax.fill_between(times, np.clip(mean - sd, low, high), np.clip(mean + sd, low, high),
+                    color=MEAN_COLOUR, alpha=0.28, lw=0)
+    ax.plot(times, np.clip(mean, low, high), color=MEAN_COLOUR, lw=1.6)
+
+    photons = _milliseconds(traj.photon_times_us, traj.t_first)
+    acceptor = traj.photon_is_acceptor
+    ax.vlines(photons[~acceptor], high + 0.2 * margin, high + margin, color=DONOR_COLOUR, lw=0.6)
+    ax.vlines(photons[acceptor], low - margin, low - 0.2 * margin, color=ACCEPTOR_COLOUR, lw=0.6)
+    ax.set_ylim(low - margin, high + margin)
+    # The points lie a fraction of a step inside [rmin, rmax]: ticks at the
+    # range's own ends stay.
+    step = (high - low) / max(r.size - 1, 1)
+    ax.set_yticks([tick for tick in ax.get_yticks() if low - step <= tick <= high + step])
+    ax.set_xlim(0.0, (traj.t_last - traj.t_first) / 1000.0)
+    ax.set_xlabel("time (ms)")
+    ax.set_ylabel("distance (nm)")
+    ax.set_title(f"Mean distance, D = {traj.D:.3g} m²/s")
+    ax.legend(handles=[Line2D([], [], color=MEAN_COLOUR, lw=1.6, label="mean"),
+                       Patch(color=MEAN_COLOUR, alpha=0.4, label="±1σ"),
+                       Patch(color=MEAN_COLOUR, alpha=0.15, label="±2σ"),
+                       Line2D([], [], color=DONOR_COLOUR, marker="|", ls="", label="donor photon"),
+                       Line2D([], [], color=ACCEPTOR_COLOUR, marker="|", ls="",
+                              label="acceptor photon")],
+              loc="upper left", bbox_to_anchor=(1.01, 1.0), frameon=False, fontsize="small")
+    return ax
+
+
+def likelihood(result, ax=None):
+    """P(D) of a ``pelmora.scan`` result on a logarithmic D axis (in units of
+    1e-14 m²/s, as the command line takes D): the joint P(D) over the analysed
+    bursts, and each burst's own P(D) faint behind it."""
+    ax = _axes(ax)
+    d = result.D / 1e-14
+    analysed = np.flatnonzero(result.analysed)
+    faint = float(np.clip(10.0 / max(analysed.size, 1), 0.08, 0.5))
+    for b in analysed:
+        ax.plot(d, _core.normalize_likelihoods(np.ascontiguousarray(result.loglik[b])),
+                color="0.45", lw=0.8, alpha=faint)
+    ax.plot(d, result.P, color=MEAN_COLOUR, lw=2.2, marker="o", ms=3.5)
+    ax.set_xscale("log")
+    ax.set_xlim(d[0], d[-1])
+    plain = ticker.FuncFormatter(lambda value, _: f"{value:g}")
+    ax.xaxis.set_major_formatter(plain)
+    if d[-1] / d[0] < 1e3:
+        ax.xaxis.set_minor_locator(ticker.LogLocator(subs=(2.0, 5.0)))
+        ax.xaxis.set_minor_formatter(plain)
+    ax.set_ylim(0.0, None)
+    ax.set_xlabel("D (10⁻¹⁴ m²/s)")
+    ax.set_ylabel("P(D)")
+    ax.set_title("Likelihood of the distance diffusion coefficient")
+    ax.legend(handles=[Line2D([], [], color=MEAN_COLOUR, lw=2.2, marker="o", ms=3.5,
+                              label=f"joint ({analysed.size} bursts)"),
+                       Line2D([], [], color="0.45", lw=0.8, label="single bursts")],
+              frameon=False, fontsize="small")
+    return ax

@@ -1,0 +1,56 @@
+"""A scan on a Dask cluster of two worker processes is the scan of one
+process, to the bit: chunks of any size, bursts from arrays and from a
+measurement, and a burst left out of the joint sum."""
+
+import warnings
+
+import numpy as np
+import pandas as pd
+import pytest
+from distributed import Client, LocalCluster
+
+import pelmora
+import pelmora.dask
+
+D = pelmora.log_spaced(0.1e-14, 10e-14, 5)
+
+
+@pytest.fixture(scope="session")
+def client():
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                      dashboard_address=None) as cluster, Client(cluster) as client:
+        yield client
+
+
+def bursts_from_arrays():
+    rng = np.random.default_rng(5)
+    return [(np.cumsum(rng.exponential(30.0, n)), rng.random(n) < 0.4) for n in (40, 90, 3, 60, 25,
+                                                                                  70, 50)]
+
+
+def bursts_of_measurement(path):
+    m = pelmora.read_photon_hdf5(path)
+    table = pelmora.search_bursts(m)
+    # A window around one photon: too few photons, left out.
+    t = m.times_s[len(m) // 2]
+    lonely = pd.DataFrame({"burst": [len(table)], "t_start_s": [t], "t_stop_s": [t]})
+    return m, pd.concat([table, lonely], ignore_index=True)
+
+
+@pytest.mark.parametrize("make, chunk, left_out", [
+    (lambda path: bursts_from_arrays(), 2, 0),
+    (lambda path: bursts_from_arrays(), 7, 0),
+    (bursts_of_measurement, None, 1),
+])
+def test_dask_scan_is_the_scan_of_one_process(client, measurement_file, make, chunk, left_out):
+    bursts = make(measurement_file)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", pelmora.PelmoraWarning)
+        alone = pelmora.scan(bursts, D, bins=50, threads=1)
+        spread = pelmora.dask.scan(bursts, D, client, chunk=chunk, bins=50)
+    assert (~alone.analysed).sum() == left_out
+    assert np.array_equal(spread.loglik, alone.loglik, equal_nan=True)
+    assert spread.joint_loglik.tobytes() == alone.joint_loglik.tobytes()
+    assert spread.P.tobytes() == alone.P.tobytes()
+    pd.testing.assert_frame_equal(spread.bursts, alone.bursts)
+    assert spread.warnings == alone.warnings

@@ -1,0 +1,99 @@
+#include "cli/bursts/arguments.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+#include "base/error.h"
+#include "state/text_format.h"
+
+namespace pelmora::bursts_cli {
+
+namespace {
+
+[[noreturn]] void refuse(std::string message) { throw Error(ErrorKind::kOption, std::move(message)); }
+
+bool looks_like_option(std::string_view argument) {
+  // "-5" and "-.5" are values (a negative distance), not options.
+  return argument.size() > 1 && argument[0] == '-' &&
+         !(std::isdigit(static_cast<unsigned char>(argument[1])) || argument[1] == '.');
+}
+
+}  // namespace
+
+Arguments::Arguments(std::string_view command, std::span<const std::string_view> arguments,
+                     const OptionSet& options)
+    : command_(command) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
+    if (!looks_like_option(argument)) {
+      names_.emplace_back(argument);
+      continue;
+    }
+    const std::string name(argument);
+    if (options.flags.count(name) > 0) {
+      flags_.insert(name);
+      continue;
+    }
+    if (options.with_value.count(name) == 0) {
+      refuse(format_text("\n\nERROR: pelmora-bursts %s takes no option %s (see pelmora-bursts "
+                         "%s --help).\n",
+                         command_.c_str(), name.c_str(), command_.c_str()));
+    }
+    if (i + 1 >= arguments.size()) {
+      refuse(format_text("\n\nERROR: Option %s needs a value.\n", name.c_str()));
+    }
+    if (values_.count(name) > 0) {
+      refuse(format_text("\n\nERROR: Option %s is given twice.\n", name.c_str()));
+    }
+    values_[name] = std::string(arguments[++i]);
+    order_.push_back(name);
+  }
+}
+
+std::optional<std::string> Arguments::text(std::string_view name) const {
+  const auto found = values_.find(name);
+  if (found == values_.end()) return std::nullopt;
+  return found->second;
+}
+
+double Arguments::real(std::string_view name, double fallback) const {
+  const std::optional<std::string> value = text(name);
+  if (!value) return fallback;
+  double number = 0;
+  const char* end = value->data() + value->size();
+  const auto [stop, error] = std::from_chars(value->data(), end, number);
+  if (error != std::errc() || stop != end || !std::isfinite(number)) {
+    refuse(format_text("\n\nERROR: Option %.*s takes a finite number (it is '%s').\n",
+                       static_cast<int>(name.size()), name.data(), value->c_str()));
+  }
+  return number;
+}
+
+long long Arguments::whole(std::string_view name, long long fallback) const {
+  const std::optional<std::string> value = text(name);
+  if (!value) return fallback;
+  long long number = 0;
+  const char* end = value->data() + value->size();
+  const auto [stop, error] = std::from_chars(value->data(), end, number);
+  if (error != std::errc() || stop != end) {
+    refuse(format_text("\n\nERROR: Option %.*s takes a whole number (it is '%s').\n",
+                       static_cast<int>(name.size()), name.data(), value->c_str()));
+  }
+  return number;
+}
+
+std::vector<std::string> Arguments::pelmora_options(std::span<const std::string_view> names) const {
+  std::vector<std::string> words;
+  for (const std::string& name : order_) {
+    for (const std::string_view wanted : names) {
+      if (name == wanted) {
+        words.push_back(name);
+        words.push_back(values_.at(name));
+      }
+    }
+  }
+  return words;
+}
+
+}  // namespace pelmora::bursts_cli

@@ -1,0 +1,51 @@
+// The arguments of one pelmora-bursts command: options with a value
+// ("--bursts FILE", "-Dmin 0.1"), flags ("-q") and names, checked against
+// the options the command takes.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmora::bursts_cli {
+
+struct OptionSet {
+  std::set<std::string, std::less<>> with_value;
+  std::set<std::string, std::less<>> flags;
+};
+
+class Arguments {
+ public:
+  // Throws kOption for an option the command does not take, a value that is
+  // missing, and an option given twice.
+  Arguments(std::string_view command, std::span<const std::string_view> arguments,
+            const OptionSet& options);
+
+  const std::vector<std::string>& names() const { return names_; }
+  bool flag(std::string_view name) const { return flags_.count(name) > 0; }
+  std::optional<std::string> text(std::string_view name) const;
+  bool given(std::string_view name) const { return values_.count(std::string(name)) > 0; }
+
+  // Values checked as they are taken; kOption errors name the option.
+  double real(std::string_view name, double fallback) const;
+  long long whole(std::string_view name, long long fallback) const;
+
+  // The options as pelmora itself takes them ("-R", "-min", "-max", "-d",
+  // "-Dmin", "-Dmax", "-n"), in the order given, for its own interpretation.
+  std::vector<std::string> pelmora_options(std::span<const std::string_view> names) const;
+
+  std::string_view command() const { return command_; }
+
+ private:
+  std::string command_;
+  std::vector<std::string> names_;
+  std::map<std::string, std::string, std::less<>> values_;
+  std::set<std::string, std::less<>> flags_;
+  std::vector<std::string> order_;
+};
+
+}  // namespace pelmora::bursts_cli

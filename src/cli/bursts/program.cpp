@@ -1,0 +1,84 @@
+#include <cstdio>
+#include <new>
+#include <string_view>
+#include <vector>
+
+#include "base/error.h"
+#include "cli/bursts/commands.h"
+#include "cli/termination_signals.h"
+
+namespace pelmora::bursts_cli {
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: pelmora-bursts COMMAND ...\n"
+    "\n"
+    "  info FILE.hdf5                       what the measurement holds\n"
+    "  search FILE.hdf5 -o bursts.csv       find the bursts, write the burst table\n"
+    "  export FILE.hdf5 --bursts bursts.csv --burst K -o burst.txt\n"
+    "                                       one burst as a photon file for pelmora\n"
+    "  scan FILE.hdf5 [--bursts bursts.csv] [-Dmin a -Dmax b -n k] [-R r -min x -max y -d n]\n"
+    "       [--loglik loglik.csv] [--joint joint.dat] [-o results.h5] [--summary summary.json]\n"
+    "       [--bootstrap 1000] [--seed 1] [--shard i/k] [-q]\n"
+    "                                       log L of every burst, the joint P(D), the\n"
+    "                                       estimate of D and its bootstrap interval\n"
+    "  scan burst1.txt burst2.txt ...       the same for photon files, one burst each\n"
+    "  combine share1.csv share2.csv ... [--loglik all.csv] [--joint joint.dat] [-o results.h5]\n"
+    "       [--summary summary.json] [--bootstrap 1000] [--seed 1]\n"
+    "                                       the shares of a scan, put together\n"
+    "\n"
+    "Search (search, and scan without --bursts):\n"
+    "  --m 10 --F 6 --min-photons 30 --bg-window 60   (or --min-rate KHZ instead of F)\n"
+    "Measurement (info, search, export, scan):\n"
+    "  --spot N   --type smFRET|smFRET-usALEX|smFRET-nsALEX\n"
+    "  --alex-period TICKS  --alex-offset TICKS  --donor-window START:STOP\n"
+    "Analysis: -R -min -max -d -Dmin -Dmax -n as in pelmora (D in 1e-14 m^2/s).\n"
+    "Threads: PELMORA_THREADS (default: the CPUs this process may use).\n";
+
+}  // namespace
+
+int run_pelmora_bursts(int argc, char** argv) {
+  Console out(stdout);
+  Console console(stderr);
+  ignore_file_size_signal();
+  const std::vector<std::string_view> words(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (words.empty() || words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
+    out.write(kUsage);
+    return words.empty() ? 1 : 0;
+  }
+  const std::string_view command = words[0];
+  const CommandArguments arguments(words.data() + 1, words.size() - 1);
+  for (const std::string_view word : arguments) {
+    if (word == "--help" || word == "-h") {
+      out.write(kUsage);
+      return 0;
+    }
+  }
+  try {
+    if (command == "info") {
+      run_info(arguments, out, console);
+    } else if (command == "search") {
+      run_search(arguments, console);
+    } else if (command == "export") {
+      run_export(arguments, console);
+    } else if (command == "scan") {
+      run_scan(arguments, console);
+    } else if (command == "combine") {
+      run_combine(arguments, console);
+    } else {
+      console.print("\n\nERROR: pelmora-bursts has no command '%.*s'.\n\n",
+                    static_cast<int>(command.size()), command.data());
+      console.write(kUsage);
+      return 1;
+    }
+    return 0;
+  } catch (const Error& error) {
+    console.write(error.message());
+  } catch (const std::bad_alloc&) {
+    console.write("\n\nERROR: allocation failure (out of memory)\n");
+  }
+  return 1;
+}
+
+}  // namespace pelmora::bursts_cli

@@ -1,0 +1,217 @@
+#include <cmath>
+#include <filesystem>
+
+#include "base/error.h"
+#include "cli/bursts/arguments.h"
+#include "cli/bursts/commands.h"
+#include "cli/bursts/joint_outputs.h"
+#include "cli/bursts/measurement_options.h"
+#include "cli/bursts/scan_progress.h"
+#include "cli/engine_setup.h"
+#include "state/text_format.h"
+
+namespace pelmora::bursts_cli {
+
+namespace {
+
+// The bursts to analyse, whichever way they came.
+struct Bursts {
+  std::vector<BurstWindow> windows;   // in table order
+  std::vector<PhotonList> photons;    // of each window
+  std::vector<BurstCounts> counts;    // analysed photons and colours (measurement input)
+  std::vector<std::string> refused;   // a reason when a burst cannot be held as a record
+  std::string input_text;             // what the values were computed from
+  std::vector<std::pair<std::string, std::string>> attributes;
+  std::vector<std::pair<std::string, double>> numbers;
+  std::vector<std::pair<std::string, std::int64_t>> sizes;
+};
+
+void add_measurement_bursts(const Arguments& arguments, const Shard& shard, Bursts& bursts,
+                            Observer& observer, Console& console, bool quiet) {
+  const Measurement m = read_photon_hdf5(arguments.names()[0], measurement_overrides(arguments));
+  const BurstList list = burst_list(m, arguments);
+  if (list.background) {
+    for (const std::string& warning : list.background->warnings) console.write(warning);
+    bursts.numbers.push_back({"background_all_hz", list.background->whole.all.rate_hz});
+    bursts.numbers.push_back({"background_donor_hz", list.background->whole.donor.rate_hz});
+    bursts.numbers.push_back({"background_acceptor_hz", list.background->whole.acceptor.rate_hz});
+  }
+  bursts.input_text = measurement_text(m.description) + " bursts=" + list.source +
+                      format_text(" table=%zu:", list.windows.size()) +
+                      windows_fingerprint(list.windows);
+  bursts.attributes.push_back({"input", m.description.path});
+  bursts.attributes.push_back({"measurement", measurement_text(m.description)});
+  bursts.attributes.push_back({"bursts_from", list.source});
+  bursts.sizes.push_back({"input_size_bytes", static_cast<std::int64_t>(m.description.file_size)});
+  if (!quiet) {
+    console.print("%s: %zu donor- and acceptor-channel photons, %zu bursts (%s).\n",
+                  m.description.path.c_str(), m.timestamps.size(), list.windows.size(),
+                  list.source.c_str());
+  }
+  for (const std::size_t position : shard_positions(list.windows.size(), shard)) {
+    const BurstWindow& window = list.windows[position];
+    bursts.windows.push_back(window);
+    bursts.counts.push_back(list.counts[position]);
+    try {
+      bursts.photons.push_back(burst_photon_list(m, window, observer));
+      bursts.refused.emplace_back();
+    } catch (const Error& error) {
+      if (error.kind() != ErrorKind::kInput) throw;
+      bursts.photons.emplace_back();
+      bursts.refused.emplace_back(error.plain_message());
+    }
+  }
+}
+
+// Photon files, each one burst: its window is the span of its photons.
+void add_file_bursts(const Arguments& arguments, const Shard& shard, Bursts& bursts,
+                     Observer& observer) {
+  const std::vector<std::string>& names = arguments.names();
+  std::string inputs;
+  for (const std::string& name : names) {
+    if (is_hdf5_file(name)) {
+      throw Error(ErrorKind::kOption,
+                  "\n\nERROR: " + name +
+                      " is a Photon-HDF5 file: scan takes one measurement, or photon files "
+                      "only.\n");
+    }
+    inputs += (inputs.empty() ? "" : ",") + name + format_text(":%llu",
+        static_cast<unsigned long long>(std::filesystem::file_size(name)));
+  }
+  bursts.input_text = "inputs=" + inputs;
+  bursts.attributes.push_back({"input", inputs});
+  for (const std::size_t position : shard_positions(names.size(), shard)) {
+    PhotonList photons = read_photon_file(names[position], observer);
+    BurstWindow window;
+    window.number = static_cast<std::int64_t>(position);
+    if (photons.photon_count > 0) {
+      window.t_start_s = photons.start_time * 1e-6;
+      window.t_stop_s = photons.end_time * 1e-6;
+    }
+    BurstCounts counts;
+    counts.photons = photons.photon_count;
+    counts.donor = photons.donor_count;
+    counts.acceptor = photons.acceptor_count;
+    bursts.windows.push_back(window);
+    bursts.counts.push_back(counts);
+    bursts.photons.push_back(std::move(photons));
+    bursts.refused.emplace_back();
+  }
+}
+
+}  // namespace
+
+void run_scan(CommandArguments words, Console& console) {
+  OptionSet options;
+  options.with_value.insert(kMeasurementOptions.begin(), kMeasurementOptions.end());
+  options.with_value.insert(kSearchOptions.begin(), kSearchOptions.end());
+  options.with_value.insert(kScanSettingOptions.begin(), kScanSettingOptions.end());
+  options.with_value.insert({"--bursts", "--loglik", "--joint", "-o", "--shard"});
+  options.with_value.insert(kEstimateOptions.begin(), kEstimateOptions.end());
+  options.flags.insert("-q");
+  const Arguments arguments("scan", words, options);
+  const JointOutputs outputs = joint_outputs(arguments);
+  if (arguments.names().empty()) {
+    throw Error(ErrorKind::kOption,
+                "\n\nERROR: pelmora-bursts scan takes a Photon-HDF5 file, or photon files (one "
+                "burst each).\n");
+  }
+  const std::optional<Shard> shard =
+      arguments.given("--shard") ? std::optional<Shard>(parse_shard(*arguments.text("--shard")))
+                                 : std::nullopt;
+  if (shard && (outputs.joint || outputs.results || outputs.summary ||
+                arguments.given("--bootstrap") || arguments.given("--seed"))) {
+    throw Error(ErrorKind::kOption,
+                "\n\nERROR: A share (--shard) writes its part of --loglik only; combine the "
+                "shares with pelmora-bursts combine to get the joint P(D), the estimate of D "
+                "(--bootstrap, --seed, --summary) and results.h5.\n");
+  }
+  if (shard && !outputs.loglik) {
+    throw Error(ErrorKind::kOption, "\n\nERROR: A share (--shard) needs --loglik SHARE.csv.\n");
+  }
+  const ScanSettings settings = scan_settings(arguments);
+  const BootstrapOptions bootstrap = bootstrap_options(arguments);
+  const EngineOptions engine = engine_options_for_this_machine();
+  const bool quiet = arguments.flag("-q");
+  const bool measurement = is_hdf5_file(arguments.names()[0]);
+  if (measurement && arguments.names().size() > 1) {
+    throw Error(ErrorKind::kOption, "\n\nERROR: pelmora-bursts scan takes one Photon-HDF5 file.\n");
+  }
+  if (!measurement && (arguments.given("--bursts") || arguments.given("--spot"))) {
+    throw Error(ErrorKind::kOption,
+                "\n\nERROR: --bursts and the measurement options need a Photon-HDF5 file.\n");
+  }
+
+  Bursts bursts;
+  ScanProgress progress(console.stream(), 0, quiet);
+  const Shard whole;
+  if (measurement) {
+    add_measurement_bursts(arguments, shard.value_or(whole), bursts, progress, console, quiet);
+  } else {
+    add_file_bursts(arguments, shard.value_or(whole), bursts, progress);
+  }
+  const std::size_t count = bursts.windows.size();
+
+  std::vector<const PhotonList*> records;
+  for (const PhotonList& photons : bursts.photons) records.push_back(&photons);
+  ScanProgress scanning(console.stream(), static_cast<int>(count), quiet);
+  const JointScan joint = scan_bursts(records, settings.coefficients, settings.analysis, engine, scanning);
+  scanning.finish();
+
+  JointReport report;
+  report.bootstrap = bootstrap;
+  report.coefficients = settings.coefficients;
+  report.settings_text = bursts.input_text + " " + settings.text;
+  report.text_attributes = bursts.attributes;
+  report.text_attributes.push_back({"settings", settings.text});
+  report.number_attributes = bursts.numbers;
+  report.integer_attributes = bursts.sizes;
+  report.number_attributes.push_back({"foerster_radius_nm", settings.analysis.foerster_radius});
+  report.number_attributes.push_back({"min_distance_nm", settings.analysis.min_distance});
+  report.number_attributes.push_back({"max_distance_nm", settings.analysis.max_distance});
+  report.integer_attributes.push_back({"distance_bins", settings.analysis.distance_bins});
+  report.number_attributes.push_back({"D_min_m2_per_s", settings.min_coeff});
+  report.number_attributes.push_back({"D_max_m2_per_s", settings.max_coeff});
+  report.integer_attributes.push_back({"runs", settings.runs});
+  std::vector<std::int64_t> donors, acceptors, left_out, boundary_runs;
+  std::vector<double> raw_efficiency;
+  for (std::size_t b = 0; b < count; ++b) {
+    const BurstVerdict& verdict = joint.bursts[b];
+    BurstLoglik line;
+    line.window = bursts.windows[b];
+    line.photons = bursts.photons[b].photon_count;
+    std::string reason;
+    if (!bursts.refused[b].empty()) {
+      reason = bursts.refused[b];
+    } else if (verdict.left_out != LeftOut::kNo) {
+      reason = left_out_reason(verdict.left_out);
+      if (verdict.left_out == LeftOut::kCollapsed) ++report.collapsed_bursts;
+    } else {
+      for (std::size_t i = 0; i < settings.coefficients.size(); ++i) {
+        line.log_likelihood.push_back(joint.table.at(static_cast<int>(b), static_cast<int>(i)).log_likelihood);
+      }
+    }
+    report.bursts.push_back(std::move(line));
+    report.left_out_reasons.push_back(reason);
+    report.boundary_runs.push_back(verdict.boundary_runs);
+    donors.push_back(bursts.counts[b].donor);
+    acceptors.push_back(bursts.counts[b].acceptor);
+    raw_efficiency.push_back(bursts.counts[b].raw_efficiency());
+  }
+  report.integer_columns = {{"donor", donors}, {"acceptor", acceptors}};
+  report.number_columns = {{"raw_E", raw_efficiency}};
+  if (shard) {
+    report.share = ShareHeader{*shard, static_cast<std::int64_t>(
+        measurement ? 0 : arguments.names().size()), report.settings_text};
+    if (measurement) {
+      // The table's size is in the settings text ("table=N:..."); the share
+      // line carries it too, for combine's count check.
+      const std::size_t at = bursts.input_text.find(" table=");
+      report.share->bursts = std::stoll(bursts.input_text.substr(at + 7));
+    }
+  }
+  report.simultaneous_photons = progress.simultaneous_photons() + scanning.simultaneous_photons();
+  finish_joint_report(report, outputs, console, quiet);
+}
+
+}  // namespace pelmora::bursts_cli

@@ -1,0 +1,91 @@
+#include <algorithm>
+
+#include "base/error.h"
+#include "cli/bursts/arguments.h"
+#include "cli/bursts/commands.h"
+#include "cli/bursts/measurement_options.h"
+#include "cli/termination_signals.h"
+
+namespace pelmora::bursts_cli {
+
+void run_search(CommandArguments words, Console& console) {
+  OptionSet options;
+  options.with_value.insert(kMeasurementOptions.begin(), kMeasurementOptions.end());
+  options.with_value.insert(kSearchOptions.begin(), kSearchOptions.end());
+  options.with_value.insert("-o");
+  options.flags.insert("-q");
+  const Arguments arguments("search", words, options);
+  if (arguments.names().size() != 1 || !arguments.given("-o")) {
+    throw Error(ErrorKind::kOption,
+                "\n\nERROR: pelmora-bursts search takes one Photon-HDF5 file and -o TABLE.csv.\n");
+  }
+  const bool quiet = arguments.flag("-q");
+  const BurstSearchOptions search = search_options(arguments);
+  const Measurement m = read_photon_hdf5(arguments.names()[0], measurement_overrides(arguments));
+  if (!quiet) {
+    console.print("Read %zu donor- and acceptor-channel photons from %s.\n", m.timestamps.size(),
+                  m.description.path.c_str());
+  }
+  Background background;
+  if (!search.min_rate_khz) {
+    background = estimate_background(m, search.background_window_s);
+    for (const std::string& warning : background.warnings) console.write(warning);
+    if (!quiet) {
+      console.print("Background of all photons: %.1f Hz (%zu window%s of %g s); minimum burst rate "
+                    "F x background = %.1f kHz.\n",
+                    background.whole.all.rate_hz, background.windows.size(),
+                    background.windows.size() == 1 ? "" : "s", search.background_window_s,
+                    search.F * background.whole.all.rate_hz / 1000);
+    }
+  }
+  const BurstSearchResult found = search_bursts(m, search, background);
+  {
+    const HeldTerminationSignals held;
+    std::vector<Burst> bursts = found.bursts;
+    write_burst_table(*arguments.text("-o"), bursts);
+  }
+  if (!quiet) {
+    console.print("Found %zu bursts of at least %d analysed photons (%lld smaller ones dropped); "
+                  "table written to %s.\n",
+                  found.bursts.size(), search.min_photons, static_cast<long long>(found.too_small),
+                  arguments.text("-o")->c_str());
+  }
+}
+
+void run_export(CommandArguments words, Console& console) {
+  OptionSet options;
+  options.with_value.insert(kMeasurementOptions.begin(), kMeasurementOptions.end());
+  options.with_value.insert({"--bursts", "--burst", "-o"});
+  const Arguments arguments("export", words, options);
+  if (arguments.names().size() != 1 || !arguments.given("--bursts") ||
+      !arguments.given("--burst") || !arguments.given("-o")) {
+    throw Error(ErrorKind::kOption,
+                "\n\nERROR: pelmora-bursts export takes one Photon-HDF5 file, --bursts TABLE.csv, "
+                "--burst K and -o PHOTONS.txt.\n");
+  }
+  const std::vector<BurstWindow> windows = read_burst_table(*arguments.text("--bursts"));
+  const long long wanted = arguments.whole("--burst", 0);
+  const auto found = std::find_if(windows.begin(), windows.end(),
+                                  [&](const BurstWindow& w) { return w.number == wanted; });
+  if (found == windows.end()) {
+    throw Error(ErrorKind::kOption,
+                "\n\nERROR: The burst table " + *arguments.text("--bursts") + " has no burst " +
+                    std::to_string(wanted) + ".\n");
+  }
+  const Measurement m = read_photon_hdf5(arguments.names()[0], measurement_overrides(arguments));
+  const BurstPhotons photons = burst_photons(m, *found);
+  if (photons.unordered) {
+    throw Error(ErrorKind::kInput,
+                "\n\nERROR: Burst " + std::to_string(wanted) +
+                    " has simultaneous photons that the photon file format cannot hold in order; "
+                    "it cannot be exported.\n");
+  }
+  {
+    const HeldTerminationSignals held;
+    write_burst_photon_file(*arguments.text("-o"), photons);
+  }
+  console.print("Burst %lld: %zu photons written to %s.\n", wanted, photons.times_us.size(),
+                arguments.text("-o")->c_str());
+}
+
+}  // namespace pelmora::bursts_cli

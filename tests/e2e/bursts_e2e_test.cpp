@@ -1,0 +1,311 @@
+// pelmora-bursts on simulated measurements: its log L are pelmora's for the
+// exported bursts, shares combine to the whole run byte for byte, the search
+// finds the simulated bursts, the joint P(D) finds the simulated D, the
+// estimate and its interval agree in every output, and bad input is refused
+// with a message and nothing written.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "bursts/d_estimate.h"
+#include "hdf5/dataset.h"
+#include "pelmora/analysis.h"
+#include "support/run_binary.h"
+
+namespace pelmora::testing {
+namespace {
+
+std::string beside_pelmora(const char* name) {
+  return (std::filesystem::path(PELMORA_BINARY).parent_path() / name).string();
+}
+
+const std::string kBursts = beside_pelmora("pelmora-bursts");
+const std::string kSimulator = beside_pelmora("simulate_measurement");
+
+ProcessResult bursts(const std::vector<std::string>& arguments, const ScratchDir& folder) {
+  return run_program(kBursts, arguments, folder.path(), {"PELMORA_THREADS=2"});
+}
+
+// One simulated 300-burst µs-ALEX measurement (D = 1e-14 m^2/s), its burst
+// table and the log L of every burst, shared by the tests of this file.
+class BurstsProgram : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = std::make_unique<ScratchDir>();
+    const ProcessResult simulated =
+        run_program(kSimulator,
+                    {"--duration", "60", "--type", "usALEX", "--burst-rate", "5", "--burst-size",
+                     "240", "-D", "1", "--seed", "11", "m.h5"},
+                    folder_->path());
+    ASSERT_EQ(simulated.status, 0) << simulated.standard_error;
+    const ProcessResult searched = bursts({"search", "m.h5", "-o", "bursts.csv", "-q"}, *folder_);
+    ASSERT_EQ(searched.status, 0) << searched.standard_error;
+    const ProcessResult scanned = bursts({"scan", "m.h5", "--bursts", "bursts.csv", "-Dmin", "0.3",
+                                          "-Dmax", "3", "-n", "11", "-d", "50", "--loglik",
+                                          "loglik.csv", "--joint", "joint.dat", "-o", "results.h5",
+                                          "--summary", "summary.json"},
+                                         *folder_);
+    ASSERT_EQ(scanned.status, 0) << scanned.standard_error;
+    scan_console_ = scanned.standard_error;
+  }
+  static void TearDownTestSuite() { folder_.reset(); }
+
+  static const ScratchDir& folder() { return *folder_; }
+  static const std::string& scan_console() { return scan_console_; }
+
+  // log_L of loglik.csv by burst label, in coefficient order.
+  static std::map<long long, std::vector<double>> log_likelihoods(const std::string& name) {
+    std::map<long long, std::vector<double>> values;
+    const std::vector<std::string> lines = split_lines(folder().read(name));
+    for (std::size_t k = 1; k < lines.size(); ++k) {
+      const std::string& line = lines[k];
+      const long long label = std::stoll(line.substr(0, line.find(',')));
+      const std::string field = line.substr(line.rfind(',') + 1);
+      double value = 0;
+      std::from_chars(field.data(), field.data() + field.size(), value);
+      values[label].push_back(value);
+    }
+    return values;
+  }
+
+ private:
+  static std::unique_ptr<ScratchDir> folder_;
+  static std::string scan_console_;
+};
+
+std::unique_ptr<ScratchDir> BurstsProgram::folder_;
+std::string BurstsProgram::scan_console_;
+
+// The log L of a burst is, bit for bit, what pelmora computes for the burst
+// exported as a photon file (through the library, which prints the console's
+// values; pinned_outputs_e2e_test ties the two together).
+TEST_F(BurstsProgram, LogLikelihoodsArePelmorasForTheExportedBursts) {
+  const auto values = log_likelihoods("loglik.csv");
+  AnalysisOptions options;
+  options.distance_bins = 50;
+  const AnalysisSettings settings = derive_settings(options);
+  const std::vector<double> coefficients = log_spaced_coefficients(0.3e-14, 3e-14, 11);
+  for (const long long label : {0, 1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144}) {
+    const std::string name = "burst" + std::to_string(label) + ".txt";
+    const ProcessResult exported = bursts({"export", "m.h5", "--bursts", "bursts.csv", "--burst",
+                                           std::to_string(label), "-o", name},
+                                          folder());
+    ASSERT_EQ(exported.status, 0) << exported.standard_error;
+    const PhotonList photons =
+        read_photon_file((folder() / name).string(), silent_observer());
+    const LikelihoodScanResult scan = scan_likelihood(photons, settings, coefficients);
+    ASSERT_EQ(values.at(label).size(), 11u) << label;
+    for (std::size_t i = 0; i < 11; ++i) {
+      EXPECT_EQ(values.at(label)[i], scan.runs[i].log_likelihood) << "burst " << label << ", D " << i;
+    }
+  }
+  // And once through pelmora itself.
+  const ProcessResult pelmora = run_pelmora(
+      {"-Dmin", "0.3", "-Dmax", "3", "-n", "11", "-d", "50", "burst5.txt", "pd.dat"},
+      folder().path());
+  ASSERT_EQ(pelmora.status, 0) << pelmora.standard_error;
+  char shown[64];
+  std::snprintf(shown, sizeof shown, "log L = %10.5f", values.at(5)[3]);
+  EXPECT_NE(pelmora.standard_error.find(shown), std::string::npos) << shown;
+}
+
+TEST_F(BurstsProgram, SharesCombineToTheWholeRun) {
+  ScratchDir shares;
+  std::filesystem::copy(folder() / "m.h5", shares / "m.h5");
+  std::filesystem::copy(folder() / "bursts.csv", shares / "bursts.csv");
+  for (const char* shard : {"1/3", "2/3", "3/3"}) {
+    const ProcessResult share =
+        bursts({"scan", "m.h5", "--bursts", "bursts.csv", "-Dmin", "0.3", "-Dmax", "3", "-n",
+                "11", "-d", "50", "--shard", shard, "--loglik",
+                std::string("share") + shard[0] + ".csv", "-q"},
+               shares);
+    ASSERT_EQ(share.status, 0) << share.standard_error;
+  }
+  const ProcessResult combined =
+      bursts({"combine", "share3.csv", "share1.csv", "share2.csv", "--loglik", "all.csv",
+              "--joint", "joint.dat", "--summary", "summary.json"},
+             shares);
+  ASSERT_EQ(combined.status, 0) << combined.standard_error;
+  EXPECT_TRUE(shares.read("all.csv") == folder().read("loglik.csv"));
+  EXPECT_EQ(shares.read("joint.dat"), folder().read("joint.dat"));
+  EXPECT_EQ(shares.read("summary.json"), folder().read("summary.json"));
+
+  // A share of another run is refused, and nothing is written.
+  const ProcessResult other = bursts({"scan", "m.h5", "--bursts", "bursts.csv", "-n", "11", "-d",
+                                      "50", "--shard", "2/3", "--loglik", "other.csv", "-q"},
+                                     shares);
+  ASSERT_EQ(other.status, 0) << other.standard_error;
+  const ProcessResult mixed = bursts(
+      {"combine", "share1.csv", "other.csv", "share3.csv", "--loglik", "mixed.csv"}, shares);
+  EXPECT_EQ(mixed.status, 1);
+  EXPECT_NE(mixed.standard_error.find("come from different runs"), std::string::npos)
+      << mixed.standard_error;
+  EXPECT_FALSE(shares.exists("mixed.csv"));
+}
+
+// The search finds at least 90 % of the simulated bursts, and the joint P(D)
+// is largest within a factor 1.5 of the simulated D.
+TEST_F(BurstsProgram, FindsTheSimulatedBurstsAndTheirD) {
+  const auto read_windows = [&](const std::string& name) {
+    std::vector<std::pair<double, double>> windows;
+    const std::vector<std::string> lines = split_lines(folder().read(name));
+    for (std::size_t k = 1; k < lines.size(); ++k) {
+      const std::size_t first = lines[k].find(',');
+      const std::size_t second = lines[k].find(',', first + 1);
+      const std::size_t third = lines[k].find(',', second + 1);
+      windows.emplace_back(std::stod(lines[k].substr(first + 1, second - first - 1)),
+                           std::stod(lines[k].substr(second + 1, third - second - 1)));
+    }
+    return windows;
+  };
+  const auto truth = read_windows("m.bursts.csv");
+  const auto found = read_windows("bursts.csv");
+  ASSERT_GE(truth.size(), 250u);
+  int recovered = 0;
+  for (const auto& [start, stop] : truth) {
+    for (const auto& [found_start, found_stop] : found) {
+      if (found_start <= stop && start <= found_stop) {
+        ++recovered;
+        break;
+      }
+    }
+  }
+  EXPECT_GE(recovered, 0.9 * static_cast<double>(truth.size()));
+
+  double best_d = 0;
+  double best_p = -1;
+  for (const std::string& line : split_lines(folder().read("joint.dat"))) {
+    const double d = std::stod(line.substr(0, line.find(' ')));
+    const double p = std::stod(line.substr(line.find(' ') + 1));
+    if (p > best_p) best_p = p, best_d = d;
+  }
+  EXPECT_GT(best_d, 1e-14 / 1.5);
+  EXPECT_LT(best_d, 1e-14 * 1.5);
+}
+
+// The estimate is the one the library gives for loglik.csv, to the bit, and
+// summary.json, results.h5 and the console show the same numbers.  One burst
+// has no interval, and says so; --bootstrap 0 asks for none.
+TEST_F(BurstsProgram, EstimateAgreesInEveryOutput) {
+  const nlohmann::json summary = nlohmann::json::parse(folder().read("summary.json"));
+  AnalysedBursts rows;
+  rows.cells = 11;
+  for (const auto& [label, values] : log_likelihoods("loglik.csv")) {
+    rows.rows.insert(rows.rows.end(), values.begin(), values.end());
+    ++rows.count;
+  }
+  const GridAxis axis{"D_m2_per_s", log_spaced_coefficients(0.3e-14, 3e-14, 11),
+                      AxisScale::kLogarithmic};
+  const JointEstimate e = estimate_joint(rows, {axis, std::nullopt}, {1000, 1});
+  const AxisEstimate& d = e.coefficient;
+  EXPECT_EQ(summary["model"], "free");
+  EXPECT_EQ(summary["bursts"], rows.count);
+  EXPECT_EQ(summary["bursts_left_out"], 0);
+  EXPECT_EQ(summary["D_m2_per_s"].get<double>(), d.peak.value);
+  EXPECT_EQ(summary["ci68_m2_per_s"], nlohmann::json::array({d.ci68->low, d.ci68->high}));
+  EXPECT_EQ(summary["ci95_m2_per_s"], nlohmann::json::array({d.ci95->low, d.ci95->high}));
+  EXPECT_EQ(summary["interval"], "bootstrap");
+  EXPECT_EQ(summary["D_refinement"], "parabola");
+  EXPECT_EQ(summary["bootstrap"]["resamples"], 1000);
+  EXPECT_EQ(summary["bootstrap"]["seed"], 1);
+  EXPECT_EQ(summary["D_grid_m2_per_s"].get<std::vector<double>>(), axis.values);
+  EXPECT_EQ(summary["joint_log_L"].get<std::vector<double>>(), e.joint_log_likelihood);
+  // Free diffusion fitted to a confined walk: below the simulated 1e-14.
+  EXPECT_GT(d.peak.value, 0.6e-14);
+  EXPECT_LT(d.ci95->high, 1e-14);
+
+  const hdf5::File results = hdf5::File::open((folder() / "results.h5").string());
+  EXPECT_EQ(hdf5::read_number(results, "/estimate/D_m2_per_s"), d.peak.value);
+  EXPECT_EQ(hdf5::read_numbers(results, "/estimate/ci95_m2_per_s"),
+            (std::vector<double>{d.ci95->low, d.ci95->high}));
+  EXPECT_EQ(hdf5::read_numbers(results, "/estimate/bootstrap_D_m2_per_s"), d.resampled);
+  EXPECT_EQ(hdf5::read_text_attribute(results, "/estimate", "model"), "free");
+
+  char line[256];
+  std::snprintf(line, sizeof line,
+                "\nD = %.4g m^2/s (68 %%: %.4g to %.4g; 95 %%: %.4g to %.4g; bootstrap of %zu "
+                "bursts, 1000 resamples, seed 1).\n",
+                d.peak.value, d.ci68->low, d.ci68->high, d.ci95->low, d.ci95->high, rows.count);
+  EXPECT_NE(scan_console().find(line), std::string::npos) << scan_console();
+
+  ScratchDir scratch;
+  for (const char* label : {"5", "6"}) {
+    const ProcessResult exported =
+        bursts({"export", (folder() / "m.h5").string(), "--bursts",
+                (folder() / "bursts.csv").string(), "--burst", label, "-o",
+                std::string("burst") + label + ".txt"},
+               scratch);
+    ASSERT_EQ(exported.status, 0) << exported.standard_error;
+  }
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* interval;
+    const char* console;
+  };
+  const Case cases[] = {
+      {{"burst5.txt"}, "single burst", "(a single burst: no bootstrap, no interval)."},
+      {{"burst5.txt", "burst6.txt", "--bootstrap", "0"}, "not asked",
+       "(no interval: --bootstrap 0)."},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"scan", "-Dmin", "0.3", "-Dmax", "3", "-n", "11", "-d",
+                                          "50", "--summary", "one.json"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const ProcessResult scanned = bursts(arguments, scratch);
+    ASSERT_EQ(scanned.status, 0) << scanned.standard_error;
+    EXPECT_NE(scanned.standard_error.find(c.console), std::string::npos) << scanned.standard_error;
+    const nlohmann::json one = nlohmann::json::parse(scratch.read("one.json"));
+    EXPECT_EQ(one["interval"], c.interval);
+    EXPECT_TRUE(one["ci68_m2_per_s"].is_null());
+    EXPECT_TRUE(one["ci95_m2_per_s"].is_null());
+    EXPECT_GT(one["D_m2_per_s"].get<double>(), 0);
+  }
+}
+
+TEST_F(BurstsProgram, RefusalsNameTheFaultAndWriteNothing) {
+  ScratchDir scratch;
+  std::filesystem::copy(folder() / "m.h5", scratch / "m.h5");
+  scratch.write("photons.txt", "1 0 0 0 0 0 0 0\n2 0 5 4 0 0 0 0\n3 0 9 0 0 0 0 0\n");
+  scratch.write("bad.csv", "burst,t_start_s,t_stop_s\n0,1.0,2.0\n1,1.5,3.0\n");
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"scan", "m.h5"}, "writes nothing without --loglik, --joint, -o or --summary"},
+      {{"scan", "m.h5", "--shard", "4/3", "--loglik", "out.csv"}, "--shard"},
+      {{"scan", "m.h5", "--shard", "1/3", "--joint", "out.csv"}, "writes its part of --loglik only"},
+      {{"scan", "m.h5", "--shard", "1/3", "--loglik", "out.csv", "--seed", "3"},
+       "writes its part of --loglik only"},
+      {{"scan", "m.h5", "--summary", "out.csv", "--bootstrap", "-5"}, "--bootstrap takes 0"},
+      {{"scan", "m.h5", "--summary", "out.csv", "--seed", "x"}, "--seed takes a whole number"},
+      {{"scan", "m.h5", "--bursts", "bad.csv", "--loglik", "out.csv"}, "bad.csv, line 3"},
+      {{"scan", "m.h5", "-Dmin", "5", "-Dmax", "2", "--loglik", "out.csv"},
+       "Maximum diffusion coefficient must be > Minimum diffusion coefficient"},
+      {{"scan", "m.h5", "--loglik", "m.h5"}, "is the input file"},
+      {{"scan", "m.h5", "photons.txt", "--loglik", "out.csv"}, "takes one Photon-HDF5 file"},
+      {{"info", "photons.txt"}, "photons.txt"},
+      {{"search", "m.h5", "-o", "out.csv", "--spot", "3"}, "spot"},
+      {{"scan", "m.h5", "--frobnicate", "1", "--loglik", "out.csv"}, "takes no option --frobnicate"},
+      {{"combine", "bad.csv", "--loglik", "out.csv"}, "not a share"},
+      {{"frobnicate"}, "has no command"},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult result = bursts(c.arguments, scratch);
+    EXPECT_EQ(result.status, 1) << c.arguments[0] << " " << c.message;
+    EXPECT_NE(result.standard_error.find("ERROR:"), std::string::npos) << result.standard_error;
+    EXPECT_NE(result.standard_error.find(c.message), std::string::npos) << result.standard_error;
+    EXPECT_FALSE(scratch.exists("out.csv")) << c.message;
+  }
+}
+
+}  // namespace
+}  // namespace pelmora::testing
