@@ -4,9 +4,12 @@
 # both builds meet the same load of a shared machine.  Per run: wall time,
 # task-clock (CPU time of all threads, from perf stat), page faults and peak
 # memory; the summary gives the best and the worst of the rounds.  Before
-# each run the script waits (up to two minutes) until both cores have been
-# idle for a second, so that other work on a shared machine disturbs fewer
-# runs; a run that started on a busy machine is marked "busy".
+# each run the script waits (up to QUIET_WAIT seconds, default 120) until
+# both cores have been idle for a second, so that other work on a shared
+# machine disturbs fewer runs; a run that started on a busy machine is marked
+# "busy".  Where other work cannot be stopped, run the script under
+# `nice -n -20` (as root) with a short QUIET_WAIT: the runs then take the
+# cores first.
 #
 # usage: bench/side_by_side.sh BEFORE_PELMORA AFTER_PELMORA GENERATE_PHOTONS [ROUNDS [CASE...]]
 #   CASE: mode:photons[:runs], e.g. scan:20000:20 or trajectory:100000
@@ -15,7 +18,7 @@
 set -euo pipefail
 
 if [ $# -lt 3 ]; then
-  sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
   exit 1
 fi
 builds=("$(realpath "$1")" "$(realpath "$2")")
@@ -44,7 +47,7 @@ wait_for_quiet() {
       echo $((total > 0 ? 100 * (total - busy) / total : 0))
     )
     if [ "$idle" -ge 90 ]; then echo quiet; return; fi
-    if [ "$waited" -ge 120 ]; then echo busy; return; fi
+    if [ "$waited" -ge "${QUIET_WAIT:-120}" ]; then echo busy; return; fi
     sleep 2
     waited=$((waited + 3))
   done

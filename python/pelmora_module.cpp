@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/engine_setup.h"
+#include "pelmora/machine_options.h"
 #include "pelmora/analysis.h"
 #include "pelmora/measurement.h"
 

@@ -64,9 +64,9 @@ CoefficientRun as_coefficient_run(double diff_coeff, const RunResult& result) {
 }
 
 // The scan's schedule: tasks in report order, each of two halves (its forward
-// and its backward chain), handed to the workers in that order.  Two workers
-// thus share each run, and the last run leaves no worker idle; each worker
-// has an engine of its own, the runs' storage is lent from task to task.
+// and its backward chain), handed to the workers in that order: whole tasks
+// first, then the last ones by halves.  Each worker has an engine of its own;
+// the runs' storage is lent from task to task.
 class Scan {
  public:
   Scan(std::span<const PhotonList* const> records, std::span<const double> coefficients,
@@ -85,29 +85,41 @@ class Scan {
     // At most one run per worker is in progress at any time.
     RunPool pool(grid_, engine_.row_storage_budget / static_cast<std::size_t>(workers),
                  engine_.checkpoint_spacing);
+    // The first tasks go whole to one worker each: a short record's rows then
+    // stay in the cache of the core that wrote them, and its two chains need
+    // no hand-over.  The last `workers` tasks are handed out by halves, so
+    // that two workers share each of them and no core waits idle for the
+    // scan's last runs.  Either way every run gives the same bits.
+    const std::size_t whole =
+        tasks > static_cast<std::size_t>(workers) ? tasks - static_cast<std::size_t>(workers) : 0;
+    const std::size_t shares = whole + 2 * (tasks - whole);
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};
     auto work = [&] {
       std::optional<LikelihoodRun> engine;
       StopCheck worker_stop(stop, nullptr);
-      for (std::size_t half = next++; half < 2 * tasks; half = next++) {
+      for (std::size_t share = next++; share < shares; share = next++) {
         // Once stopped, the caller takes no more results.
         if (stop.load(std::memory_order_relaxed)) return;
-        const std::size_t t = half / 2;
-        const ScanDirection direction =
-            half % 2 == 0 ? ScanDirection::kForward : ScanDirection::kBackward;
+        const bool both = share < whole;
+        const std::size_t t = both ? share : whole + (share - whole) / 2;
+        const ScanDirection first =
+            both || (share - whole) % 2 == 0 ? ScanDirection::kForward : ScanDirection::kBackward;
         TaskRun& run = runs[t];
-        try {
-          // Created in the thread that uses it, so that its workspace is
-          // first touched there.
-          if (!engine) engine.emplace(grid_);
-          SharedRun* shared = run.join(pool, photons_of(tasks_[t]), coefficient_of(tasks_[t]));
-          if (shared != nullptr) engine->run_half(*shared, direction, worker_stop);
-        } catch (...) {
-          // The report rethrows it when it reaches this task.
-          run.fail(direction, std::current_exception());
+        for (const ScanDirection direction : {first, ScanDirection::kBackward}) {
+          try {
+            // Created in the thread that uses it, so that its workspace is
+            // first touched there.
+            if (!engine) engine.emplace(grid_);
+            SharedRun* shared = run.join(pool, photons_of(tasks_[t]), coefficient_of(tasks_[t]));
+            if (shared != nullptr) engine->run_half(*shared, direction, worker_stop);
+          } catch (...) {
+            // The report rethrows it when it reaches this task.
+            run.fail(direction, std::current_exception());
+          }
+          if (run.leave()) run.post(t, board, pool);
+          if (!both) break;
         }
-        if (run.leave()) run.post(t, board, pool);
       }
     };
     std::vector<std::jthread> threads;

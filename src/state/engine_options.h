@@ -8,8 +8,9 @@ namespace pelmora {
 // memory, never a single bit of what is computed or printed.
 struct EngineOptions {
   // Worker threads, at least 1: the forward and backward passes of trajectory
-  // mode run side by side; in the likelihood scan two workers share each run
-  // (its forward and its backward pass) and further workers take further runs.
+  // mode run side by side; in the likelihood scan each worker takes whole
+  // runs, and two workers share each of the last runs (one its forward, the
+  // other its backward pass).
   int threads = 1;
   // Bytes the likelihood scan may spend, over all workers together, on
   // keeping a row per photon of each run in progress (at most one run per

@@ -7,7 +7,7 @@
 #include "cli/bursts/joint_outputs.h"
 #include "cli/bursts/measurement_options.h"
 #include "cli/bursts/scan_progress.h"
-#include "cli/engine_setup.h"
+#include "pelmora/machine_options.h"
 #include "state/text_format.h"
 
 namespace pelmora::bursts_cli {

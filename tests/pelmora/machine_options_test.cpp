@@ -1,11 +1,11 @@
-#include "cli/engine_setup.h"
+#include "pelmora/machine_options.h"
 
 #include <gtest/gtest.h>
 
 namespace pelmora {
 namespace {
 
-TEST(EngineSetup, ThreadCountFromTheEnvironmentOrTheCores) {
+TEST(MachineOptions, ThreadCountFromTheEnvironmentOrTheCores) {
   EXPECT_EQ(settle_thread_count(nullptr, 8).threads, 8);
   EXPECT_EQ(settle_thread_count(nullptr, 0).threads, 1);  // cores unknown
   EXPECT_EQ(settle_thread_count(nullptr, 1000).threads, kMaxThreads);
@@ -23,7 +23,7 @@ TEST(EngineSetup, ThreadCountFromTheEnvironmentOrTheCores) {
   }
 }
 
-TEST(EngineSetup, RowBudgetIsAQuarterOfMemoryUpToFourGiB) {
+TEST(MachineOptions, RowBudgetIsAQuarterOfMemoryUpToFourGiB) {
   constexpr std::size_t kGiB = std::size_t{1} << 30;
   EXPECT_EQ(row_storage_budget(8 * kGiB), 2 * kGiB);
   EXPECT_EQ(row_storage_budget(64 * kGiB), 4 * kGiB);
