@@ -2,78 +2,73 @@
 //
 // Per photon j (all but the first and the last) it needs the forward row
 // (the distribution at j given the photons before it) and the backward row
-// (given the photons after it) together.  The forward pass keeps its rows a
-// stretch at a time: checkpoints of the carried vector every K photons, from
-// which the backward pass has each stretch recomputed as it reaches it.  The
-// recomputed rows are the same numbers bit for bit; with K at least N - 2 the
-// forward pass simply keeps every row.
+// (given the photons after it) together.  A run is two chains that meet
+// (shared_run.h): one worker may run both halves one after the other, or two
+// workers one half each at the same time.  Either way every number is the
+// same bit for bit.
 #pragma once
 
-#include <vector>
+#include <span>
 
 #include "engine/photon_chain.h"
+#include "engine/shared_run.h"
 #include "engine/stop_check.h"
-#include "numeric/indexed_array.h"
+#include "numeric/row_block.h"
 #include "state/distance_grid.h"
-#include "state/photon_list.h"
 
 namespace pelmora {
 
-struct RunResult {
-  double log_likelihood = 0.0;
-  int boundary_photons = 0;  // photons whose distribution reaches the grid's edges
-  double most_negative = 0.0;  // most negative weight of either pass
-  // A pass lost every positive weight (rounding residue swamped the
-  // distribution): the run has no likelihood.
-  bool collapsed = false;
-  bool stopped = false;  // asked to stop before the end; nothing else holds
-};
-
-// Checkpoint spacing for N photons: every row when they fit into `budget`
-// bytes per run, else about sqrt(N).
-int checkpoint_spacing(int photon_count, int bins, std::size_t budget);
-
-// One worker's engine: its own propagator workspace, passes and rows, reused
-// from run to run and from record to record.  Nothing is shared with other
-// workers except the read-only grid and photon records.
+// One worker's engine: its own propagator workspace, a chain in each
+// direction and the rows it recomputes, reused from run to run and from
+// record to record.  Nothing is shared with other workers except the
+// read-only grid and photon records and the runs it takes a half of.
 class LikelihoodRun {
  public:
-  // `row_budget`: bytes this engine may keep in forward rows; `spacing` > 0
-  // fixes the checkpoint spacing instead.
-  LikelihoodRun(const DistanceGrid& grid, std::size_t row_budget, int spacing = 0);
+  explicit LikelihoodRun(const DistanceGrid& grid);
 
-  // Makes ready for runs over `photons` (at least 3), which must outlive those
-  // runs: settles the spacing and grows the row storage if the record needs
-  // more than any before it.
-  void prepare(const PhotonList& photons);
+  // Runs one chain of `run` (prepared, and not yet run in that direction)
+  // and hands its outcome to run.end_half.  Allocates only before the chain
+  // claims its first block, so that a failure leaves the other chain free to
+  // finish.
+  void run_half(SharedRun& run, ScanDirection direction, StopCheck& stop);
 
-  RunResult run(double diff_coeff, StopCheck& stop);
+  // Both halves one after the other: the whole run on this thread.
+  RunResult run(SharedRun& run, StopCheck& stop);
 
  private:
-  int segment_of(int j) const { return (j - 1) / spacing_; }
-  int segment_first(int c) const { return 1 + c * spacing_; }
-  int segment_last(int c) const;
-  // Rebuilds the forward rows of segment c from its checkpoint.
-  void recompute_segment(int c);
-  void weigh_photon(int j, std::span<const double> forward, std::span<const double> backward);
-
-  const DistanceGrid& grid_;
-  std::size_t row_budget_;
-  int fixed_spacing_;
-  const PhotonList* photons_ = nullptr;
-  int count_ = 0;
+  PhotonChain& chain(ScanDirection direction) {
+    return direction == ScanDirection::kForward ? forward_ : backward_;
+  }
+  // Whether to carry on: false (marked stopped) once asked to stop or once
+  // the other chain has ended the run.
+  static bool go_on(SharedRun& run, HalfOutcome& outcome, StopCheck& stop);
+  // Weighs photon k with own's row and the other chain's row.
+  static void weigh(SharedRun& run, int k, const PhotonChain& own, std::span<const double> other,
+                    HalfOutcome& outcome);
+  // The steps of a chain below return false, with the reason in `outcome`,
+  // when the chain ends before the end of the block.
+  //
+  // Row mode: carries `own` to block b's photon; the first chain there leaves
+  // its row, the second weighs.
+  bool pass_photon(SharedRun& run, int b, bool first, PhotonChain& own, HalfOutcome& outcome,
+                   StopCheck& stop);
+  // Checkpoint mode: the first chain at block b leaves its checkpoint and
+  // crosses; the second recomputes the first's rows and crosses weighing.
+  bool pass_block(SharedRun& run, int b, bool first, PhotonChain& own, HalfOutcome& outcome,
+                  StopCheck& stop);
+  // Rebuilds into rows_ the other chain's rows of block b from its
+  // checkpoint.
+  bool recompute_block(SharedRun& run, int b, ScanDirection other, HalfOutcome& outcome,
+                       StopCheck& stop);
+  // Carries `own` through block b; when `weighs`, weighs each photon with
+  // the other chain's row in rows_.
+  bool cross_block(SharedRun& run, int b, PhotonChain& own, bool weighs, HalfOutcome& outcome,
+                   StopCheck& stop);
   int bins_;
-  int spacing_ = 1;
-  int segments_ = 1;
   FftWorkspace workspace_;
   PhotonChain forward_;
   PhotonChain backward_;
-  DMatrix checkpoints_;  // weighted vector at photon c*K, for segments before the last
-  DMatrix rows_;         // forward rows of the segment in hand
-  int rows_segment_ = -1;
-  std::vector<double> contribution_;  // ln(G/S) per photon
-  std::vector<char> counted_;         // whether photon j contributes
-  int boundary_photons_ = 0;
+  RowBlock rows_;  // the other chain's rows of one block, recomputed from its checkpoint
 };
 
 }  // namespace pelmora

@@ -4,10 +4,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <exception>
 #include <limits>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -15,9 +13,12 @@
 #include "base/error.h"
 #include "engine/colour_check.h"
 #include "engine/likelihood_run.h"
-#include "engine/scan_arithmetic.h"
 #include "engine/photon_chain.h"
+#include "engine/scan_arithmetic.h"
+#include "engine/shared_run.h"
 #include "engine/stop_check.h"
+#include "engine/task_board.h"
+#include "engine/task_run.h"
 #include "engine/thread_start.h"
 #include "state/text_format.h"
 
@@ -31,50 +32,6 @@ constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
 struct Task {
   int record;
   int run;
-};
-
-// Results of the tasks as the workers finish them, taken in task order.
-class TaskBoard {
- public:
-  explicit TaskBoard(std::size_t tasks) : results_(tasks), failures_(tasks), done_(tasks, false) {}
-
-  void post(std::size_t task, RunResult result) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      results_[task] = result;
-      done_[task] = true;
-    }
-    posted_.notify_all();
-  }
-
-  void fail(std::size_t task, std::exception_ptr failure) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      failures_[task] = std::move(failure);
-      done_[task] = true;
-    }
-    posted_.notify_all();
-  }
-
-  // Waits at most `patience` for the task; true once it is done.
-  bool wait(std::size_t task, std::chrono::milliseconds patience) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return posted_.wait_for(lock, patience, [&] { return static_cast<bool>(done_[task]); });
-  }
-
-  // The result of a done task; rethrows what its worker met.
-  RunResult take(std::size_t task) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (failures_[task]) std::rethrow_exception(failures_[task]);
-    return results_[task];
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable posted_;
-  std::vector<RunResult> results_;
-  std::vector<std::exception_ptr> failures_;
-  std::vector<char> done_;
 };
 
 // Why a whole record is left out, if it is.
@@ -106,8 +63,10 @@ CoefficientRun as_coefficient_run(double diff_coeff, const RunResult& result) {
   throw Error(ErrorKind::kCancelled, "\n\nERROR: The analysis was stopped before it ended.\n");
 }
 
-// The scan's schedule: tasks in report order, handed to the workers in that
-// order, each worker with an engine of its own.
+// The scan's schedule: tasks in report order, each of two halves (its forward
+// and its backward chain), handed to the workers in that order.  Two workers
+// thus share each run, and the last run leaves no worker idle; each worker
+// has an engine of its own, the runs' storage is lent from task to task.
 class Scan {
  public:
   Scan(std::span<const PhotonList* const> records, std::span<const double> coefficients,
@@ -120,40 +79,35 @@ class Scan {
   // result to `report` in task order.
   template <typename Report>
   void run_threaded(int workers, Observer& observer, Report& report) {
-    TaskBoard board(tasks_.size());
-    std::atomic<int> next{0};
+    const std::size_t tasks = tasks_.size();
+    TaskBoard board(tasks);
+    std::vector<TaskRun> runs(tasks);
+    // At most one run per worker is in progress at any time.
+    RunPool pool(grid_, engine_.row_storage_budget / static_cast<std::size_t>(workers),
+                 engine_.checkpoint_spacing);
+    std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};
-    const std::size_t budget = engine_.row_storage_budget / static_cast<std::size_t>(workers);
     auto work = [&] {
       std::optional<LikelihoodRun> engine;
       StopCheck worker_stop(stop, nullptr);
-      const PhotonList* prepared = nullptr;
-      for (int t = next++; t < static_cast<int>(tasks_.size()); t = next++) {
-        const std::size_t index = static_cast<std::size_t>(t);
-        if (stop.load(std::memory_order_relaxed)) {
-          RunResult stopped;
-          stopped.stopped = true;
-          board.post(index, stopped);
-          continue;
-        }
+      for (std::size_t half = next++; half < 2 * tasks; half = next++) {
+        // Once stopped, the caller takes no more results.
+        if (stop.load(std::memory_order_relaxed)) return;
+        const std::size_t t = half / 2;
+        const ScanDirection direction =
+            half % 2 == 0 ? ScanDirection::kForward : ScanDirection::kBackward;
+        TaskRun& run = runs[t];
         try {
-          // Created in the thread that uses it, so that its rows are first
-          // touched there.
-          if (!engine) engine.emplace(grid_, budget, engine_.checkpoint_spacing);
-          const Task& task = tasks_[index];
-          const PhotonList* photons = records_[static_cast<std::size_t>(task.record)];
-          if (photons != prepared) {
-            engine->prepare(*photons);
-            prepared = photons;
-          }
-          board.post(index, engine->run(coefficients_[static_cast<std::size_t>(task.run)],
-                                        worker_stop));
+          // Created in the thread that uses it, so that its workspace is
+          // first touched there.
+          if (!engine) engine.emplace(grid_);
+          SharedRun* shared = run.join(pool, photons_of(tasks_[t]), coefficient_of(tasks_[t]));
+          if (shared != nullptr) engine->run_half(*shared, direction, worker_stop);
         } catch (...) {
-          // This worker is done for; the others go on until the report
-          // reaches this task and rethrows.
-          board.fail(index, std::current_exception());
-          return;
+          // The report rethrows it when it reaches this task.
+          run.fail(direction, std::current_exception());
         }
+        if (run.leave()) run.post(t, board, pool);
       }
     };
     std::vector<std::jthread> threads;
@@ -170,7 +124,7 @@ class Scan {
       return;
     }
     StopCheck caller(stop, &observer);
-    for (std::size_t t = 0; t < tasks_.size(); ++t) {
+    for (std::size_t t = 0; t < tasks; ++t) {
       report.started(tasks_[t]);
       // Asked before every wait, not only when one times out: when each run
       // is done within a wait, the observer must still be asked every so
@@ -191,22 +145,25 @@ class Scan {
     if (tasks_.empty()) return;
     std::atomic<bool> stop{false};
     StopCheck caller(stop, &observer);
-    LikelihoodRun engine(grid_, engine_.row_storage_budget, engine_.checkpoint_spacing);
-    const PhotonList* prepared = nullptr;
+    SharedRun run(grid_, engine_.row_storage_budget, engine_.checkpoint_spacing);
+    LikelihoodRun engine(grid_);
     for (const Task& task : tasks_) {
       report.started(task);
-      const PhotonList* photons = records_[static_cast<std::size_t>(task.record)];
-      if (photons != prepared) {
-        engine.prepare(*photons);
-        prepared = photons;
-      }
-      const RunResult result = engine.run(coefficients_[static_cast<std::size_t>(task.run)], caller);
+      run.prepare(photons_of(task), coefficient_of(task));
+      const RunResult result = engine.run(run, caller);
       if (result.stopped) report_cancelled();
       report.finished(task, result);
     }
   }
 
  private:
+  const PhotonList& photons_of(const Task& task) const {
+    return *records_[static_cast<std::size_t>(task.record)];
+  }
+  double coefficient_of(const Task& task) const {
+    return coefficients_[static_cast<std::size_t>(task.run)];
+  }
+
   std::span<const PhotonList* const> records_;
   std::span<const double> coefficients_;
   const DistanceGrid& grid_;
@@ -281,8 +238,10 @@ LikelihoodTable scan_records(std::span<const PhotonList* const> records,
     }
   } report{table, verdicts, observer, ticket, cell};
 
-  const int workers =
-      std::clamp(engine.threads, 1, std::max(static_cast<int>(scan.tasks().size()), 1));
+  // Two workers can share one run.
+  const int workers = static_cast<int>(std::clamp<std::size_t>(
+      static_cast<std::size_t>(std::max(engine.threads, 1)), 1,
+      std::max<std::size_t>(2 * scan.tasks().size(), 1)));
   if (workers > 1) {
     scan.run_threaded(workers, observer, report);
   } else {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 
+#include "numeric/lanes.h"
+
 namespace pelmora {
 
 PhotonChain::PhotonChain(const DistanceGrid& grid, const PhotonList& photons,
@@ -14,7 +16,8 @@ PhotonChain::PhotonChain(const DistanceGrid& grid, const PhotonList& photons,
       diff_coeff_(diff_coeff),
       bins_(static_cast<std::size_t>(grid.points.bins)),
       weighted_(dvector(0, grid.points.bins + 1)),
-      propagated_(dvector(0, grid.points.bins + 1)) {}
+      propagated_(dvector(0, grid.points.bins + 1)),
+      propagated_row_(propagated_.span().first(bins_)) {}
 
 int PhotonChain::first_photon() const {
   return direction_ == ScanDirection::kForward ? 0 : photons_->photon_count - 1;
@@ -26,6 +29,7 @@ bool PhotonChain::start() {
   const DVector& colour = grid_.colour_probability(photons_->photon_types[photon_]);
   const int bins = grid_.points.bins;
   for (int i = 0; i < bins; ++i) weighted_[i] = colour[i];
+  propagated_row_ = propagated_.span().first(bins_);
   if (!propagate(workspace_, grid_.points, diff_coeff_, weighted(), propagated_.span(), 0.0)) {
     return false;
   }
@@ -33,22 +37,37 @@ bool PhotonChain::start() {
   return true;
 }
 
-bool PhotonChain::advance(int k) {
+bool PhotonChain::advance(int k, std::span<double> row) {
   assert(k == next_photon(photon_));
+  assert(row.empty() || row.size() == bins_);
   const std::vector<double>& time = photons_->photon_times;
   // Always the later time minus the earlier one.
   const double step =
       direction_ == ScanDirection::kForward ? time[k] - time[photon_] : time[photon_] - time[k];
   photon_ = k;
-  if (!propagate(workspace_, grid_.points, diff_coeff_, weighted(), propagated_.span(), step)) {
+  const std::span<double> destination = row.empty() ? propagated_.span() : row;
+  propagated_row_ = destination.first(bins_);
+  if (!propagate(workspace_, grid_.points, diff_coeff_, weighted(), destination, step)) {
     return false;
   }
-  const DVector& colour = grid_.colour_probability(photons_->photon_types[k]);
+  const double* propagated = destination.data();
+  const double* colour = grid_.colour_probability(photons_->photon_types[k]).data();
+  double* weighted = weighted_.data();
   const int bins = grid_.points.bins;
-  double most_negative = most_negative_;
-  for (int i = 0; i < bins; ++i) {
-    weighted_[i] = propagated_[i] * colour[i];
-    most_negative = std::min(most_negative, propagated_[i]);
+  // The most negative weight is the same whatever order the weights are
+  // compared in (a negative number replaces a larger one, 0 and -0 never
+  // replace each other), so two lanes look for it side by side.
+  Lanes lowest = broadcast(most_negative_);
+  int i = 0;
+  for (; i + 2 <= bins; i += 2) {
+    const Lanes p = load_lanes(propagated + i);
+    store_lanes(weighted + i, p * load_lanes(colour + i));
+    lowest = p < lowest ? p : lowest;
+  }
+  double most_negative = std::min(lowest[0], lowest[1]);
+  for (; i < bins; ++i) {
+    weighted[i] = propagated[i] * colour[i];
+    most_negative = std::min(most_negative, propagated[i]);
   }
   most_negative_ = most_negative;
   return true;

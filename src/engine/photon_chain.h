@@ -44,15 +44,17 @@ class PhotonChain {
   [[nodiscard]] bool start();
   // Carries the weighted vector of the current photon to photon `k` (the next
   // one in the chain's direction) and weights it by k's colour.  False when
-  // nothing was left to carry.
-  [[nodiscard]] bool advance(int k);
+  // nothing was left to carry.  With `row` (M entries) the propagated vector
+  // is written there instead of into the chain, and propagated() shows it
+  // there until the next step: a row that is to be kept needs no copy.
+  [[nodiscard]] bool advance(int k, std::span<double> row = {});
   // Continues from a weighted vector that an earlier pass left at photon k.
   void resume(int k, std::span<const double> weighted);
 
   int photon() const { return photon_; }
   // The most negative propagated weight since start(), 0 if none.
   double most_negative() const { return most_negative_; }
-  std::span<const double> propagated() const { return propagated_.span().first(bins_); }
+  std::span<const double> propagated() const { return propagated_row_; }
   std::span<const double> weighted() const { return weighted_.span().first(bins_); }
 
  private:
@@ -66,6 +68,7 @@ class PhotonChain {
   double most_negative_ = 0.0;
   DVector weighted_;    // a: carried from photon to photon
   DVector propagated_;  // s: the propagation result
+  std::span<const double> propagated_row_;  // where the last one went
 };
 
 // Negative weights beyond this, in a distribution that sums to 1, mean that

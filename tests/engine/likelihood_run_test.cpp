@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include "engine/likelihood_scan.h"
 #include "engine/scan_arithmetic.h"
@@ -29,18 +30,40 @@ std::vector<PhotonRecipe> random_record(unsigned seed, int count) {
 
 bool bitwise_equal(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// One run of a fresh engine with the given checkpoint spacing.
-RunResult run_once(EngineFixture& run, int spacing, double diff_coeff) {
-  LikelihoodRun engine(run.grid, std::size_t{1} << 30, spacing);
-  engine.prepare(run.photons);
+// How the two halves of a run are scheduled.
+enum class Halves { kForwardFirst, kBackwardFirst, kSideBySide };
+
+// One run of fresh engines with the given checkpoint spacing.
+RunResult run_once(EngineFixture& run, int spacing, double diff_coeff,
+                   Halves halves = Halves::kForwardFirst) {
+  SharedRun shared(run.grid, std::size_t{1} << 30, spacing);
+  shared.prepare(run.photons, diff_coeff);
   std::atomic<bool> never{false};
   StopCheck stop(never, nullptr);
-  return engine.run(diff_coeff, stop);
+  StopCheck other_stop(never, nullptr);
+  LikelihoodRun engine(run.grid);
+  LikelihoodRun other(run.grid);
+  switch (halves) {
+    case Halves::kForwardFirst:
+      return engine.run(shared, stop);
+    case Halves::kBackwardFirst:
+      engine.run_half(shared, ScanDirection::kBackward, stop);
+      engine.run_half(shared, ScanDirection::kForward, stop);
+      break;
+    case Halves::kSideBySide: {
+      std::thread backward(
+          [&] { other.run_half(shared, ScanDirection::kBackward, other_stop); });
+      engine.run_half(shared, ScanDirection::kForward, stop);
+      backward.join();
+      break;
+    }
+  }
+  return shared.result();
 }
 
-// Whatever the checkpoint spacing, the recomputed forward rows are the very
-// rows of the first pass: log L and the boundary count match the plain
-// engine bit for bit.
+// Whatever the checkpoint spacing, and whichever chain reaches a photon
+// first, the recomputed rows are the very rows of the first pass: log L and
+// the boundary count match the plain engine bit for bit.
 TEST(LikelihoodRun, AnyCheckpointSpacingGivesTheReferenceResult) {
   for (int count : {3, 4, 5, 37, 120}) {
     const std::vector<PhotonRecipe> photons = random_record(static_cast<unsigned>(count), count);
@@ -49,12 +72,17 @@ TEST(LikelihoodRun, AnyCheckpointSpacingGivesTheReferenceResult) {
       const ReferenceRun expected = reference_likelihood_run(reference);
       EngineFixture run(photons, 50, 2, 9, diffusion);
       for (int spacing : {1, 2, 3, 7, 11, count}) {
-        const RunResult result = run_once(run, spacing, diffusion * 1e-14);
-        ASSERT_FALSE(result.collapsed);
-        EXPECT_TRUE(bitwise_equal(result.log_likelihood, expected.log_likelihood))
-            << count << " photons, D " << diffusion << ", spacing " << spacing << ": "
-            << result.log_likelihood << " vs " << expected.log_likelihood;
-        EXPECT_EQ(result.boundary_photons, expected.boundary_photons);
+        const RunResult plain = run_once(run, spacing, diffusion * 1e-14);
+        for (Halves halves : {Halves::kForwardFirst, Halves::kBackwardFirst, Halves::kSideBySide}) {
+          const RunResult result = run_once(run, spacing, diffusion * 1e-14, halves);
+          EXPECT_TRUE(bitwise_equal(result.most_negative, plain.most_negative));
+          ASSERT_FALSE(result.collapsed);
+          EXPECT_TRUE(bitwise_equal(result.log_likelihood, expected.log_likelihood))
+              << count << " photons, D " << diffusion << ", spacing " << spacing << ", halves "
+              << static_cast<int>(halves) << ": " << result.log_likelihood << " vs "
+              << expected.log_likelihood;
+          EXPECT_EQ(result.boundary_photons, expected.boundary_photons);
+        }
       }
     }
   }
@@ -105,15 +133,16 @@ std::string scan_console(const std::vector<PhotonRecipe>& photons, int threads, 
   return run.take_console();
 }
 
-// The runs may share out over threads; the console lines come in run order
-// and every number is the same.
+// The runs may share out over threads, two threads to a run; the console
+// lines come in run order and every number is the same, in row mode and with
+// checkpoints every 1, 5 or 40 photons (the last stretch shorter).
 TEST(LikelihoodScan, ThreadsChangeNothing) {
   const std::vector<PhotonRecipe> photons = random_record(11, 90);
   std::vector<double> expected;
   const std::string expected_text = scan_console(photons, 1, 0, expected);
   EXPECT_EQ(std::count(expected_text.begin(), expected_text.end(), '\n'), 8);
-  for (int threads : {2, 3, 8}) {
-    for (int spacing : {0, 5}) {
+  for (int threads : {2, 3, 4, 8}) {
+    for (int spacing : {0, 1, 5, 40}) {
       std::vector<double> likelihoods;
       EXPECT_EQ(scan_console(photons, threads, spacing, likelihoods), expected_text);
       for (int i = 0; i < 14; ++i) {
@@ -148,6 +177,46 @@ TEST(LikelihoodScanTest, NoRunLeftEndsTheScan) {
     EXPECT_EQ(run.take_console(), "\nRun   1 of   3:   D = 1.00000e-16  m^2/s " + lost +
                                       "Run   2 of   3:   D = 1.00000e-15  m^2/s " + lost +
                                       "Run   3 of   3:   D = 1.00000e-14  m^2/s " + lost);
+  }
+}
+
+// An observer that asks to stop whenever it is asked, and notes the runs
+// reported to it.
+class StoppingObserver : public Observer {
+ public:
+  void run_finished(const RunTicket& ticket, const CoefficientRun&) override {
+    finished.push_back(ticket.run);
+  }
+  bool keep_going() override { return false; }
+
+  std::vector<int> finished;
+};
+
+// Asked to stop, a scan ends with kCancelled on any number of threads, in row
+// mode and with checkpoints, having reported only runs that were complete, in
+// run order; no worker is left running (under the sanitizers one that was
+// would touch the scan's freed memory).  The scan would take seconds; the
+// observer is first asked after a twentieth of one.
+TEST(LikelihoodScanTest, StopsWhenTheObserverSaysSo) {
+  const std::vector<PhotonRecipe> photons = random_record(5, 3000);
+  for (int threads : {1, 2, 3}) {
+    for (int spacing : {0, 40}) {
+      EngineFixture run(photons, 400, 0, 13);
+      run.engine.threads = threads;
+      run.engine.checkpoint_spacing = spacing;
+      StoppingObserver observer;
+      const std::optional<Error> error = caught_error([&] {
+        compute_likelihood_scan(run.photons, log_spaced_coefficients(1e-15, 1e-13, 40), run.grid,
+                                run.engine, observer);
+      });
+      ASSERT_TRUE(error) << threads << " threads, spacing " << spacing;
+      EXPECT_EQ(error->kind(), ErrorKind::kCancelled);
+      EXPECT_EQ(error->message(), "\n\nERROR: The analysis was stopped before it ended.\n");
+      EXPECT_LT(observer.finished.size(), 40u);
+      for (std::size_t i = 0; i < observer.finished.size(); ++i) {
+        EXPECT_EQ(observer.finished[i], static_cast<int>(i));
+      }
+    }
   }
 }
 

@@ -1,0 +1,129 @@
+#include "engine/shared_run.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <thread>
+
+#include "engine/boundary_check.h"
+
+namespace pelmora {
+
+namespace {
+
+enum Claim : unsigned char { kFree, kClaimed, kPublished };
+
+// Photons 1..N-2 carry evidence; at least one block even for N = 3.
+int interior_photons(int photon_count) { return std::max(photon_count - 2, 1); }
+
+}  // namespace
+
+int checkpoint_spacing(int photon_count, int bins, std::size_t budget) {
+  const int interior = interior_photons(photon_count);
+  const double all_rows = static_cast<double>(interior) * bins * sizeof(double);
+  if (all_rows <= static_cast<double>(budget)) return interior;
+  return std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(interior)))));
+}
+
+SharedRun::SharedRun(const DistanceGrid& grid, std::size_t row_budget, int spacing)
+    : grid_(grid), row_budget_(row_budget), fixed_spacing_(spacing), bins_(grid.points.bins) {}
+
+void SharedRun::prepare(const PhotonList& photons, double diff_coeff) {
+  assert(photons.photon_count >= 3);
+  photons_ = &photons;
+  diff_coeff_ = diff_coeff;
+  count_ = photons.photon_count;
+  const int interior = interior_photons(count_);
+  spacing_ = std::clamp(
+      fixed_spacing_ > 0 ? fixed_spacing_ : checkpoint_spacing(count_, bins_, row_budget_), 1,
+      interior);
+  keeps_rows_ = spacing_ == interior;
+  blocks_ = keeps_rows_ ? interior : (interior + spacing_ - 1) / spacing_;
+  const std::size_t blocks = static_cast<std::size_t>(blocks_);
+  reserve_rows(slots_, blocks, static_cast<std::size_t>(bins_));
+  if (claim_capacity_ < blocks) {
+    claims_.reset();
+    claim_capacity_ = 0;
+    claims_ = std::make_unique<std::atomic<unsigned char>[]>(blocks);
+    claim_capacity_ = blocks;
+  }
+  for (std::size_t b = 0; b < blocks; ++b) claims_[b].store(kFree, std::memory_order_relaxed);
+  const std::size_t photons_needed = static_cast<std::size_t>(count_);
+  if (contribution_.size() < photons_needed) contribution_.resize(photons_needed);
+  if (counted_.size() < photons_needed) counted_.resize(photons_needed);
+  over_.store(false, std::memory_order_relaxed);
+  halves_[0] = HalfOutcome{};
+  halves_[1] = HalfOutcome{};
+}
+
+int SharedRun::block_last(int b) const {
+  return std::min(block_first(b) + block_length() - 1, count_ - 2);
+}
+
+bool SharedRun::claim(int b) {
+  unsigned char expected = kFree;
+  return claims_[static_cast<std::size_t>(b)].compare_exchange_strong(
+      expected, kClaimed, std::memory_order_acq_rel, std::memory_order_acquire);
+}
+
+void SharedRun::publish(int b) {
+  claims_[static_cast<std::size_t>(b)].store(kPublished, std::memory_order_release);
+}
+
+bool SharedRun::await(int b, StopCheck& stop) {
+  const std::atomic<unsigned char>& claim = claims_[static_cast<std::size_t>(b)];
+  // The other chain publishes a block one step after it claims it, so a wait
+  // is short and happens at most where the chains meet: a yielding spin.
+  while (claim.load(std::memory_order_acquire) != kPublished) {
+    if (over() || stop()) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+bool SharedRun::weigh(int j, std::span<const double> forward, std::span<const double> backward) {
+  const DVector& colour =
+      grid_.colour_probability(photons_->photon_types[static_cast<std::size_t>(j)]);
+  double sum = 0.0;
+  double colour_sum = 0.0;
+  for (int k = 0; k < bins_; ++k) {
+    const double t = forward[static_cast<std::size_t>(k)] * backward[static_cast<std::size_t>(k)];
+    sum += t;
+    colour_sum += t * colour[k];
+  }
+  // A colour probability that underflowed to zero is left out, instead of
+  // making log L minus infinity.
+  const std::size_t index = static_cast<std::size_t>(j);
+  counted_[index] = colour_sum > 0;
+  if (counted_[index]) contribution_[index] = std::log(colour_sum / sum);
+  return reaches_edges(forward, backward, bins_, sum);
+}
+
+void SharedRun::end_half(ScanDirection direction, const HalfOutcome& outcome) {
+  halves_[direction == ScanDirection::kForward ? 0 : 1] = outcome;
+  if (outcome.collapsed || outcome.stopped) over_.store(true, std::memory_order_release);
+}
+
+RunResult SharedRun::result() const {
+  RunResult result;
+  const HalfOutcome& forward = halves_[0];
+  const HalfOutcome& backward = halves_[1];
+  if (forward.collapsed || backward.collapsed) {
+    result.collapsed = true;
+    return result;
+  }
+  if (forward.stopped || backward.stopped) {
+    result.stopped = true;
+    return result;
+  }
+  // Summed in photon order, whichever chain weighed which photon.
+  for (int j = 1; j <= count_ - 2; ++j) {
+    const std::size_t index = static_cast<std::size_t>(j);
+    if (counted_[index]) result.log_likelihood += contribution_[index];
+  }
+  result.boundary_photons = forward.boundary_photons + backward.boundary_photons;
+  result.most_negative = std::min(forward.most_negative, backward.most_negative);
+  return result;
+}
+
+}  // namespace pelmora
