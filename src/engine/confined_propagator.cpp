@@ -82,3 +82,23 @@ bool propagate_confined(FftWorkspace& workspace, const DiffusionModes& modes, do
 }
 
 }  // namespace pelmora
+
+namespace pelmora {
+
+void weigh_by_equilibrium(std::span<double> values, const DiffusionModes& modes) {
+  for (int i = 0; i < modes.bins; ++i) values[static_cast<std::size_t>(i)] *= modes.equilibrium[static_cast<std::size_t>(i)];
+}
+
+ChainOverlap confined_overlap(std::span<const double> forward, std::span<const double> backward,
+                              const DiffusionModes& modes, const double* colour) {
+  ChainOverlap overlap;
+  for (int k = 0; k < modes.bins; ++k) {
+    const std::size_t i = static_cast<std::size_t>(k);
+    const double t = forward[i] * backward[i] * modes.inverse_equilibrium[i];
+    overlap.sum += t;
+    overlap.colour_sum += t * colour[k];
+  }
+  return overlap;
+}
+
+}  // namespace pelmora

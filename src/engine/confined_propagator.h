@@ -21,3 +21,24 @@ namespace pelmora {
                                       std::span<double> destination, double dt);
 
 }  // namespace pelmora
+
+namespace pelmora {
+
+// The forward and the backward chain both start from P_eq times the first
+// photon's colour: the forward chain carries the distribution, the backward
+// one P_eq times the likelihood of the photons after the current one, which
+// the same (self-adjoint under detailed balance) step carries.
+void weigh_by_equilibrium(std::span<double> values, const DiffusionModes& modes);
+
+// Where the two chains meet, forward times backward over P_eq is the
+// distribution at the photon (the equilibrium is otherwise counted twice):
+// its sum over the grid, and that sum weighted by the photon's colour, each
+// added in ascending order of the points.
+struct ChainOverlap {
+  double sum = 0;
+  double colour_sum = 0;
+};
+ChainOverlap confined_overlap(std::span<const double> forward, std::span<const double> backward,
+                              const DiffusionModes& modes, const double* colour);
+
+}  // namespace pelmora
