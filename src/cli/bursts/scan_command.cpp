@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
 #include "base/error.h"
 #include "bursts/background_choice.h"
+#include "bursts/parameter_scan.h"
 #include "engine/model_grid.h"
 #include "input/distance_model_text.h"
 #include "cli/bursts/arguments.h"
@@ -155,7 +157,7 @@ void run_scan(CommandArguments words, Console& console) {
   options.with_value.insert(kSearchOptions.begin(), kSearchOptions.end());
   options.with_value.insert(kScanSettingOptions.begin(), kScanSettingOptions.end());
   options.with_value.insert({"--bursts", "--loglik", "--joint", "-o", "--shard", "--model",
-                             "--background"});
+                             "--background", "--grid"});
   options.with_value.insert(kEstimateOptions.begin(), kEstimateOptions.end());
   options.flags.insert("-q");
   const Arguments arguments("scan", words, options);
@@ -192,7 +194,19 @@ void run_scan(CommandArguments words, Console& console) {
   }
 
   const ModelChoice choice = model_choice(arguments, measurement);
+  if (choice.model.scanned() && (shard || outputs.loglik)) {
+    throw Error(ErrorKind::kOption,
+                "\n\nERROR: A scanned model parameter (" + choice.model.text +
+                    ") writes its (parameter, D) grid to -o results.h5 and --grid FILE.csv; "
+                    "--loglik and --shard take one model.\n");
+  }
+  if (arguments.given("--grid") && !choice.model.scanned()) {
+    throw Error(ErrorKind::kOption,
+                "\n\nERROR: --grid writes the cells of a scanned model parameter "
+                "(--model chain:FROM:TO:COUNT).\n");
+  }
   const bool auto_background = choice.background.mode == BackgroundChoice::Mode::kAuto;
+  int report_simultaneous = 0;
   Bursts bursts;
   ScanProgress progress(console.stream(), 0, quiet);
   const Shard whole;
@@ -216,11 +230,25 @@ void run_scan(CommandArguments words, Console& console) {
                   bursts.background->whole.donor.rate_hz,
                   bursts.background->whole.acceptor.rate_hz);
   }
-  const DistanceGrid grid = make_model_grid(settings.analysis, choice.model.models.front());
-  ScanProgress scanning(console.stream(), static_cast<int>(count), quiet);
-  const JointScan joint =
-      scan_bursts(records, settings.coefficients, grid, shares, engine, scanning);
-  scanning.finish();
+  // One joint scan per value of a scanned parameter, each on its model's grid.
+  std::vector<JointScan> joints;
+  for (const DistanceModel& model : choice.model.models) {
+    const DistanceGrid grid = make_model_grid(settings.analysis, model);
+    ScanProgress scanning(console.stream(), static_cast<int>(count), quiet);
+    joints.push_back(scan_bursts(records, settings.coefficients, grid, shares, engine, scanning));
+    scanning.finish();
+    report_simultaneous = scanning.simultaneous_photons();
+  }
+  std::optional<ParameterScan> parameter_scan;
+  std::size_t shown = 0;  // the value whose per-burst log L the lines hold
+  if (choice.model.scanned()) {
+    parameter_scan = join_parameter_scan(choice.model.parameter, choice.model.parameter_values,
+                                         joints);
+    const std::vector<double>& cells = parameter_scan->probability;
+    shown = static_cast<std::size_t>(std::max_element(cells.begin(), cells.end()) - cells.begin()) /
+            settings.coefficients.size();
+  }
+  const JointScan& joint = joints[shown];
 
   JointReport report;
   report.bootstrap = bootstrap;
@@ -250,6 +278,8 @@ void run_scan(CommandArguments words, Console& console) {
     std::string reason;
     if (!bursts.refused[b].empty()) {
       reason = bursts.refused[b];
+    } else if (parameter_scan && !parameter_scan->analysed[b]) {
+      reason = "it could not be analysed at every value of " + parameter_scan->parameter;
     } else if (verdict.left_out != LeftOut::kNo) {
       reason = left_out_reason(verdict.left_out);
       if (verdict.left_out == LeftOut::kCollapsed) ++report.collapsed_bursts;
@@ -277,7 +307,27 @@ void run_scan(CommandArguments words, Console& console) {
       report.share->bursts = std::stoll(bursts.input_text.substr(at + 7));
     }
   }
-  report.simultaneous_photons = progress.simultaneous_photons() + scanning.simultaneous_photons();
+  if (parameter_scan) {
+    const std::size_t values = joints.size();
+    const std::size_t runs = settings.coefficients.size();
+    report.parameter_scan = &*parameter_scan;
+    report.grid_csv = arguments.text("--grid");
+    report.number_attributes.push_back({"parameter_best_value", choice.model.parameter_values[shown]});
+    for (std::size_t b = 0; b < count; ++b) {
+      std::vector<double> row;
+      if (!report.bursts[b].log_likelihood.empty()) {
+        row.resize(runs * values);
+        for (std::size_t i = 0; i < runs; ++i) {
+          for (std::size_t p = 0; p < values; ++p) {
+            row[i * values + p] =
+                joints[p].table.at(static_cast<int>(b), static_cast<int>(i)).log_likelihood;
+          }
+        }
+      }
+      report.parameter_rows.push_back(std::move(row));
+    }
+  }
+  report.simultaneous_photons = progress.simultaneous_photons() + report_simultaneous;
   finish_joint_report(report, outputs, console, quiet);
 }
 
