@@ -6,6 +6,7 @@
 #include <numbers>
 #include <vector>
 
+#include "engine/background_colours.h"
 #include "engine/model_grid.h"
 #include "engine/propagator.h"
 #include "state/distance_distribution.h"
@@ -133,6 +134,37 @@ TEST(ConfinedPropagator, GridCoversTheSupport) {
     EXPECT_NEAR(grid.points.rmin - half, c.lower, 1e-12);
     EXPECT_NEAR(grid.points.rmax + half, c.upper, 0.1);
     EXPECT_EQ(grid.points.bins, 100);
+  }
+}
+
+}  // namespace
+}  // namespace pelmora
+
+namespace pelmora {
+namespace {
+
+// Background shares are the expected counts over the photons, scaled down
+// together above the cap; a record without background keeps the grid's own
+// colours (no tables of its own), and the mixed colours of both channels
+// still sum to 1 at every point.
+TEST(BackgroundColours, SharesAreCappedAndMixedColoursSumToOne) {
+  struct Case {
+    double donor, acceptor, photons, expected_donor, expected_acceptor;
+  };
+  for (const Case& c : {Case{3, 1, 100, 0.03, 0.01}, Case{60, 20, 100, 0.375, 0.125},
+                        Case{0, 0, 100, 0, 0}, Case{5, 5, 0, 0, 0}}) {
+    const BackgroundShares shares = background_shares(c.donor, c.acceptor, c.photons);
+    EXPECT_DOUBLE_EQ(shares.donor, c.expected_donor);
+    EXPECT_DOUBLE_EQ(shares.acceptor, c.expected_acceptor);
+  }
+  AnalysisSettings settings = derive_settings({});
+  const DistanceGrid grid = make_model_grid(settings, DistanceModel{});
+  EXPECT_EQ(mix_background(grid, {}), nullptr);
+  const auto mixed = mix_background(grid, {0.02, 0.05});
+  for (int i = 0; i < grid.points.bins; ++i) {
+    ASSERT_NEAR(mixed->donor[i] + mixed->acceptor[i], 1.0, 1e-15) << i;
+    ASSERT_GE(mixed->acceptor[i], 0.05) << i;
+    ASSERT_GE(mixed->donor[i], 0.02) << i;
   }
 }
 
