@@ -19,10 +19,10 @@ for model in chain:6 box:2:10; do
     --bg-donor 1500 --bg-acceptor 1500 -D 1 --model "$model" --seed 21 m.h5 >/dev/null
   for run in "free off" "$model off" "$model auto"; do
     set -- $run
-    start=$(date +%s.%N)
+    start=$(date +%s%N)
     "$build/pelmora-bursts" scan m.h5 -d 100 -Dmin 0.4 -Dmax 2.5 -n 13 --bootstrap 1000 \
       --model "$1" --background "$2" --summary s.json -q
-    seconds=$(echo "$(date +%s.%N) - $start" | bc)
+    seconds=$(( ($(date +%s%N) - start) / 1000000 ))
     /usr/bin/python3 - "$model" "$1" "$2" "$seconds" <<'PY'
 import json, sys
 s = json.load(open("s.json"))
