@@ -5,9 +5,11 @@
 #include <memory>
 #include <vector>
 
+#include "base/error.h"
 #include "engine/diffusion_modes.h"
 #include "engine/distance_grid.h"
 #include "state/distance_distribution.h"
+#include "state/text_format.h"
 
 namespace pelmora {
 
@@ -74,6 +76,12 @@ DistanceGrid make_model_grid(const AnalysisSettings& settings, const DistanceMod
   if (!model.confined()) return make_distance_grid(settings);
   const ModelSupport support = model_support(model);
   const int bins = settings.distance_bins;
+  if (bins > kMaxConfinedBins) {
+    throw Error(ErrorKind::kInput,
+                format_text("\n\nERROR: Model %s: at most %d distance points (-d) for a confined "
+                            "model (%d asked for).\n",
+                            model.text.c_str(), kMaxConfinedBins, bins));
+  }
   const double width = (support.upper - support.lower) / bins;
   DistanceGrid grid = grid_with_efficiency(
       {bins, support.lower + 0.5 * width, support.upper - 0.5 * width}, settings.foerster_radius);

@@ -20,9 +20,15 @@ struct ModelSupport {
 };
 ModelSupport model_support(const DistanceModel& model);
 
+// A confined model's decomposition is a dense M x M problem (M^3 work, two
+// M x M matrices kept): beyond this many points it would take minutes and
+// gigabytes for no gain in accuracy.
+inline constexpr int kMaxConfinedBins = 2000;
+
 // Free: make_distance_grid(settings), bit for bit.  Confined: the support
 // cut into settings.distance_bins cells of equal width, whose centres are the
-// grid's points, with the model's decomposition (computed here, once).
+// grid's points, with the model's decomposition (computed here, once);
+// refuses (kInput) more than kMaxConfinedBins points.
 DistanceGrid make_model_grid(const AnalysisSettings& settings, const DistanceModel& model);
 
 }  // namespace pelmora

@@ -337,6 +337,8 @@ TEST_F(BurstsProgram, RefusalsNameTheFaultAndWriteNothing) {
       {{"scan", "m.h5", "--model", "chain:4:8:3", "--loglik", "out.csv"},
        "--loglik and --shard take one model"},
       {{"scan", "m.h5", "--grid", "out.csv", "-o", "r.h5"}, "--grid writes the cells"},
+      {{"scan", "m.h5", "--model", "box:2:10", "-d", "2001", "--loglik", "out.csv"},
+       "at most 2000 distance points"},
   };
   for (const Case& c : cases) {
     const ProcessResult result = bursts(c.arguments, scratch);

@@ -225,6 +225,10 @@ void run_scan(CommandArguments words, Console& console) {
   const std::vector<BackgroundShares> shares = burst_background_shares(
       choice.background, bursts.background ? &*bursts.background : nullptr, bursts.windows,
       analysed);
+  if (choice.model.models.front().confined() && !quiet) {
+    console.print("Model %s, background %s.\n", choice.model.text.c_str(),
+                  choice.background.text().c_str());
+  }
   if (auto_background && !quiet) {
     console.print("Background (auto): donor channel %.4g Hz, acceptor channel %.4g Hz.\n",
                   bursts.background->whole.donor.rate_hz,
