@@ -14,8 +14,7 @@ namespace {
 bool read_rate(std::string_view word, double& value) {
   const char* end = word.data() + word.size();
   const auto [stop, error] = std::from_chars(word.data(), end, value);
-  return !word.empty() && error == std::errc() && stop == end && std::isfinite(value) &&
-         value >= 0;
+  return !word.empty() && error == std::errc() && stop == end && std::isfinite(value) && value >= 0;
 }
 
 }  // namespace

@@ -13,7 +13,9 @@ namespace {
 // The same cut-off as the free kernel's: a weight below e^-100 is 0.
 constexpr double kModeCutoff = 100.0;
 
-bool usable_sum(double sum) { return sum > 0.0 && std::isfinite(sum); }
+bool usable_sum(double sum) {
+  return sum > 0.0 && std::isfinite(sum);
+}
 
 // Sum of a[i] * b[i], two lanes side by side, then the tail.
 double dot(const double* a, const double* b, int count) {
@@ -36,8 +38,7 @@ void add_scaled(double* to, const double* from, double factor, int count) {
 }  // namespace
 
 bool propagate_confined(FftWorkspace& workspace, const DiffusionModes& modes, double diff_coeff,
-                        std::span<const double> source, std::span<double> destination,
-                        double dt) {
+                        std::span<const double> source, std::span<double> destination, double dt) {
   const int bins = modes.bins;
   assert(dt >= 0.0);
   assert(source.size() >= static_cast<std::size_t>(bins));
@@ -86,7 +87,8 @@ bool propagate_confined(FftWorkspace& workspace, const DiffusionModes& modes, do
 namespace pelmora {
 
 void weigh_by_equilibrium(std::span<double> values, const DiffusionModes& modes) {
-  for (int i = 0; i < modes.bins; ++i) values[static_cast<std::size_t>(i)] *= modes.equilibrium[static_cast<std::size_t>(i)];
+  for (int i = 0; i < modes.bins; ++i)
+    values[static_cast<std::size_t>(i)] *= modes.equilibrium[static_cast<std::size_t>(i)];
 }
 
 ChainOverlap confined_overlap(std::span<const double> forward, std::span<const double> backward,

@@ -87,8 +87,8 @@ DistanceGrid make_model_grid(const AnalysisSettings& settings, const DistanceMod
       {bins, support.lower + 0.5 * width, support.upper - 0.5 * width}, settings.foerster_radius);
   std::vector<double> density(static_cast<std::size_t>(bins));
   for (int i = 0; i < bins; ++i) {
-    density[static_cast<std::size_t>(i)] =
-        equilibrium_density(model, grid_point_position(grid.points.rmin, grid.points.rmax, i, bins));
+    density[static_cast<std::size_t>(i)] = equilibrium_density(
+        model, grid_point_position(grid.points.rmin, grid.points.rmax, i, bins));
   }
   const double peak = *std::max_element(density.begin(), density.end());
   for (double& p : density) p = std::max(p, kNegligible * peak);

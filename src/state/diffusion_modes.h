@@ -17,11 +17,11 @@ namespace pelmora {
 
 struct DiffusionModes {
   int bins = 0;
-  int modes = 0;                     // K <= bins
-  std::vector<double> rates;         // lambda_k in nm^-2 (per unit D), ascending, rates[0] = 0
-  std::vector<double> left;          // mode k: entries [k * bins, (k + 1) * bins)
-  std::vector<double> right;         // likewise
-  std::vector<double> equilibrium;   // pi_j, summing to 1
+  int modes = 0;                    // K <= bins
+  std::vector<double> rates;        // lambda_k in nm^-2 (per unit D), ascending, rates[0] = 0
+  std::vector<double> left;         // mode k: entries [k * bins, (k + 1) * bins)
+  std::vector<double> right;        // likewise
+  std::vector<double> equilibrium;  // pi_j, summing to 1
   std::vector<double> inverse_equilibrium;  // 1 / pi_j
 };
 

@@ -32,9 +32,9 @@ struct DistanceModel {
 
 // A model, or the family of models a scanned parameter spans.
 struct ModelScan {
-  std::string text = "free";           // as the user gave it
-  std::vector<DistanceModel> models;   // one, or one per parameter value
-  std::string parameter;               // "rms_nm" when scanned, else empty
+  std::string text = "free";          // as the user gave it
+  std::vector<DistanceModel> models;  // one, or one per parameter value
+  std::string parameter;              // "rms_nm" when scanned, else empty
   std::vector<double> parameter_values;
 
   bool scanned() const { return !parameter.empty(); }

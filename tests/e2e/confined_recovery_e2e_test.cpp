@@ -6,10 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "support/run_binary.h"
 
@@ -27,12 +26,12 @@ struct Estimate {
 };
 
 Estimate scan(const ScratchDir& folder, const std::string& model) {
-  const ProcessResult scanned = run_program(
-      beside_pelmora("pelmora-bursts"),
-      {"scan", "m.h5", "-d", "60", "-Dmin", "0.4", "-Dmax", "2.5", "-n", "6", "--bootstrap", "200",
-       "--model", model, "--background", model == "free" ? "off" : "auto", "--summary",
-       "summary.json", "-q"},
-      folder.path(), {"PELMORA_THREADS=2"});
+  const ProcessResult scanned =
+      run_program(beside_pelmora("pelmora-bursts"),
+                  {"scan", "m.h5", "-d", "60", "-Dmin", "0.4", "-Dmax", "2.5", "-n", "6",
+                   "--bootstrap", "200", "--model", model, "--background",
+                   model == "free" ? "off" : "auto", "--summary", "summary.json", "-q"},
+                  folder.path(), {"PELMORA_THREADS=2"});
   EXPECT_EQ(scanned.status, 0) << scanned.standard_error;
   const nlohmann::json summary = nlohmann::json::parse(folder.read("summary.json"));
   EXPECT_EQ(summary["model"], model);

@@ -82,8 +82,7 @@ TEST(ConfinedPropagator, BoxAgreesWithTheMethodOfImages) {
   // D dt from 0.5 nm^2 (a spread of 1 nm) to 64 nm^2 (nearly flat).
   for (const double dt : {50.0, 200.0, 800.0, 1600.0, 6400.0}) {
     SCOPED_TRACE(dt);
-    EXPECT_LT(largest_difference(step(grid, source, dt), images(grid, 2, 10, r0, dt * 0.01)),
-              1e-6);
+    EXPECT_LT(largest_difference(step(grid, source, dt), images(grid, 2, 10, r0, dt * 0.01)), 1e-6);
   }
 }
 
@@ -107,7 +106,8 @@ TEST(ConfinedPropagator, KeepsEquilibriumAndProbability) {
     // neither makes nor loses any.
     for (int k = 1; k < modes.modes; ++k) {
       double mass = 0;
-      for (int j = 0; j < modes.bins; ++j) mass += modes.left[static_cast<std::size_t>(k * modes.bins + j)];
+      for (int j = 0; j < modes.bins; ++j)
+        mass += modes.left[static_cast<std::size_t>(k * modes.bins + j)];
       ASSERT_LT(std::abs(mass), 1e-12) << "mode " << k;
     }
     // A point source: dt = 0 gives it back normalised, a long time gives P_eq.

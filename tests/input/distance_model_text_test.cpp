@@ -47,29 +47,32 @@ TEST(DistanceModelText, RefusesBadModels) {
     std::string message;
   };
   const Case cases[] = {
-      {"brownian", "\n\nERROR: Unknown model brownian (free, chain:RMS, chain:FROM:TO:COUNT, "
-                   "box:A:B or pmf:FILE).\n"},
+      {"brownian",
+       "\n\nERROR: Unknown model brownian (free, chain:RMS, chain:FROM:TO:COUNT, "
+       "box:A:B or pmf:FILE).\n"},
       {"chain:0", "\n\nERROR: Model chain:0: the rms distance must be > 0.\n"},
       {"chain:-2", "\n\nERROR: Model chain:-2: the rms distance must be > 0.\n"},
       {"chain:six", "\n\nERROR: Model chain:six: 'six' is not a number.\n"},
       {"box:10:2", "\n\nERROR: Model box:10:2: the walls need 0 <= A < B.\n"},
       {"box:3:3", "\n\nERROR: Model box:3:3: the walls need 0 <= A < B.\n"},
-      {"box:3", "\n\nERROR: Unknown model box:3 (free, chain:RMS, chain:FROM:TO:COUNT, box:A:B "
-                "or pmf:FILE).\n"},
+      {"box:3",
+       "\n\nERROR: Unknown model box:3 (free, chain:RMS, chain:FROM:TO:COUNT, box:A:B "
+       "or pmf:FILE).\n"},
       {"chain:10:4:13", "\n\nERROR: Model chain:10:4:13: the rms range needs 0 < FROM < TO.\n"},
-      {"chain:4:10:1.5", "\n\nERROR: Model chain:4:10:1.5: the count of rms values must be a "
-                         "whole number from 2 to 1000.\n"},
-      {"pmf:" + at + "two.txt", "\n\nERROR: Potential file " + at +
-                                    "two.txt: at least 3 points are needed.\n"},
-      {"pmf:" + at + "negative.txt", "\n\nERROR: Potential file " + at +
-                                         "negative.txt, line 2: the density must be >= 0.\n"},
-      {"pmf:" + at + "zero.txt", "\n\nERROR: Potential file " + at +
-                                     "zero.txt: the densities are all zero.\n"},
+      {"chain:4:10:1.5",
+       "\n\nERROR: Model chain:4:10:1.5: the count of rms values must be a "
+       "whole number from 2 to 1000.\n"},
+      {"pmf:" + at + "two.txt",
+       "\n\nERROR: Potential file " + at + "two.txt: at least 3 points are needed.\n"},
+      {"pmf:" + at + "negative.txt",
+       "\n\nERROR: Potential file " + at + "negative.txt, line 2: the density must be >= 0.\n"},
+      {"pmf:" + at + "zero.txt",
+       "\n\nERROR: Potential file " + at + "zero.txt: the densities are all zero.\n"},
       {"pmf:" + at + "word.txt", "\n\nERROR: Potential file " + at +
                                      "word.txt, line 3: two numbers expected (distance in nm, "
                                      "density).\n"},
-      {"pmf:" + at + "order.txt", "\n\nERROR: Potential file " + at +
-                                      "order.txt, line 3: the distances must increase.\n"},
+      {"pmf:" + at + "order.txt",
+       "\n\nERROR: Potential file " + at + "order.txt, line 3: the distances must increase.\n"},
   };
   for (const Case& c : cases) {
     const std::optional<Error> error = caught_error([&] { parse_model_scan(c.text); });
@@ -77,7 +80,8 @@ TEST(DistanceModelText, RefusesBadModels) {
     EXPECT_EQ(error->kind(), ErrorKind::kInput) << c.text;
     EXPECT_EQ(error->message(), c.message);
   }
-  const std::optional<Error> missing = caught_error([&] { parse_model_scan("pmf:" + at + "none"); });
+  const std::optional<Error> missing =
+      caught_error([&] { parse_model_scan("pmf:" + at + "none"); });
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->kind(), ErrorKind::kIo);
 }
