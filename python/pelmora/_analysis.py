@@ -237,7 +237,15 @@ def scan(bursts, D, *, R0=6.5, rmin=0, rmax=None, bins=400, threads=None, progre
     prepared = _bursts(bursts)
     coefficients = coefficients_array(D)
     grid = grid_settings(R0, rmin, rmax, bins)
-    with _progress_bar(progress, len(prepared.records) * coefficients.size, "run") as update:
+    # A scanned parameter (chain:FROM:TO:COUNT) runs every burst and D once per
+    # value; the library checks the text, so a count it refuses never gets far.
+    fields = str(model).split(":")
+    try:
+        values = int(float(fields[3])) if fields[0] == "chain" and len(fields) == 4 else 1
+    except (ValueError, OverflowError):
+        values = 1
+    runs = len(prepared.records) * coefficients.size * max(values, 1)
+    with _progress_bar(progress, runs, "run") as update:
         joint = _core.scan(prepared.records, prepared.from_measurement, prepared.prefixes,
                            coefficients, grid["R0"], grid["rmin"], grid["rmax"], grid["bins"],
                            threads_count(threads), update, str(model), str(background),
