@@ -52,20 +52,23 @@ fuzz:
 	    $(FUZZ_DIR)/$$target/corpus tests/fuzz/$$target; \
 	done
 
-# Times one propagation step at the default and at the largest grid, the
-# burst side on 10^7 photons, the bootstrap interval of D, the Photon-HDF5
-# reader, then whole runs on synthetic records and a joint scan of many short
-# records (see bench/RESULTS.md).
+# Times one propagation step at the default and at the largest grid (and a
+# confined model's step beside a free one), the burst side on 10^7 photons,
+# the bootstrap interval of D, the Photon-HDF5 reader, then whole runs on
+# synthetic records and a joint scan of many short records, and recovers D
+# in confined models from 1000 simulated bursts (see bench/RESULTS.md).
 bench:
 	tools/install-deps bench
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPELMORA_BUILD_BENCH=ON $(CMAKE_ARGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	$(BUILD_DIR)/bench/propagate_bench
+	$(BUILD_DIR)/bench/confined_step_bench
 	$(BUILD_DIR)/bench/burst_search_bench
 	$(BUILD_DIR)/bench/bootstrap_bench
 	bench/end_to_end.sh $(BUILD_DIR)/pelmora $(BUILD_DIR)/generate_photons
 	bench/many_records.sh $(BUILD_DIR)/bench/scan_records_bench $(BUILD_DIR)/generate_photons 1
 	bench/photon_hdf5_read.sh $(BUILD_DIR)/bench/photon_hdf5_read $(BUILD_DIR)/simulate_measurement
+	bench/confined_recovery.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

@@ -23,8 +23,8 @@
 #include <utility>
 #include <vector>
 
-#include "pelmora/machine_options.h"
 #include "pelmora/analysis.h"
+#include "pelmora/machine_options.h"
 #include "pelmora/measurement.h"
 
 namespace py = pybind11;
@@ -302,9 +302,18 @@ py::dict joint_dict(const JointScan& joint, std::vector<std::string> warnings) {
 py::dict scan(const py::list& records, bool from_bursts, const std::vector<std::string>& prefixes,
               const Doubles& coefficients, double foerster_radius, double min_distance,
               std::optional<double> max_distance, int distance_bins, int threads,
-              py::object progress) {
+              py::object progress, const std::string& model_text,
+              const std::string& background_text, const Measurement* measurement,
+              const Doubles& starts, const Doubles& stops) {
   const AnalysisSettings settings =
       settings_of(foerster_radius, min_distance, max_distance, distance_bins);
+  const ModelScan model = parse_model_scan(model_text);
+  const BackgroundChoice background = parse_background_choice(background_text);
+  if (background.mode == BackgroundChoice::Mode::kAuto && measurement == nullptr) {
+    throw Error(ErrorKind::kInput,
+                "\n\nERROR: background='auto' estimates the rates from a measurement: scan "
+                "(measurement, bursts), or give the rates as 'D_HZ,A_HZ'.\n");
+  }
   const EngineOptions engine = engine_options(threads);
   PythonObserver observer(std::move(progress));
   observer.count_simultaneous_photons();
@@ -314,10 +323,65 @@ py::dict scan(const py::list& records, bool from_bursts, const std::vector<std::
   std::vector<const PhotonList*> pointers;
   pointers.reserve(lists.size());
   for (const PhotonList& list : lists) pointers.push_back(&list);
+  // The windows the background is counted over: the table's for a
+  // measurement, else each record's span, as the burst program takes them.
+  std::vector<BurstWindow> windows(lists.size());
+  std::vector<int> analysed;
+  for (std::size_t b = 0; b < lists.size(); ++b) {
+    const auto i = static_cast<py::ssize_t>(b);
+    windows[b].t_start_s = measurement != nullptr ? starts.at(i) : lists[b].start_time * 1e-6;
+    windows[b].t_stop_s = measurement != nullptr ? stops.at(i) : lists[b].end_time * 1e-6;
+    analysed.push_back(lists[b].photon_count);
+  }
+  std::optional<Background> estimated;
+  if (background.mode == BackgroundChoice::Mode::kAuto) {
+    estimated = estimate_background(*measurement, BurstSearchOptions{}.background_window_s);
+  }
+  const std::vector<BackgroundShares> shares = burst_background_shares(
+      background, estimated ? &*estimated : nullptr, windows, analysed);
   const std::span<const double> d = span_of(coefficients);
-  const JointScan joint = without_gil(
-      observer, [&] { return scan_bursts(pointers, d, settings, engine, observer); });
-  py::dict result = joint_dict(joint, std::move(observer.warnings()));
+  // One joint scan per value of a scanned parameter, each on its own grid.
+  std::vector<JointScan> joints;
+  for (const DistanceModel& one : model.models) {
+    joints.push_back(without_gil(observer, [&] {
+      const DistanceGrid grid = make_model_grid(settings, one);
+      return scan_bursts(pointers, d, grid, shares, engine, observer);
+    }));
+  }
+  py::dict result = joint_dict(joints.front(), std::move(observer.warnings()));
+  if (model.scanned()) {
+    const ParameterScan joint = join_parameter_scan(model.parameter, model.parameter_values, joints);
+    const auto values = static_cast<py::ssize_t>(joints.size());
+    const auto runs = static_cast<py::ssize_t>(d.size());
+    const auto bursts = static_cast<py::ssize_t>(lists.size());
+    py::array_t<double> log_likelihood({bursts, values, runs});
+    auto cells = log_likelihood.mutable_unchecked<3>();
+    for (py::ssize_t b = 0; b < bursts; ++b) {
+      for (py::ssize_t p = 0; p < values; ++p) {
+        for (py::ssize_t i = 0; i < runs; ++i) {
+          cells(b, p, i) = joints[static_cast<std::size_t>(p)]
+                               .table.at(static_cast<int>(b), static_cast<int>(i))
+                               .log_likelihood;
+        }
+      }
+    }
+    std::vector<std::int8_t> analysed(joint.analysed.begin(), joint.analysed.end());
+    result["parameter"] = joint.parameter;
+    result["parameter_values"] = array_of(joint.values);
+    result["log_likelihood_2d"] = log_likelihood;
+    result["joint_log_likelihood_2d"] =
+        array_of(joint.joint_log_likelihood).attr("reshape")(values, runs);
+    result["probability_2d"] = array_of(joint.probability).attr("reshape")(values, runs);
+    result["probability_d"] = array_of(joint.marginal);
+    result["probability_parameter"] = array_of(joint.parameter_marginal);
+    result["analysed_at_every_value"] = array_of(analysed);
+  }
+  result["model"] = model.text;
+  result["background"] = background.text();
+  if (estimated) {
+    result["background_rates_hz"] =
+        py::make_tuple(estimated->whole.donor.rate_hz, estimated->whole.acceptor.rate_hz);
+  }
   result["refused"] = refused;
   result["simultaneous_photons"] = observer.simultaneous_photons();
   return result;
@@ -614,7 +678,9 @@ PYBIND11_MODULE(_core, module) {
              py::arg("starts"), py::arg("stops"));
   module.def("scan", &scan, py::arg("records"), py::arg("from_bursts"), py::arg("prefixes"),
              py::arg("D"), py::arg("R0"), py::arg("rmin"), py::arg("rmax"), py::arg("bins"),
-             py::arg("threads"), py::arg("progress"));
+             py::arg("threads"), py::arg("progress"), py::arg("model") = "free",
+             py::arg("background") = "off", py::arg("measurement") = py::none(),
+             py::arg("starts") = Doubles(), py::arg("stops") = Doubles());
   module.def("join", &join, py::arg("D"), py::arg("log_likelihood"), py::arg("run_left_out"),
              py::arg("boundary_photons"), py::arg("most_negative"), py::arg("residue_dominates"),
              py::arg("photon_counts"));

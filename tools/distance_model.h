@@ -18,14 +18,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <limits>
 #include <numbers>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "base/error.h"
+#include "input/distance_model_text.h"
 #include "random_source.h"
 
 namespace {
@@ -34,38 +34,29 @@ class DistanceModel {
  public:
   enum class Kind { kFree, kBox, kChain, kTable };
 
-  // Parses the --model text; throws std::invalid_argument with the reason.
+  // Parses the --model text as the analysis does (input/distance_model_text.h);
+  // throws std::invalid_argument with the reason.
   static DistanceModel parse(const std::string& text) {
+    pelmora::DistanceModel parsed;
+    try {
+      parsed = pelmora::parse_distance_model(text);
+    } catch (const pelmora::Error& error) {
+      throw std::invalid_argument(std::string(error.plain_message()));
+    }
     DistanceModel model;
     model.text_ = text;
-    if (text == "free") return model;
-    const std::size_t colon = text.find(':');
-    const std::string kind = text.substr(0, colon);
-    const std::string rest = colon == std::string::npos ? "" : text.substr(colon + 1);
-    if (kind == "chain" && colon != std::string::npos) {
-      model.kind_ = Kind::kChain;
-      model.rms_ = parse_number(rest, text);
-      if (!(model.rms_ > 0)) throw std::invalid_argument("--model " + text + ": RMS must be > 0");
-      return model;
+    model.rms_ = parsed.rms;
+    model.lower_ = parsed.lower;
+    model.upper_ = parsed.upper;
+    model.r_ = parsed.table_r;
+    model.density_ = parsed.table_density;
+    switch (parsed.kind) {
+      case pelmora::ModelKind::kFree: model.kind_ = Kind::kFree; break;
+      case pelmora::ModelKind::kChain: model.kind_ = Kind::kChain; break;
+      case pelmora::ModelKind::kBox: model.kind_ = Kind::kBox; break;
+      case pelmora::ModelKind::kTable: model.kind_ = Kind::kTable; break;
     }
-    if (kind == "box" && colon != std::string::npos) {
-      const std::size_t second = rest.find(':');
-      if (second == std::string::npos) throw std::invalid_argument("--model " + text + ": box:A:B");
-      model.kind_ = Kind::kBox;
-      model.lower_ = parse_number(rest.substr(0, second), text);
-      model.upper_ = parse_number(rest.substr(second + 1), text);
-      if (!(model.lower_ >= 0 && model.lower_ < model.upper_)) {
-        throw std::invalid_argument("--model " + text + ": the walls need 0 <= A < B");
-      }
-      return model;
-    }
-    if (kind == "pmf" && !rest.empty()) {
-      model.kind_ = Kind::kTable;
-      model.read_table(rest);
-      return model;
-    }
-    throw std::invalid_argument("unknown --model " + text +
-                                " (free, chain:RMS, box:A:B or pmf:FILE)");
+    return model;
   }
 
   Kind kind() const { return kind_; }
@@ -131,48 +122,6 @@ class DistanceModel {
 
  private:
   static constexpr double kInfinity = std::numeric_limits<double>::infinity();
-
-  static double parse_number(const std::string& text, const std::string& whole) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(value)) {
-      throw std::invalid_argument("--model " + whole + ": '" + text + "' is not a number");
-    }
-    return value;
-  }
-
-  void read_table(const std::string& path) {
-    std::ifstream file(path);
-    if (!file) throw std::invalid_argument("cannot read the pmf file " + path);
-    std::string line;
-    for (int number = 1; std::getline(file, line); ++number) {
-      const std::size_t start = line.find_first_not_of(" \t\r");
-      if (start == std::string::npos || line[start] == '#') continue;
-      std::istringstream words(line);
-      std::string a, b, extra;
-      words >> a >> b;
-      const auto fail = [&](const std::string& why) {
-        throw std::invalid_argument(path + ", line " + std::to_string(number) + ": " + why);
-      };
-      if (b.empty() || (words >> extra)) fail("two numbers expected (distance in nm, density)");
-      char* end_a = nullptr;
-      char* end_b = nullptr;
-      const double r = std::strtod(a.c_str(), &end_a);
-      const double p = std::strtod(b.c_str(), &end_b);
-      if (*end_a != '\0' || *end_b != '\0' || !std::isfinite(r) || !std::isfinite(p)) {
-        fail("two numbers expected (distance in nm, density)");
-      }
-      if (r < 0) fail("the distance must be >= 0");
-      if (!r_.empty() && !(r > r_.back())) fail("the distances must increase");
-      if (p < 0) fail("the density must be >= 0");
-      r_.push_back(r);
-      density_.push_back(p);
-    }
-    if (r_.size() < 3) throw std::invalid_argument(path + ": at least 3 points are needed");
-    if (*std::max_element(density_.begin(), density_.end()) <= 0) {
-      throw std::invalid_argument(path + ": the densities are all zero");
-    }
-  }
 
   // The table's segment [r_i, r_i+1] that holds r (the last one for its end).
   std::size_t segment(double r) const {

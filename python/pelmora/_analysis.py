@@ -40,6 +40,7 @@ class _Bursts:
     labels: list  # burst numbers
     prefixes: list  # "burst 12: " before each record's warnings and errors, when there are several
     windows: pd.DataFrame  # burst, t_start_s, t_stop_s; or just burst
+    measurement: object = None  # the Measurement the bursts came from, if they did
 
 
 def _prefixes(labels):
@@ -55,7 +56,8 @@ def _bursts(bursts):
             raise ValueError("No bursts to scan.")
         records = _core.burst_photon_arrays(measurement._core, starts, stops)
         windows = pd.DataFrame({"burst": numbers, "t_start_s": starts, "t_stop_s": stops})
-        return _Bursts(records, True, numbers.tolist(), _prefixes(numbers.tolist()), windows)
+        return _Bursts(records, True, numbers.tolist(), _prefixes(numbers.tolist()), windows,
+                       measurement)
     if isinstance(bursts, Measurement):
         raise ValueError("Give a measurement together with its bursts: "
                          "scan((measurement, pelmora.search_bursts(measurement)), D)")
@@ -102,6 +104,21 @@ class ScanResult:
     boundary_photons: np.ndarray
     residue_dominates: np.ndarray
     warnings: list = field(default_factory=list)
+    model: str = "free"
+    background: str = "off"
+    background_rates_hz: tuple = None  # (donor, acceptor) channel, with background="auto"
+    # With a scanned model parameter (model="chain:FROM:TO:COUNT"): its name
+    # and values, the log L of every burst at every (value, D) cell
+    # (bursts × values × D, NaN for a burst left out), their sum over the
+    # bursts analysed at every value, its normalisation over all cells P2d
+    # (values × D), and the marginals.  ``P`` is then P(D), the marginal, and
+    # ``loglik`` and ``joint_loglik`` are those of the first value.
+    parameter: str = None
+    parameter_values: np.ndarray = None
+    loglik2d: np.ndarray = None
+    joint_loglik2d: np.ndarray = None
+    P2d: np.ndarray = None
+    P_parameter: np.ndarray = None
 
     @property
     def analysed(self):
@@ -173,16 +190,27 @@ def _result(joint, bursts):
         reasons = "; ".join(sorted(set(frame["left_out"])))
         raise RuntimeError(f"None of the {len(frame)} bursts could be analysed ({reasons}).")
     loglik = np.where(analysed[:, None], joint["log_likelihood"], np.nan)
+    extra = {"model": joint.get("model", "free"), "background": joint.get("background", "off"),
+             "background_rates_hz": joint.get("background_rates_hz")}
+    P = joint["probability"]
+    if "parameter" in joint:
+        every = joint["analysed_at_every_value"].astype(bool)
+        extra.update(parameter=joint["parameter"], parameter_values=joint["parameter_values"],
+                     loglik2d=np.where(every[:, None, None], joint["log_likelihood_2d"], np.nan),
+                     joint_loglik2d=joint["joint_log_likelihood_2d"], P2d=joint["probability_2d"],
+                     P_parameter=joint["probability_parameter"])
+        P = joint["probability_d"]
     result = ScanResult(D=joint["D"], loglik=loglik, joint_loglik=joint["joint_log_likelihood"],
-                        P=joint["probability"], bursts=frame,
+                        P=P, bursts=frame,
                         boundary_photons=joint["boundary_photons"],
                         residue_dominates=joint["residue_dominates"],
-                        warnings=_summary_warnings(joint, frame, bursts.labels))
+                        warnings=_summary_warnings(joint, frame, bursts.labels), **extra)
     warn_all(result.warnings, stacklevel=4)
     return result
 
 
-def scan(bursts, D, *, R0=6.5, rmin=0, rmax=None, bins=400, threads=None, progress=False):
+def scan(bursts, D, *, R0=6.5, rmin=0, rmax=None, bins=400, threads=None, progress=False,
+         model="free", background="off"):
     """The likelihood of each diffusion coefficient in ``D`` (m²/s) for every
     burst, and jointly for all of them.
 
@@ -196,16 +224,41 @@ def scan(bursts, D, *, R0=6.5, rmin=0, rmax=None, bins=400, threads=None, progre
     else to the CPUs this process may use.  ``progress=True`` shows a
     tqdm bar.  Ctrl-C stops the scan within a fraction of a second.
 
+    ``model`` is the free energy of the distance, as ``--model`` of the
+    burst program: "free", "chain:RMS", "box:A:B", "pmf:FILE", or
+    "chain:FROM:TO:COUNT" to scan RMS too (see ScanResult).  A confined model
+    covers its own support with ``bins`` points.  ``background`` mixes
+    background photons into the colours: "off", "auto" (rates estimated from
+    the measurement as the burst search does; needs ``(measurement, table)``)
+    or "D_HZ,A_HZ".
+
     The numbers equal, to the bit, those of the command-line programs for the
     same photons and settings."""
     prepared = _bursts(bursts)
     coefficients = coefficients_array(D)
     grid = grid_settings(R0, rmin, rmax, bins)
-    with _progress_bar(progress, len(prepared.records) * coefficients.size, "run") as update:
+    # A scanned parameter (chain:FROM:TO:COUNT) runs every burst and D once per
+    # value; the library checks the text, so a count it refuses never gets far.
+    fields = str(model).split(":")
+    try:
+        values = int(float(fields[3])) if fields[0] == "chain" and len(fields) == 4 else 1
+    except (ValueError, OverflowError):
+        values = 1
+    runs = len(prepared.records) * coefficients.size * max(values, 1)
+    with _progress_bar(progress, runs, "run") as update:
         joint = _core.scan(prepared.records, prepared.from_measurement, prepared.prefixes,
                            coefficients, grid["R0"], grid["rmin"], grid["rmax"], grid["bins"],
-                           threads_count(threads), update)
+                           threads_count(threads), update, str(model), str(background),
+                           None if prepared.measurement is None else prepared.measurement._core,
+                           _window_column(prepared, "t_start_s"),
+                           _window_column(prepared, "t_stop_s"))
     return _result(joint, prepared)
+
+
+def _window_column(prepared, name):
+    if name not in prepared.windows:
+        return np.zeros(0)
+    return np.ascontiguousarray(prepared.windows[name].to_numpy(dtype=np.float64))
 
 
 @dataclass(frozen=True, eq=False)

@@ -1,5 +1,6 @@
 #include "bursts/joint_likelihood.h"
 
+#include "engine/background_colours.h"
 #include "engine/distance_grid.h"
 #include "engine/scan_arithmetic.h"
 
@@ -43,6 +44,29 @@ JointScan scan_bursts(std::span<const PhotonList* const> bursts,
                       const EngineOptions& engine, Observer& observer) {
   const DistanceGrid grid = make_distance_grid(settings);
   LikelihoodTable table = scan_records(bursts, coefficients, grid, engine, observer);
+  std::vector<int> photon_counts;
+  photon_counts.reserve(bursts.size());
+  for (const PhotonList* burst : bursts) photon_counts.push_back(burst->photon_count);
+  return join_bursts(std::vector<double>(coefficients.begin(), coefficients.end()),
+                     std::move(table), photon_counts);
+}
+
+JointScan scan_bursts(std::span<const PhotonList* const> bursts,
+                      std::span<const double> coefficients, const DistanceGrid& grid,
+                      std::span<const BackgroundShares> shares, const EngineOptions& engine,
+                      Observer& observer) {
+  // Records with a background get copies that carry their mixed colours.
+  std::vector<PhotonList> mixed;
+  mixed.reserve(bursts.size());
+  std::vector<const PhotonList*> records(bursts.begin(), bursts.end());
+  for (std::size_t b = 0; b < shares.size() && b < bursts.size(); ++b) {
+    std::shared_ptr<const MixedColours> colours = mix_background(grid, shares[b]);
+    if (!colours) continue;
+    mixed.push_back(*bursts[b]);
+    mixed.back().colours = std::move(colours);
+    records[b] = &mixed.back();
+  }
+  LikelihoodTable table = scan_records(records, coefficients, grid, engine, observer);
   std::vector<int> photon_counts;
   photon_counts.reserve(bursts.size());
   for (const PhotonList* burst : bursts) photon_counts.push_back(burst->photon_count);

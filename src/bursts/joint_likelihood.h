@@ -12,6 +12,7 @@
 #include "engine/likelihood_scan.h"
 #include "state/analysis_results.h"
 #include "state/analysis_settings.h"
+#include "state/distance_grid.h"
 #include "state/engine_options.h"
 #include "state/observer.h"
 #include "state/photon_list.h"
@@ -41,6 +42,14 @@ JointScan join_bursts(std::vector<double> coefficients, LikelihoodTable table,
 JointScan scan_bursts(std::span<const PhotonList* const> bursts,
                       std::span<const double> coefficients, const AnalysisSettings& settings,
                       const EngineOptions& engine, Observer& observer);
+
+// As above on `grid` (a model's, engine/model_grid.h), each burst with its
+// background shares mixed into its colours (none when `shares` is empty or
+// a burst's are 0).
+JointScan scan_bursts(std::span<const PhotonList* const> bursts,
+                      std::span<const double> coefficients, const DistanceGrid& grid,
+                      std::span<const BackgroundShares> shares, const EngineOptions& engine,
+                      Observer& observer);
 
 // The phrase that names why a burst was left out, e.g. "fewer than 3 photons".
 const char* left_out_reason(LeftOut reason);

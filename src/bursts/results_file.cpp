@@ -88,6 +88,19 @@ void write_contents(const hdf5::File& file, const ResultsFileContents& c) {
     hdf5::write_integer_attribute(file, "/", name, value);
   }
   if (c.estimate != nullptr) write_estimate(file, *c.estimate, c.model);
+  if (c.parameter_scan != nullptr) {
+    const ParameterScan& s = *c.parameter_scan;
+    const hsize_t values = s.values.size();
+    const hsize_t runs = s.coefficients.size();
+    hdf5::write_numbers(file, "/parameter_scan/" + s.parameter, s.values);
+    hdf5::write_number_matrix(file, "/parameter_scan/joint_log_L", values, runs,
+                              s.joint_log_likelihood);
+    hdf5::write_number_matrix(file, "/parameter_scan/P", values, runs, s.probability);
+    hdf5::write_numbers(file, "/parameter_scan/P_D", s.marginal);
+    hdf5::write_numbers(file, "/parameter_scan/P_parameter", s.parameter_marginal);
+    hdf5::write_text_attribute(file, "/parameter_scan", "parameter", s.parameter,
+                               hdf5::StringEncoding::kVariableLength);
+  }
 }
 
 }  // namespace

@@ -13,6 +13,11 @@
 //                        (bootstrap_D_m2_per_s); attributes model, bursts,
 //                        interval, D_refinement, resamples, seed and
 //                        resamples_at_grid_edge
+//   /parameter_scan/     with a scanned model parameter: its values (named
+//                        after it, e.g. rms_nm), joint_log_L and P (values x
+//                        n, P normalised over all cells), P_D and
+//                        P_parameter (the marginals); /log_L then holds each
+//                        burst's log L at the value of the joint maximum
 //   attributes of /      every setting, the input's name and size
 #pragma once
 
@@ -24,6 +29,7 @@
 
 #include "bursts/d_estimate.h"
 #include "bursts/loglik_file.h"
+#include "bursts/parameter_scan.h"
 #include "output/stop_request.h"
 
 namespace pelmora {
@@ -45,6 +51,7 @@ struct ResultsFileContents {
   // The estimate of D and its interval, and the model it assumed.
   const JointEstimate* estimate = nullptr;
   std::string model;
+  const ParameterScan* parameter_scan = nullptr;
 };
 
 // Writes the file whole or not at all (see ReplacedFile); throws kIo

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "engine/diffusion_step.h"
 #include "numeric/lanes.h"
 
 namespace pelmora {
@@ -26,11 +27,12 @@ int PhotonChain::first_photon() const {
 bool PhotonChain::start() {
   photon_ = first_photon();
   most_negative_ = 0.0;
-  const DVector& colour = grid_.colour_probability(photons_->photon_types[photon_]);
+  const DVector& colour = colour_probability(grid_, *photons_, photons_->photon_types[photon_]);
   const int bins = grid_.points.bins;
   for (int i = 0; i < bins; ++i) weighted_[i] = colour[i];
+  if (grid_.modes) weigh_by_equilibrium(weighted_.span().first(bins_), *grid_.modes);
   propagated_row_ = propagated_.span().first(bins_);
-  if (!propagate(workspace_, grid_.points, diff_coeff_, weighted(), propagated_.span(), 0.0)) {
+  if (!diffusion_step(workspace_, grid_, diff_coeff_, weighted(), propagated_.span(), 0.0)) {
     return false;
   }
   for (int i = 0; i < bins; ++i) weighted_[i] = propagated_[i];
@@ -47,11 +49,11 @@ bool PhotonChain::advance(int k, std::span<double> row) {
   photon_ = k;
   const std::span<double> destination = row.empty() ? propagated_.span() : row;
   propagated_row_ = destination.first(bins_);
-  if (!propagate(workspace_, grid_.points, diff_coeff_, weighted(), destination, step)) {
+  if (!diffusion_step(workspace_, grid_, diff_coeff_, weighted(), destination, step)) {
     return false;
   }
   const double* propagated = destination.data();
-  const double* colour = grid_.colour_probability(photons_->photon_types[k]).data();
+  const double* colour = colour_probability(grid_, *photons_, photons_->photon_types[k]).data();
   double* weighted = weighted_.data();
   const int bins = grid_.points.bins;
   // The most negative weight is the same whatever order the weights are

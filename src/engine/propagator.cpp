@@ -81,6 +81,7 @@ FftWorkspace make_fft_workspace(int bins) {
   workspace.fft_result = dvector(1, 2 * n);
   workspace.spectrum = dvector(1, 2 * n);
   workspace.tables = ConvolutionTables(n);
+  workspace.mode_coefficients = dvector(0, bins);
   return workspace;
 }
 

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "engine/boundary_check.h"
+#include "engine/confined_propagator.h"
 
 namespace pelmora {
 
@@ -83,19 +84,29 @@ bool SharedRun::await(int b, StopCheck& stop) {
 
 bool SharedRun::weigh(int j, std::span<const double> forward, std::span<const double> backward) {
   const DVector& colour =
-      grid_.colour_probability(photons_->photon_types[static_cast<std::size_t>(j)]);
+      colour_probability(grid_, *photons_, photons_->photon_types[static_cast<std::size_t>(j)]);
   double sum = 0.0;
   double colour_sum = 0.0;
-  for (int k = 0; k < bins_; ++k) {
-    const double t = forward[static_cast<std::size_t>(k)] * backward[static_cast<std::size_t>(k)];
-    sum += t;
-    colour_sum += t * colour[k];
+  if (grid_.modes) {
+    const ChainOverlap overlap = confined_overlap(forward, backward, *grid_.modes, colour.data());
+    sum = overlap.sum;
+    colour_sum = overlap.colour_sum;
+  } else {
+    for (int k = 0; k < bins_; ++k) {
+      const double t = forward[static_cast<std::size_t>(k)] * backward[static_cast<std::size_t>(k)];
+      sum += t;
+      colour_sum += t * colour[k];
+    }
   }
   // A colour probability that underflowed to zero is left out, instead of
   // making log L minus infinity.
   const std::size_t index = static_cast<std::size_t>(j);
   counted_[index] = colour_sum > 0;
   if (counted_[index]) contribution_[index] = std::log(colour_sum / sum);
+  // A confined model's grid ends where its probability ends (a wall, or
+  // P_eq negligible): a distribution that reaches them says nothing about a
+  // range chosen too narrow.
+  if (grid_.modes) return !(sum > 0);
   return reaches_edges(forward, backward, bins_, sum);
 }
 

@@ -25,7 +25,9 @@
 #include <vector>
 
 #include "base/error.h"
+#include "engine/model_grid.h"
 #include "engine/scan_arithmetic.h"
+#include "input/distance_model_text.h"
 #include "input/photon_arrays.h"
 #include "input/photon_reader.h"
 #include "state/analysis_results.h"

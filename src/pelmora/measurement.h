@@ -17,12 +17,14 @@
 #pragma once
 
 #include "bursts/background.h"
+#include "bursts/background_choice.h"
 #include "bursts/burst.h"
 #include "bursts/burst_export.h"
 #include "bursts/burst_photons.h"
 #include "bursts/burst_search.h"
 #include "bursts/burst_table.h"
 #include "bursts/joint_likelihood.h"
+#include "bursts/parameter_scan.h"
 #include "bursts/shard.h"
 #include "input/measurement.h"
 #include "input/photon_hdf5.h"

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include "numeric/indexed_array.h"
+#include "state/diffusion_modes.h"
 #include "state/photon_list.h"
 
 namespace pelmora {
@@ -21,11 +24,26 @@ struct DistanceGrid {
   PropagationGrid points;
   DVector efficiency;            // E(r_i): probability of an acceptor photon
   DVector one_minus_efficiency;  // 1 - E(r_i): probability of a donor photon
+  // A confined model's decomposition; none for free diffusion.  With one,
+  // the points are the centres of the model's cells, the chains start from
+  // P_eq times the first colour and forward times backward is divided by
+  // P_eq wherever the two passes meet.
+  std::shared_ptr<const DiffusionModes> modes;
 
   // How likely a photon of this type is at each grid point.
   const DVector& colour_probability(int photon_type) const {
     return photon_type == kDonorPhoton ? one_minus_efficiency : efficiency;
   }
 };
+
+// How likely a photon of this type of this record is at each grid point:
+// the record's own mixed colours when it has them, else the grid's.
+inline const DVector& colour_probability(const DistanceGrid& grid, const PhotonList& photons,
+                                         int photon_type) {
+  if (photons.colours) {
+    return photon_type == kDonorPhoton ? photons.colours->donor : photons.colours->acceptor;
+  }
+  return grid.colour_probability(photon_type);
+}
 
 }  // namespace pelmora

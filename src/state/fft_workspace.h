@@ -34,6 +34,8 @@ struct FftWorkspace {
   // that writes into fft_kernel must clear kernel_valid.
   KernelKey kernel_key;
   bool kernel_valid = false;
+  // A confined model's step keeps its mode coefficients here (M entries).
+  DVector mode_coefficients;
 };
 
 }  // namespace pelmora

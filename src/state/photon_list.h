@@ -1,14 +1,33 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "numeric/indexed_array.h"
 
 namespace pelmora {
 
 inline constexpr int kDonorPhoton = 1;
 inline constexpr int kAcceptorPhoton = 2;
+
+// The shares of a record's analysed photons that the background is expected
+// to have given, by channel.
+struct BackgroundShares {
+  double donor = 0;
+  double acceptor = 0;
+};
+
+// A record's colour probabilities with its background mixed in, on one grid
+// (entries 0..M-1): P(acceptor | r) = (1 - fD - fA) E(r) + fA and
+// P(donor | r) = (1 - fD - fA) (1 - E(r)) + fD.
+struct MixedColours {
+  BackgroundShares shares;
+  DVector donor;
+  DVector acceptor;
+};
 
 // A photon record: arrival times in mu s, non-decreasing, each a
 // single-precision value held as a double, and the colour of every photon.
@@ -21,6 +40,9 @@ struct PhotonList {
   int acceptor_count = 0;
   double start_time = 0.0;  // mu s, photon_times[0]
   double end_time = 0.0;    // mu s, photon_times[photon_count - 1]
+  // Colour probabilities that replace the grid's for this record (the
+  // background mixed in); none: the grid's own.
+  std::shared_ptr<const MixedColours> colours;
 };
 
 // Builds a PhotonList photon by photon with the rules every source of photons

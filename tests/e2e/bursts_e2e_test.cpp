@@ -151,6 +151,35 @@ TEST_F(BurstsProgram, SharesCombineToTheWholeRun) {
   EXPECT_FALSE(shares.exists("mixed.csv"));
 }
 
+// Free diffusion asked for by name is the run without the option, to the
+// bit; shares of another model do not combine with it.
+TEST_F(BurstsProgram, FreeByNameIsTheSameRunAndModelsDoNotMix) {
+  ScratchDir named;
+  std::filesystem::copy(folder() / "m.h5", named / "m.h5");
+  std::filesystem::copy(folder() / "bursts.csv", named / "bursts.csv");
+  const ProcessResult scanned = bursts(
+      {"scan", "m.h5", "--bursts", "bursts.csv", "-Dmin", "0.3", "-Dmax", "3", "-n", "11", "-d",
+       "50", "--model", "free", "--background", "off", "--loglik", "loglik.csv", "--joint",
+       "joint.dat", "--summary", "summary.json", "-q"},
+      named);
+  ASSERT_EQ(scanned.status, 0) << scanned.standard_error;
+  for (const char* name : {"loglik.csv", "joint.dat", "summary.json"}) {
+    EXPECT_TRUE(named.read(name) == folder().read(name)) << name;
+  }
+  for (const auto& [model, share] : {std::pair{"free", "1/2"}, std::pair{"chain:6", "2/2"}}) {
+    const ProcessResult part = bursts(
+        {"scan", "m.h5", "--bursts", "bursts.csv", "-Dmin", "0.3", "-Dmax", "3", "-n", "11", "-d",
+         "50", "--model", model, "--shard", share, "--loglik", std::string(share, 1) + ".csv",
+         "-q"},
+        named);
+    ASSERT_EQ(part.status, 0) << part.standard_error;
+  }
+  const ProcessResult mixed = bursts({"combine", "1.csv", "2.csv", "--loglik", "mixed.csv"}, named);
+  EXPECT_EQ(mixed.status, 1);
+  EXPECT_NE(mixed.standard_error.find("come from different runs"), std::string::npos)
+      << mixed.standard_error;
+}
+
 // The search finds at least 90 % of the simulated bursts, and the joint P(D)
 // is largest within a factor 1.5 of the simulated D.
 TEST_F(BurstsProgram, FindsTheSimulatedBurstsAndTheirD) {
@@ -275,6 +304,7 @@ TEST_F(BurstsProgram, RefusalsNameTheFaultAndWriteNothing) {
   std::filesystem::copy(folder() / "m.h5", scratch / "m.h5");
   scratch.write("photons.txt", "1 0 0 0 0 0 0 0\n2 0 5 4 0 0 0 0\n3 0 9 0 0 0 0 0\n");
   scratch.write("bad.csv", "burst,t_start_s,t_stop_s\n0,1.0,2.0\n1,1.5,3.0\n");
+  scratch.write("pmf.txt", "# r P\n1 0.5\n2 x\n3 1\n");
   struct Case {
     std::vector<std::string> arguments;
     const char* message;
@@ -297,6 +327,18 @@ TEST_F(BurstsProgram, RefusalsNameTheFaultAndWriteNothing) {
       {{"scan", "m.h5", "--frobnicate", "1", "--loglik", "out.csv"}, "takes no option --frobnicate"},
       {{"combine", "bad.csv", "--loglik", "out.csv"}, "not a share"},
       {{"frobnicate"}, "has no command"},
+      {{"scan", "m.h5", "--model", "spring:3", "--loglik", "out.csv"}, "Unknown model spring:3"},
+      {{"scan", "m.h5", "--model", "chain:0", "--loglik", "out.csv"}, "rms distance must be > 0"},
+      {{"scan", "m.h5", "--model", "box:9:3", "--loglik", "out.csv"}, "0 <= A < B"},
+      {{"scan", "m.h5", "--model", "pmf:pmf.txt", "--loglik", "out.csv"}, "pmf.txt, line 3"},
+      {{"scan", "m.h5", "--background", "lots", "--loglik", "out.csv"}, "Background lots"},
+      {{"scan", "photons.txt", "--background", "auto", "--loglik", "out.csv"},
+       "--background auto estimates the rates from a Photon-HDF5"},
+      {{"scan", "m.h5", "--model", "chain:4:8:3", "--loglik", "out.csv"},
+       "--loglik and --shard take one model"},
+      {{"scan", "m.h5", "--grid", "out.csv", "-o", "r.h5"}, "--grid writes the cells"},
+      {{"scan", "m.h5", "--model", "box:2:10", "-d", "2001", "--loglik", "out.csv"},
+       "at most 2000 distance points"},
   };
   for (const Case& c : cases) {
     const ProcessResult result = bursts(c.arguments, scratch);

@@ -39,6 +39,14 @@ std::vector<double> coefficients_of(const std::string& settings, const std::stri
   return log_spaced_coefficients(min_coeff, max_coeff, runs);
 }
 
+// The model of the settings line ("model=chain:6"), free when it names none.
+std::string model_of(const std::string& settings) {
+  const std::size_t at = settings.find(" model=");
+  if (at == std::string::npos) return "free";
+  const std::size_t from = at + 7;
+  return settings.substr(from, settings.find(' ', from) - from);
+}
+
 }  // namespace
 
 void run_combine(CommandArguments words, Console& console) {
@@ -77,6 +85,7 @@ void run_combine(CommandArguments words, Console& console) {
   }
   report.left_out_reasons.assign(report.bursts.size(), "it was left out in its share");
   report.settings_text = shares.front().header.settings;
+  report.model = model_of(report.settings_text);
   report.text_attributes = {{"settings", report.settings_text}};
   std::string share_names;
   for (const std::string& name : names) share_names += (share_names.empty() ? "" : ",") + name;

@@ -86,6 +86,31 @@ AnalysedBursts analysed_rows(const std::vector<BurstLoglik>& bursts, std::size_t
   return rows;
 }
 
+AnalysedBursts parameter_rows(const std::vector<std::vector<double>>& rows, std::size_t cells) {
+  AnalysedBursts analysed;
+  analysed.cells = cells;
+  for (const std::vector<double>& row : rows) {
+    if (row.empty()) continue;
+    analysed.rows.insert(analysed.rows.end(), row.begin(), row.end());
+    ++analysed.count;
+  }
+  return analysed;
+}
+
+// The (parameter, D) cells as CSV, the parameter's values in the outer loop.
+std::string parameter_grid_text(const ParameterScan& scan) {
+  std::string text = scan.parameter + ",D_m2_per_s,joint_log_L,P\n";
+  const std::size_t runs = scan.coefficients.size();
+  for (std::size_t p = 0; p < scan.values.size(); ++p) {
+    for (std::size_t i = 0; i < runs; ++i) {
+      text += format_text("%.17g,%.17g,%.17g,%.17g\n", scan.values[p], scan.coefficients[i],
+                          scan.joint_log_likelihood[p * runs + i],
+                          scan.probability[p * runs + i]);
+    }
+  }
+  return text;
+}
+
 void print_estimate_warnings(const JointEstimate& estimate, const LikelihoodGrid& grid,
                              Console& console) {
   const AxisEstimate& d = estimate.coefficient;
@@ -103,7 +128,7 @@ void print_estimate_warnings(const JointEstimate& estimate, const LikelihoodGrid
   }
 }
 
-std::string estimate_line(const JointEstimate& estimate) {
+std::string estimate_line(const JointEstimate& estimate, const std::string& parameter) {
   const AxisEstimate& d = estimate.coefficient;
   std::string line = format_text("D = %.4g m^2/s", d.peak.value);
   switch (estimate.interval) {
@@ -120,6 +145,11 @@ std::string estimate_line(const JointEstimate& estimate) {
     case IntervalSource::kNotAsked:
       line += " (no interval: --bootstrap 0).";
       break;
+  }
+  if (estimate.parameter) {
+    const AxisEstimate& p = *estimate.parameter;
+    line += format_text(" %s = %.4g", parameter.c_str(), p.peak.value);
+    if (p.ci95) line += format_text(" (95 %%: %.4g to %.4g).", p.ci95->low, p.ci95->high);
   }
   return line;
 }
@@ -149,13 +179,24 @@ void finish_joint_report(const JointReport& report, const JointOutputs& outputs,
                             "written.\n",
                             report.bursts.size()));
   }
+  const ParameterScan* scanned = report.parameter_scan;
   const std::vector<double> joint = joint_log_likelihood(report.bursts, runs);
-  const std::vector<double> probability = normalize_likelihoods(joint);
-  const LikelihoodGrid grid{GridAxis{"D_m2_per_s", report.coefficients, AxisScale::kLogarithmic},
-                            std::nullopt};
+  const std::vector<double> probability =
+      scanned ? scanned->marginal : normalize_likelihoods(joint);
+  LikelihoodGrid grid{GridAxis{"D_m2_per_s", report.coefficients, AxisScale::kLogarithmic},
+                      std::nullopt};
+  if (scanned) grid.parameter = GridAxis{scanned->parameter, scanned->values, AxisScale::kLinear};
   std::optional<JointEstimate> estimate;
   if (!report.share && analysed > 0) {
-    estimate = estimate_joint(analysed_rows(report.bursts, runs), grid, report.bootstrap);
+    estimate = estimate_joint(scanned ? parameter_rows(report.parameter_rows, grid.cells())
+                                      : analysed_rows(report.bursts, runs),
+                              grid, report.bootstrap);
+  }
+  if (scanned && report.grid_csv) {
+    const HeldTerminationSignals held;
+    ResultFile file(*report.grid_csv, held.stop_request());
+    file.text(parameter_grid_text(*scanned));
+    file.close();
   }
 
   if (outputs.loglik) {
@@ -199,6 +240,7 @@ void finish_joint_report(const JointReport& report, const JointOutputs& outputs,
     contents.integer_attributes.push_back({"analysed_bursts", analysed});
     contents.estimate = estimate ? &*estimate : nullptr;
     contents.model = report.model;
+    contents.parameter_scan = scanned;
     const HeldTerminationSignals held;
     write_results_file(*outputs.results, contents, held.stop_request());
   }
@@ -239,7 +281,9 @@ void finish_joint_report(const JointReport& report, const JointOutputs& outputs,
                   probability[best]);
   }
   console.write("\n");
-  if (estimate) console.write(estimate_line(*estimate) + "\n");
+  if (estimate) {
+    console.write(estimate_line(*estimate, scanned ? scanned->parameter : std::string()) + "\n");
+  }
 }
 
 }  // namespace pelmora::bursts_cli

@@ -12,6 +12,7 @@
 #include "cli/bursts/arguments.h"
 #include "bursts/d_estimate.h"
 #include "bursts/loglik_file.h"
+#include "bursts/parameter_scan.h"
 #include "cli/console.h"
 #include "pelmora/measurement.h"
 
@@ -48,6 +49,14 @@ struct JointReport {
   int simultaneous_photons = 0;
   int collapsed_bursts = 0;  // left out for a distribution lost to rounding residue
   std::string model = "free";  // of the distance's free energy, as given
+  // A model parameter scanned with D: the joint scan over both, and each
+  // burst's log L over the (D, parameter) cells, coefficient i and value j at
+  // i * values + j (empty when left out).  The bursts' lines above then hold
+  // their log L at the parameter value of the joint maximum, and P(D) is the
+  // marginal over the values.
+  const ParameterScan* parameter_scan = nullptr;
+  std::vector<std::vector<double>> parameter_rows;
+  std::optional<std::string> grid_csv;  // --grid: the (parameter, D) cells
   BootstrapOptions bootstrap;
 };
 

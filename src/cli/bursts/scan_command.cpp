@@ -1,7 +1,12 @@
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
 #include "base/error.h"
+#include "bursts/background_choice.h"
+#include "bursts/parameter_scan.h"
+#include "engine/model_grid.h"
+#include "input/distance_model_text.h"
 #include "cli/bursts/arguments.h"
 #include "cli/bursts/commands.h"
 #include "cli/bursts/joint_outputs.h"
@@ -24,10 +29,46 @@ struct Bursts {
   std::vector<std::pair<std::string, std::string>> attributes;
   std::vector<std::pair<std::string, double>> numbers;
   std::vector<std::pair<std::string, std::int64_t>> sizes;
+  std::optional<Background> background;  // the measurement's, when estimated
 };
 
+// The model and the background of the scan: free and off unless asked for,
+// except that a confined model on a measurement takes the background the
+// burst search estimates (a confined model is asked for to get D right, and
+// a few background photons per burst bias it as much as the confinement).
+struct ModelChoice {
+  ModelScan model;
+  BackgroundChoice background;
+  std::string text;  // for the settings line: empty for free and off
+};
+
+ModelChoice model_choice(const Arguments& arguments, bool measurement) {
+  ModelChoice choice;
+  if (const std::optional<std::string> model = arguments.text("--model")) {
+    choice.model = parse_model_scan(*model);
+  } else {
+    choice.model.models.emplace_back();
+  }
+  if (const std::optional<std::string> background = arguments.text("--background")) {
+    choice.background = parse_background_choice(*background);
+  } else if (choice.model.models.front().confined() && measurement) {
+    choice.background.mode = BackgroundChoice::Mode::kAuto;
+  }
+  if (choice.background.mode == BackgroundChoice::Mode::kAuto && !measurement) {
+    throw Error(ErrorKind::kOption,
+                "\n\nERROR: --background auto estimates the rates from a Photon-HDF5 "
+                "measurement; for photon files give them (--background D_HZ,A_HZ) or off.\n");
+  }
+  if (choice.model.text != "free") choice.text += " model=" + choice.model.text;
+  if (choice.background.mode != BackgroundChoice::Mode::kOff) {
+    choice.text += " background=" + choice.background.text();
+  }
+  return choice;
+}
+
 void add_measurement_bursts(const Arguments& arguments, const Shard& shard, Bursts& bursts,
-                            Observer& observer, Console& console, bool quiet) {
+                            Observer& observer, Console& console, bool quiet,
+                            bool wants_background) {
   const Measurement m = read_photon_hdf5(arguments.names()[0], measurement_overrides(arguments));
   const BurstList list = burst_list(m, arguments);
   if (list.background) {
@@ -35,6 +76,15 @@ void add_measurement_bursts(const Arguments& arguments, const Shard& shard, Burs
     bursts.numbers.push_back({"background_all_hz", list.background->whole.all.rate_hz});
     bursts.numbers.push_back({"background_donor_hz", list.background->whole.donor.rate_hz});
     bursts.numbers.push_back({"background_acceptor_hz", list.background->whole.acceptor.rate_hz});
+    bursts.background = list.background;
+  } else if (wants_background) {
+    // Bursts from a table (or a search by rate) still have the background
+    // the search would have estimated.
+    bursts.background = estimate_background(m, search_options(arguments).background_window_s);
+    for (const std::string& warning : bursts.background->warnings) console.write(warning);
+    bursts.numbers.push_back({"background_all_hz", bursts.background->whole.all.rate_hz});
+    bursts.numbers.push_back({"background_donor_hz", bursts.background->whole.donor.rate_hz});
+    bursts.numbers.push_back({"background_acceptor_hz", bursts.background->whole.acceptor.rate_hz});
   }
   bursts.input_text = measurement_text(m.description) + " bursts=" + list.source +
                       format_text(" table=%zu:", list.windows.size()) +
@@ -106,7 +156,8 @@ void run_scan(CommandArguments words, Console& console) {
   options.with_value.insert(kMeasurementOptions.begin(), kMeasurementOptions.end());
   options.with_value.insert(kSearchOptions.begin(), kSearchOptions.end());
   options.with_value.insert(kScanSettingOptions.begin(), kScanSettingOptions.end());
-  options.with_value.insert({"--bursts", "--loglik", "--joint", "-o", "--shard"});
+  options.with_value.insert({"--bursts", "--loglik", "--joint", "-o", "--shard", "--model",
+                             "--background", "--grid"});
   options.with_value.insert(kEstimateOptions.begin(), kEstimateOptions.end());
   options.flags.insert("-q");
   const Arguments arguments("scan", words, options);
@@ -142,11 +193,26 @@ void run_scan(CommandArguments words, Console& console) {
                 "\n\nERROR: --bursts and the measurement options need a Photon-HDF5 file.\n");
   }
 
+  const ModelChoice choice = model_choice(arguments, measurement);
+  if (choice.model.scanned() && (shard || outputs.loglik)) {
+    throw Error(ErrorKind::kOption,
+                "\n\nERROR: A scanned model parameter (" + choice.model.text +
+                    ") writes its (parameter, D) grid to -o results.h5 and --grid FILE.csv; "
+                    "--loglik and --shard take one model.\n");
+  }
+  if (arguments.given("--grid") && !choice.model.scanned()) {
+    throw Error(ErrorKind::kOption,
+                "\n\nERROR: --grid writes the cells of a scanned model parameter "
+                "(--model chain:FROM:TO:COUNT).\n");
+  }
+  const bool auto_background = choice.background.mode == BackgroundChoice::Mode::kAuto;
+  int report_simultaneous = 0;
   Bursts bursts;
   ScanProgress progress(console.stream(), 0, quiet);
   const Shard whole;
   if (measurement) {
-    add_measurement_bursts(arguments, shard.value_or(whole), bursts, progress, console, quiet);
+    add_measurement_bursts(arguments, shard.value_or(whole), bursts, progress, console, quiet,
+                           auto_background);
   } else {
     add_file_bursts(arguments, shard.value_or(whole), bursts, progress);
   }
@@ -154,16 +220,49 @@ void run_scan(CommandArguments words, Console& console) {
 
   std::vector<const PhotonList*> records;
   for (const PhotonList& photons : bursts.photons) records.push_back(&photons);
-  ScanProgress scanning(console.stream(), static_cast<int>(count), quiet);
-  const JointScan joint = scan_bursts(records, settings.coefficients, settings.analysis, engine, scanning);
-  scanning.finish();
+  std::vector<int> analysed;
+  for (const PhotonList& photons : bursts.photons) analysed.push_back(photons.photon_count);
+  const std::vector<BackgroundShares> shares = burst_background_shares(
+      choice.background, bursts.background ? &*bursts.background : nullptr, bursts.windows,
+      analysed);
+  if (choice.model.models.front().confined() && !quiet) {
+    console.print("Model %s, background %s.\n", choice.model.text.c_str(),
+                  choice.background.text().c_str());
+  }
+  if (auto_background && !quiet) {
+    console.print("Background (auto): donor channel %.4g Hz, acceptor channel %.4g Hz.\n",
+                  bursts.background->whole.donor.rate_hz,
+                  bursts.background->whole.acceptor.rate_hz);
+  }
+  // One joint scan per value of a scanned parameter, each on its model's grid.
+  std::vector<JointScan> joints;
+  for (const DistanceModel& model : choice.model.models) {
+    const DistanceGrid grid = make_model_grid(settings.analysis, model);
+    ScanProgress scanning(console.stream(), static_cast<int>(count), quiet);
+    joints.push_back(scan_bursts(records, settings.coefficients, grid, shares, engine, scanning));
+    scanning.finish();
+    report_simultaneous = scanning.simultaneous_photons();
+  }
+  std::optional<ParameterScan> parameter_scan;
+  std::size_t shown = 0;  // the value whose per-burst log L the lines hold
+  if (choice.model.scanned()) {
+    parameter_scan = join_parameter_scan(choice.model.parameter, choice.model.parameter_values,
+                                         joints);
+    const std::vector<double>& cells = parameter_scan->probability;
+    shown = static_cast<std::size_t>(std::max_element(cells.begin(), cells.end()) - cells.begin()) /
+            settings.coefficients.size();
+  }
+  const JointScan& joint = joints[shown];
 
   JointReport report;
   report.bootstrap = bootstrap;
   report.coefficients = settings.coefficients;
-  report.settings_text = bursts.input_text + " " + settings.text;
+  report.settings_text = bursts.input_text + " " + settings.text + choice.text;
+  report.model = choice.model.text;
   report.text_attributes = bursts.attributes;
-  report.text_attributes.push_back({"settings", settings.text});
+  report.text_attributes.push_back({"settings", settings.text + choice.text});
+  report.text_attributes.push_back({"model", choice.model.text});
+  report.text_attributes.push_back({"background", choice.background.text()});
   report.number_attributes = bursts.numbers;
   report.integer_attributes = bursts.sizes;
   report.number_attributes.push_back({"foerster_radius_nm", settings.analysis.foerster_radius});
@@ -183,6 +282,8 @@ void run_scan(CommandArguments words, Console& console) {
     std::string reason;
     if (!bursts.refused[b].empty()) {
       reason = bursts.refused[b];
+    } else if (parameter_scan && !parameter_scan->analysed[b]) {
+      reason = "it could not be analysed at every value of " + parameter_scan->parameter;
     } else if (verdict.left_out != LeftOut::kNo) {
       reason = left_out_reason(verdict.left_out);
       if (verdict.left_out == LeftOut::kCollapsed) ++report.collapsed_bursts;
@@ -210,7 +311,27 @@ void run_scan(CommandArguments words, Console& console) {
       report.share->bursts = std::stoll(bursts.input_text.substr(at + 7));
     }
   }
-  report.simultaneous_photons = progress.simultaneous_photons() + scanning.simultaneous_photons();
+  if (parameter_scan) {
+    const std::size_t values = joints.size();
+    const std::size_t runs = settings.coefficients.size();
+    report.parameter_scan = &*parameter_scan;
+    report.grid_csv = arguments.text("--grid");
+    report.number_attributes.push_back({"parameter_best_value", choice.model.parameter_values[shown]});
+    for (std::size_t b = 0; b < count; ++b) {
+      std::vector<double> row;
+      if (!report.bursts[b].log_likelihood.empty()) {
+        row.resize(runs * values);
+        for (std::size_t i = 0; i < runs; ++i) {
+          for (std::size_t p = 0; p < values; ++p) {
+            row[i * values + p] =
+                joints[p].table.at(static_cast<int>(b), static_cast<int>(i)).log_likelihood;
+          }
+        }
+      }
+      report.parameter_rows.push_back(std::move(row));
+    }
+  }
+  report.simultaneous_photons = progress.simultaneous_photons() + report_simultaneous;
   finish_joint_report(report, outputs, console, quiet);
 }
 

@@ -1,0 +1,44 @@
+// Diffusion in a confined model's potential across a time step, exact in
+// time on the model's grid (state/diffusion_modes.h).
+#pragma once
+
+#include <span>
+
+#include "state/diffusion_modes.h"
+#include "state/fft_workspace.h"
+
+namespace pelmora {
+
+// As propagate (engine/propagator.h) for the model whose decomposition is
+// `modes`: carries `source` across `dt` microseconds with `diff_coeff`
+// (m^2/s), writes the result normalised to sum 1 (destination may be the
+// source), only normalises for dt = 0, and returns false when nothing
+// positive is left.  Modes whose factor exp(-lambda D dt) is below e^-100
+// are skipped.  Uses the workspace's mode_coefficients only, so it
+// allocates nothing.
+[[nodiscard]] bool propagate_confined(FftWorkspace& workspace, const DiffusionModes& modes,
+                                      double diff_coeff, std::span<const double> source,
+                                      std::span<double> destination, double dt);
+
+}  // namespace pelmora
+
+namespace pelmora {
+
+// The forward and the backward chain both start from P_eq times the first
+// photon's colour: the forward chain carries the distribution, the backward
+// one P_eq times the likelihood of the photons after the current one, which
+// the same (self-adjoint under detailed balance) step carries.
+void weigh_by_equilibrium(std::span<double> values, const DiffusionModes& modes);
+
+// Where the two chains meet, forward times backward over P_eq is the
+// distribution at the photon (the equilibrium is otherwise counted twice):
+// its sum over the grid, and that sum weighted by the photon's colour, each
+// added in ascending order of the points.
+struct ChainOverlap {
+  double sum = 0;
+  double colour_sum = 0;
+};
+ChainOverlap confined_overlap(std::span<const double> forward, std::span<const double> backward,
+                              const DiffusionModes& modes, const double* colour);
+
+}  // namespace pelmora

@@ -1,0 +1,140 @@
+#include "input/distance_model_text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string_view>
+
+#include "base/error.h"
+
+namespace pelmora {
+
+namespace {
+
+[[noreturn]] void refuse(const std::string& text, const std::string& why) {
+  throw Error(ErrorKind::kInput, "\n\nERROR: Model " + text + ": " + why + "\n");
+}
+
+bool read_number(std::string_view word, double& value) {
+  const char* end = word.data() + word.size();
+  const auto [stop, error] = std::from_chars(word.data(), end, value);
+  return !word.empty() && error == std::errc() && stop == end && std::isfinite(value);
+}
+
+double number(std::string_view word, const std::string& text) {
+  double value = 0;
+  if (!read_number(word, value)) refuse(text, "'" + std::string(word) + "' is not a number.");
+  return value;
+}
+
+std::vector<std::string_view> fields(std::string_view text) {
+  std::vector<std::string_view> parts;
+  std::size_t from = 0;
+  while (true) {
+    const std::size_t colon = text.find(':', from);
+    parts.push_back(text.substr(from, colon == std::string_view::npos ? colon : colon - from));
+    if (colon == std::string_view::npos) return parts;
+    from = colon + 1;
+  }
+}
+
+void read_table(const std::string& path, DistanceModel& model) {
+  std::ifstream file(path);
+  if (!file) {
+    throw Error(ErrorKind::kIo, "\n\nERROR: Could not open the potential file " + path + "\n");
+  }
+  std::string line;
+  for (int number = 1; std::getline(file, line); ++number) {
+    const std::size_t start = line.find_first_not_of(" \t\r");
+    if (start == std::string::npos || line[start] == '#') continue;
+    const auto fail = [&](const std::string& why) {
+      throw Error(ErrorKind::kInput, "\n\nERROR: Potential file " + path + ", line " +
+                                         std::to_string(number) + ": " + why + "\n");
+    };
+    std::istringstream words(line);
+    std::string a, b, extra;
+    words >> a >> b;
+    double r = 0, p = 0;
+    if (b.empty() || (words >> extra) || !read_number(a, r) || !read_number(b, p)) {
+      fail("two numbers expected (distance in nm, density).");
+    }
+    if (r < 0) fail("the distance must be >= 0.");
+    if (!model.table_r.empty() && !(r > model.table_r.back())) fail("the distances must increase.");
+    if (p < 0) fail("the density must be >= 0.");
+    model.table_r.push_back(r);
+    model.table_density.push_back(p);
+  }
+  if (model.table_r.size() < 3) {
+    throw Error(ErrorKind::kInput,
+                "\n\nERROR: Potential file " + path + ": at least 3 points are needed.\n");
+  }
+  if (*std::max_element(model.table_density.begin(), model.table_density.end()) <= 0) {
+    throw Error(ErrorKind::kInput,
+                "\n\nERROR: Potential file " + path + ": the densities are all zero.\n");
+  }
+}
+
+DistanceModel chain_model(const std::string& text, double rms) {
+  if (!(rms > 0)) refuse(text, "the rms distance must be > 0.");
+  DistanceModel model;
+  model.kind = ModelKind::kChain;
+  model.text = text;
+  model.rms = rms;
+  return model;
+}
+
+}  // namespace
+
+DistanceModel parse_distance_model(const std::string& text) {
+  DistanceModel model;
+  model.text = text;
+  if (text == "free") return model;
+  const std::vector<std::string_view> parts = fields(text);
+  if (parts[0] == "chain" && parts.size() == 2) return chain_model(text, number(parts[1], text));
+  if (parts[0] == "box" && parts.size() == 3) {
+    model.kind = ModelKind::kBox;
+    model.lower = number(parts[1], text);
+    model.upper = number(parts[2], text);
+    if (!(model.lower >= 0 && model.lower < model.upper)) {
+      refuse(text, "the walls need 0 <= A < B.");
+    }
+    return model;
+  }
+  if (parts[0] == "pmf" && text.size() > 4) {
+    model.kind = ModelKind::kTable;
+    read_table(text.substr(4), model);
+    return model;
+  }
+  throw Error(ErrorKind::kInput, "\n\nERROR: Unknown model " + text +
+                                     " (free, chain:RMS, chain:FROM:TO:COUNT, box:A:B or "
+                                     "pmf:FILE).\n");
+}
+
+ModelScan parse_model_scan(const std::string& text) {
+  ModelScan scan;
+  scan.text = text;
+  const std::vector<std::string_view> parts = fields(text);
+  if (parts[0] != "chain" || parts.size() != 4) {
+    scan.models.push_back(parse_distance_model(text));
+    return scan;
+  }
+  const double from = number(parts[1], text);
+  const double to = number(parts[2], text);
+  double count = number(parts[3], text);
+  if (!(count >= 2 && count <= 1000 && count == std::floor(count))) {
+    refuse(text, "the count of rms values must be a whole number from 2 to 1000.");
+  }
+  if (!(from > 0 && from < to)) refuse(text, "the rms range needs 0 < FROM < TO.");
+  scan.parameter = "rms_nm";
+  const int values = static_cast<int>(count);
+  for (int i = 0; i < values; ++i) {
+    const double rms = i + 1 == values ? to : from + (to - from) * i / (values - 1);
+    scan.parameter_values.push_back(rms);
+    scan.models.push_back(chain_model(text, rms));
+  }
+  return scan;
+}
+
+}  // namespace pelmora

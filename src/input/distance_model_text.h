@@ -1,0 +1,21 @@
+// Reads the --model text (and, for pmf:FILE, the table it names).
+#pragma once
+
+#include <string>
+
+#include "state/distance_model.h"
+
+namespace pelmora {
+
+// "free", "chain:RMS", "box:A:B" or "pmf:FILE".  Throws Error of kind kInput
+// for an unknown model, RMS <= 0, A < 0 or A >= B, and a table that cannot
+// be read, has a line that is not two numbers (named by its number), fewer
+// than 3 points, distances that do not increase or are negative, negative
+// densities or only zero densities; kIo when the file cannot be opened.
+DistanceModel parse_distance_model(const std::string& text);
+
+// As parse_distance_model, and "chain:FROM:TO:COUNT": COUNT values of RMS
+// evenly spaced from FROM to TO (COUNT >= 2, 0 < FROM < TO).
+ModelScan parse_model_scan(const std::string& text);
+
+}  // namespace pelmora

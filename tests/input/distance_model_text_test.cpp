@@ -1,0 +1,90 @@
+#include "input/distance_model_text.h"
+
+#include <gtest/gtest.h>
+
+#include "support/caught_error.h"
+#include "support/run_binary.h"
+
+namespace pelmora {
+namespace {
+
+using testing::caught_error;
+
+TEST(DistanceModelText, ReadsEveryModel) {
+  const testing::ScratchDir dir;
+  dir.write("pmf.txt", "# r density\n1 0\n\n2 0.5\n3 1e-1\n");
+  const DistanceModel chain = parse_distance_model("chain:6");
+  EXPECT_EQ(chain.kind, ModelKind::kChain);
+  EXPECT_EQ(chain.rms, 6.0);
+  const DistanceModel box = parse_distance_model("box:2:10.5");
+  EXPECT_EQ(box.kind, ModelKind::kBox);
+  EXPECT_EQ(box.lower, 2.0);
+  EXPECT_EQ(box.upper, 10.5);
+  const DistanceModel table = parse_distance_model("pmf:" + (dir / "pmf.txt").string());
+  EXPECT_EQ(table.kind, ModelKind::kTable);
+  EXPECT_EQ(table.table_r, (std::vector<double>{1, 2, 3}));
+  EXPECT_EQ(table.table_density, (std::vector<double>{0, 0.5, 0.1}));
+  EXPECT_FALSE(parse_distance_model("free").confined());
+  const ModelScan scan = parse_model_scan("chain:4:10:13");
+  ASSERT_EQ(scan.models.size(), 13u);
+  EXPECT_EQ(scan.parameter, "rms_nm");
+  EXPECT_EQ(scan.parameter_values.front(), 4.0);
+  EXPECT_EQ(scan.parameter_values[1], 4.5);
+  EXPECT_EQ(scan.parameter_values.back(), 10.0);
+  EXPECT_FALSE(parse_model_scan("chain:6").scanned());
+}
+
+TEST(DistanceModelText, RefusesBadModels) {
+  const testing::ScratchDir dir;
+  dir.write("two.txt", "1 1\n2 1\n");
+  dir.write("negative.txt", "1 1\n2 -1\n3 1\n");
+  dir.write("zero.txt", "1 0\n2 0\n3 0\n");
+  dir.write("word.txt", "1 1\n# fine\n2 x\n3 1\n");
+  dir.write("order.txt", "1 1\n3 1\n2 1\n");
+  const std::string at = dir.path().string() + "/";
+  struct Case {
+    std::string text;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"brownian",
+       "\n\nERROR: Unknown model brownian (free, chain:RMS, chain:FROM:TO:COUNT, "
+       "box:A:B or pmf:FILE).\n"},
+      {"chain:0", "\n\nERROR: Model chain:0: the rms distance must be > 0.\n"},
+      {"chain:-2", "\n\nERROR: Model chain:-2: the rms distance must be > 0.\n"},
+      {"chain:six", "\n\nERROR: Model chain:six: 'six' is not a number.\n"},
+      {"box:10:2", "\n\nERROR: Model box:10:2: the walls need 0 <= A < B.\n"},
+      {"box:3:3", "\n\nERROR: Model box:3:3: the walls need 0 <= A < B.\n"},
+      {"box:3",
+       "\n\nERROR: Unknown model box:3 (free, chain:RMS, chain:FROM:TO:COUNT, box:A:B "
+       "or pmf:FILE).\n"},
+      {"chain:10:4:13", "\n\nERROR: Model chain:10:4:13: the rms range needs 0 < FROM < TO.\n"},
+      {"chain:4:10:1.5",
+       "\n\nERROR: Model chain:4:10:1.5: the count of rms values must be a "
+       "whole number from 2 to 1000.\n"},
+      {"pmf:" + at + "two.txt",
+       "\n\nERROR: Potential file " + at + "two.txt: at least 3 points are needed.\n"},
+      {"pmf:" + at + "negative.txt",
+       "\n\nERROR: Potential file " + at + "negative.txt, line 2: the density must be >= 0.\n"},
+      {"pmf:" + at + "zero.txt",
+       "\n\nERROR: Potential file " + at + "zero.txt: the densities are all zero.\n"},
+      {"pmf:" + at + "word.txt", "\n\nERROR: Potential file " + at +
+                                     "word.txt, line 3: two numbers expected (distance in nm, "
+                                     "density).\n"},
+      {"pmf:" + at + "order.txt",
+       "\n\nERROR: Potential file " + at + "order.txt, line 3: the distances must increase.\n"},
+  };
+  for (const Case& c : cases) {
+    const std::optional<Error> error = caught_error([&] { parse_model_scan(c.text); });
+    ASSERT_TRUE(error) << c.text;
+    EXPECT_EQ(error->kind(), ErrorKind::kInput) << c.text;
+    EXPECT_EQ(error->message(), c.message);
+  }
+  const std::optional<Error> missing =
+      caught_error([&] { parse_model_scan("pmf:" + at + "none"); });
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->kind(), ErrorKind::kIo);
+}
+
+}  // namespace
+}  // namespace pelmora
