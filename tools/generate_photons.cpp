@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 
+#include "number_text.h"
 #include "random_source.h"
 
 namespace {
@@ -46,12 +47,6 @@ struct Options {
 [[noreturn]] void usage_exit(const std::string& reason) {
   std::fprintf(stderr, "generate_photons: %s\n%s", reason.c_str(), kUsage);
   std::exit(1);
-}
-
-bool parse_real(const char* text, double& value) {
-  char* end = nullptr;
-  value = std::strtod(text, &end);
-  return end != text && *end == '\0' && std::isfinite(value);
 }
 
 template <typename Integer>

@@ -37,6 +37,7 @@
 #include "distance_model.h"
 #include "hdf5/file.h"
 #include "hdf5/write.h"
+#include "number_text.h"
 #include "random_source.h"
 
 namespace {
@@ -147,12 +148,6 @@ struct Options {
 [[noreturn]] void usage_exit(const std::string& reason) {
   std::fprintf(stderr, "simulate_measurement: %s\n\n%s", reason.c_str(), kUsage);
   std::exit(1);
-}
-
-bool parse_real(const char* text, double& value) {
-  char* end = nullptr;
-  value = std::strtod(text, &end);
-  return end != text && *end == '\0' && std::isfinite(value);
 }
 
 template <typename Integer>
