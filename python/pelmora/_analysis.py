@@ -210,7 +210,7 @@ def _result(joint, bursts):
 
 
 def scan(bursts, D, *, R0=6.5, rmin=0, rmax=None, bins=400, threads=None, progress=False,
-         model="free", background="off"):
+         model="free", background=None):
     """The likelihood of each diffusion coefficient in ``D`` (m²/s) for every
     burst, and jointly for all of them.
 
@@ -230,11 +230,16 @@ def scan(bursts, D, *, R0=6.5, rmin=0, rmax=None, bins=400, threads=None, progre
     covers its own support with ``bins`` points.  ``background`` mixes
     background photons into the colours: "off", "auto" (rates estimated from
     the measurement as the burst search does; needs ``(measurement, table)``)
-    or "D_HZ,A_HZ".
+    or "D_HZ,A_HZ".  By default, as for the burst program, "auto" with a
+    confined model on ``(measurement, table)`` and "off" otherwise, so that
+    "free" keeps the numbers of the single-record program.
 
     The numbers equal, to the bit, those of the command-line programs for the
     same photons and settings."""
     prepared = _bursts(bursts)
+    if background is None:
+        confined = str(model).split(":")[0] != "free"
+        background = "auto" if confined and prepared.measurement is not None else "off"
     coefficients = coefficients_array(D)
     grid = grid_settings(R0, rmin, rmax, bins)
     # A scanned parameter (chain:FROM:TO:COUNT) runs every burst and D once per
