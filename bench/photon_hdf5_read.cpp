@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     long long all = 0;
-    for (const pelmora::DetectorCount& count : measurement.description.detectors) all += count.photons;
+    for (const pelmora::DetectorCount& count : measurement.description.detectors)
+      all += count.photons;
     std::printf("%s: %lld photons, %zu kept, read in %.3f s (%.1f Mphotons/s)\n", argv[1], all,
                 measurement.timestamps.size(), seconds, static_cast<double>(all) / seconds / 1e6);
   } catch (const pelmora::Error& error) {

@@ -99,18 +99,19 @@ int main(int argc, char** argv) {
   const DistanceGrid grid = make_distance_grid(settings);
   const std::vector<double> coefficients = log_spaced_coefficients(1e-16, 1e-13, runs);
 
-  std::printf("%zu records, %lld photons (%lld to %lld each), %d coefficients, %lld "
-              "propagations\n",
-              records.size(), photons,
-              static_cast<long long>(std::min_element(records.begin(), records.end(),
-                                                      [](auto& a, auto& b) {
-                                                        return a.photon_count < b.photon_count;
-                                                      })->photon_count),
-              static_cast<long long>(std::max_element(records.begin(), records.end(),
-                                                      [](auto& a, auto& b) {
-                                                        return a.photon_count < b.photon_count;
-                                                      })->photon_count),
-              runs, propagations);
+  std::printf(
+      "%zu records, %lld photons (%lld to %lld each), %d coefficients, %lld "
+      "propagations\n",
+      records.size(), photons,
+      static_cast<long long>(
+          std::min_element(records.begin(), records.end(),
+                           [](auto& a, auto& b) { return a.photon_count < b.photon_count; })
+              ->photon_count),
+      static_cast<long long>(
+          std::max_element(records.begin(), records.end(),
+                           [](auto& a, auto& b) { return a.photon_count < b.photon_count; })
+              ->photon_count),
+      runs, propagations);
   std::printf("%8s %6s %10s %10s %12s\n", "threads", "repeat", "wall [s]", "cpu [s]",
               "minor faults");
   std::vector<LikelihoodTable> tables;

@@ -337,8 +337,8 @@ py::dict scan(const py::list& records, bool from_bursts, const std::vector<std::
   if (background.mode == BackgroundChoice::Mode::kAuto) {
     estimated = estimate_background(*measurement, BurstSearchOptions{}.background_window_s);
   }
-  const std::vector<BackgroundShares> shares = burst_background_shares(
-      background, estimated ? &*estimated : nullptr, windows, analysed);
+  const std::vector<BackgroundShares> shares =
+      burst_background_shares(background, estimated ? &*estimated : nullptr, windows, analysed);
   const std::span<const double> d = span_of(coefficients);
   // One joint scan per value of a scanned parameter, each on its own grid.
   std::vector<JointScan> joints;
@@ -350,7 +350,8 @@ py::dict scan(const py::list& records, bool from_bursts, const std::vector<std::
   }
   py::dict result = joint_dict(joints.front(), std::move(observer.warnings()));
   if (model.scanned()) {
-    const ParameterScan joint = join_parameter_scan(model.parameter, model.parameter_values, joints);
+    const ParameterScan joint =
+        join_parameter_scan(model.parameter, model.parameter_values, joints);
     const auto values = static_cast<py::ssize_t>(joints.size());
     const auto runs = static_cast<py::ssize_t>(d.size());
     const auto bursts = static_cast<py::ssize_t>(lists.size());
@@ -399,9 +400,9 @@ py::dict join(const Doubles& coefficients, const Doubles& log_likelihood,
   table.records = static_cast<int>(photon_counts.size());
   table.runs = static_cast<int>(coefficients.size());
   const std::size_t cells = photon_counts.size() * static_cast<std::size_t>(coefficients.size());
-  for (const py::ssize_t size : {log_likelihood.size(), run_left_out.size(),
-                                 boundary_photons.size(), most_negative.size(),
-                                 residue_dominates.size()}) {
+  for (const py::ssize_t size :
+       {log_likelihood.size(), run_left_out.size(), boundary_photons.size(), most_negative.size(),
+        residue_dominates.size()}) {
     if (static_cast<std::size_t>(size) != cells) {
       throw Error(ErrorKind::kInput, "\n\nERROR: The cells of the scan do not fill its table.\n");
     }
@@ -428,14 +429,14 @@ py::dict trajectory(const Doubles& times_us, const Bytes& acceptor, double diff_
       settings_of(foerster_radius, min_distance, max_distance, distance_bins);
   const EngineOptions engine = engine_options(threads);
   PythonObserver observer(std::move(progress));
-  const PhotonList photons = photon_list_from_arrays(span_of(times_us), span_of(acceptor), observer);
+  const PhotonList photons =
+      photon_list_from_arrays(span_of(times_us), span_of(acceptor), observer);
   TrajectoryOptions options;
   options.diff_coeff = diff_coeff;
   options.time_bins = time_bins;
   options.time_increment = time_increment;
-  const TrajectoryResult result = without_gil(observer, [&] {
-    return analyse_trajectory(photons, settings, options, engine, observer);
-  });
+  const TrajectoryResult result = without_gil(
+      observer, [&] { return analyse_trajectory(photons, settings, options, engine, observer); });
   // The warnings the command line shows after its map.
   for (const Warning& warning : result.warnings) {
     if (warning.kind == WarningKind::kNoOverlap || warning.kind == WarningKind::kBoundarySlices) {
@@ -478,7 +479,8 @@ py::dict trajectory(const Doubles& times_us, const Bytes& acceptor, double diff_
   }
   std::vector<std::uint8_t> held_acceptor;
   held_acceptor.reserve(photons.photon_types.size());
-  for (const std::int8_t type : photons.photon_types) held_acceptor.push_back(type == kAcceptorPhoton);
+  for (const std::int8_t type : photons.photon_types)
+    held_acceptor.push_back(type == kAcceptorPhoton);
 
   py::dict out;
   out["D"] = result.diff_coeff;
@@ -594,8 +596,8 @@ py::dict find_bursts(const Measurement& measurement, int m, double f,
   options.background_window_s = background_window_s;
   PythonObserver observer{py::none()};
   const auto found = without_gil(observer, [&] {
-    const Background background = min_rate_khz ? Background{}
-                                               : estimate_background(measurement, options.background_window_s);
+    const Background background =
+        min_rate_khz ? Background{} : estimate_background(measurement, options.background_window_s);
     return std::make_pair(search_bursts(measurement, options, background), background.warnings);
   });
   py::dict out = windows_dict(found.first.bursts);
@@ -633,8 +635,8 @@ py::list burst_photon_arrays(const Measurement& measurement, const Doubles& star
     window.t_start_s = starts.data()[i];
     window.t_stop_s = stops.data()[i];
     const BurstPhotons photons = burst_photons(measurement, window);
-    out.append(py::make_tuple(array_of(photons.times_us), array_of(photons.acceptor),
-                              photons.unordered));
+    out.append(
+        py::make_tuple(array_of(photons.times_us), array_of(photons.acceptor), photons.unordered));
   }
   return out;
 }
@@ -655,14 +657,12 @@ PYBIND11_MODULE(_core, module) {
   });
 
   py::class_<Measurement>(module, "Measurement")
-      .def_property_readonly("timestamps",
-                             [](py::object self) {
-                               return view_of(self.cast<const Measurement&>().timestamps, self);
-                             })
-      .def_property_readonly("flags",
-                             [](py::object self) {
-                               return view_of(self.cast<const Measurement&>().flags, self);
-                             })
+      .def_property_readonly(
+          "timestamps",
+          [](py::object self) { return view_of(self.cast<const Measurement&>().timestamps, self); })
+      .def_property_readonly(
+          "flags",
+          [](py::object self) { return view_of(self.cast<const Measurement&>().flags, self); })
       .def_property_readonly("description",
                              [](const Measurement& m) { return description_dict(m.description); })
       .def("__len__", [](const Measurement& m) { return m.timestamps.size(); });
@@ -674,8 +674,8 @@ PYBIND11_MODULE(_core, module) {
   module.def("search_bursts", &find_bursts, py::arg("measurement"), py::arg("m"), py::arg("F"),
              py::arg("min_rate_khz"), py::arg("min_photons"), py::arg("background_window_s"));
   module.def("read_burst_table", &burst_table, py::arg("path"));
-  module.def("burst_photon_arrays", &burst_photon_arrays, py::arg("measurement"),
-             py::arg("starts"), py::arg("stops"));
+  module.def("burst_photon_arrays", &burst_photon_arrays, py::arg("measurement"), py::arg("starts"),
+             py::arg("stops"));
   module.def("scan", &scan, py::arg("records"), py::arg("from_bursts"), py::arg("prefixes"),
              py::arg("D"), py::arg("R0"), py::arg("rmin"), py::arg("rmax"), py::arg("bins"),
              py::arg("threads"), py::arg("progress"), py::arg("model") = "free",
@@ -700,6 +700,7 @@ PYBIND11_MODULE(_core, module) {
       },
       py::arg("log_likelihoods"));
   module.attr("LEFT_OUT_COLLAPSED") = static_cast<int>(LeftOut::kCollapsed);
-  module.def("left_out_reason", [](int code) { return left_out_reason(static_cast<LeftOut>(code)); });
+  module.def("left_out_reason",
+             [](int code) { return left_out_reason(static_cast<LeftOut>(code)); });
   module.def("default_threads", [] { return engine_options(0).threads; });
 }

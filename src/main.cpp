@@ -1,3 +1,5 @@
 #include "cli/run_driver.h"
 
-int main(int argc, char** argv) { return pelmora::run_pelmora(argc, argv); }
+int main(int argc, char** argv) {
+  return pelmora::run_pelmora(argc, argv);
+}

@@ -51,10 +51,18 @@ class DistanceModel {
     model.r_ = parsed.table_r;
     model.density_ = parsed.table_density;
     switch (parsed.kind) {
-      case pelmora::ModelKind::kFree: model.kind_ = Kind::kFree; break;
-      case pelmora::ModelKind::kChain: model.kind_ = Kind::kChain; break;
-      case pelmora::ModelKind::kBox: model.kind_ = Kind::kBox; break;
-      case pelmora::ModelKind::kTable: model.kind_ = Kind::kTable; break;
+      case pelmora::ModelKind::kFree:
+        model.kind_ = Kind::kFree;
+        break;
+      case pelmora::ModelKind::kChain:
+        model.kind_ = Kind::kChain;
+        break;
+      case pelmora::ModelKind::kBox:
+        model.kind_ = Kind::kBox;
+        break;
+      case pelmora::ModelKind::kTable:
+        model.kind_ = Kind::kTable;
+        break;
     }
     return model;
   }
@@ -162,8 +170,8 @@ double step_in_potential(double r, double dt, double diffusion, const DistanceMo
   if (!std::isfinite(energy)) return r;
   const double forward = proposal - r - drift;
   const double backward = r - proposal + diffusion * model.slope(proposal) * dt;
-  const double log_ratio = model.energy(r) - energy +
-                           (forward * forward - backward * backward) / (2.0 * spread);
+  const double log_ratio =
+      model.energy(r) - energy + (forward * forward - backward * backward) / (2.0 * spread);
   return std::log(accept) < log_ratio ? proposal : r;
 }
 

@@ -16,8 +16,8 @@
 // acceptor photon with probability E(r) = 1 / (1 + (r/R0)^6); under the
 // acceptor laser every photon is an acceptor photon.  Background photons
 // arrive at constant rates in each channel, so their colours owe nothing to
-// any molecule's distance; markers, if asked, on a detector of their own.  Each channel's photons are spread evenly over its detector
-// ids.
+// any molecule's distance; markers, if asked, on a detector of their own.  Each channel's photons
+// are spread evenly over its detector ids.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -171,10 +171,10 @@ bool parse_list(std::string_view text, std::vector<std::int64_t>& values) {
 
 bool parse_integer_type(std::string_view text, h5::IntegerType& type) {
   const std::pair<const char*, h5::IntegerType> names[] = {
-      {"int8", h5::IntegerType::kInt8},     {"uint8", h5::IntegerType::kUInt8},
-      {"int16", h5::IntegerType::kInt16},   {"uint16", h5::IntegerType::kUInt16},
-      {"int32", h5::IntegerType::kInt32},   {"uint32", h5::IntegerType::kUInt32},
-      {"int64", h5::IntegerType::kInt64},   {"uint64", h5::IntegerType::kUInt64}};
+      {"int8", h5::IntegerType::kInt8},   {"uint8", h5::IntegerType::kUInt8},
+      {"int16", h5::IntegerType::kInt16}, {"uint16", h5::IntegerType::kUInt16},
+      {"int32", h5::IntegerType::kInt32}, {"uint32", h5::IntegerType::kUInt32},
+      {"int64", h5::IntegerType::kInt64}, {"uint64", h5::IntegerType::kUInt64}};
   for (const auto& [name, value] : names) {
     if (text == name) {
       type = value;
@@ -185,23 +185,28 @@ bool parse_integer_type(std::string_view text, h5::IntegerType& type) {
 }
 
 bool parse_value(std::string_view name, const char* value, Options& options) {
-  const std::pair<const char*, double*> reals[] = {
-      {"--duration", &options.duration},         {"--burst-rate", &options.burst_rate},
-      {"--burst-size", &options.burst_size},     {"--transit-ms", &options.transit_ms},
-      {"--bg-donor", &options.background_donor}, {"--bg-acceptor", &options.background_acceptor},
-      {"--marker-rate", &options.marker_rate},   {"--tcspc-unit", &options.tcspc_unit},
-      {"--lifetime-ns", &options.lifetime_ns},   {"-D", &options.diffusion},
-      {"--rmin", &options.rmin},                 {"--rmax", &options.rmax},
-      {"--R0", &options.radius},                 {"--step-us", &options.step_us},
-      {"--unit", &options.unit}};
+  const std::pair<const char*, double*> reals[] = {{"--duration", &options.duration},
+                                                   {"--burst-rate", &options.burst_rate},
+                                                   {"--burst-size", &options.burst_size},
+                                                   {"--transit-ms", &options.transit_ms},
+                                                   {"--bg-donor", &options.background_donor},
+                                                   {"--bg-acceptor", &options.background_acceptor},
+                                                   {"--marker-rate", &options.marker_rate},
+                                                   {"--tcspc-unit", &options.tcspc_unit},
+                                                   {"--lifetime-ns", &options.lifetime_ns},
+                                                   {"-D", &options.diffusion},
+                                                   {"--rmin", &options.rmin},
+                                                   {"--rmax", &options.rmax},
+                                                   {"--R0", &options.radius},
+                                                   {"--step-us", &options.step_us},
+                                                   {"--unit", &options.unit}};
   for (const auto& [option, target] : reals) {
     if (name == "--rmin" || name == "--rmax") options.walls_given = true;
     if (name == option) return parse_real(value, *target);
   }
-  const std::pair<const char*, std::int64_t*> integers[] = {
-      {"--alex-period", &options.alex_period},
-      {"--alex-offset", &options.alex_offset},
-      {"--tcspc-bins", &options.tcspc_bins}};
+  const std::pair<const char*, std::int64_t*> integers[] = {{"--alex-period", &options.alex_period},
+                                                            {"--alex-offset", &options.alex_offset},
+                                                            {"--tcspc-bins", &options.tcspc_bins}};
   for (const auto& [option, target] : integers) {
     if (name == option) return parse_integer(std::string_view(value), *target);
   }
@@ -231,10 +236,14 @@ bool parse_value(std::string_view name, const char* value, Options& options) {
   if (name == "--spots") return parse_list(value, options.spots);
   if (name == "--strings") {
     const std::string_view text = value;
-    if (text == "nulterm") options.strings = h5::StringEncoding::kNulTerminated;
-    else if (text == "nulpad") options.strings = h5::StringEncoding::kNulPadded;
-    else if (text == "vlen") options.strings = h5::StringEncoding::kVariableLength;
-    else return false;
+    if (text == "nulterm")
+      options.strings = h5::StringEncoding::kNulTerminated;
+    else if (text == "nulpad")
+      options.strings = h5::StringEncoding::kNulPadded;
+    else if (text == "vlen")
+      options.strings = h5::StringEncoding::kVariableLength;
+    else
+      return false;
     return true;
   }
   if (name == "--model") {
@@ -245,11 +254,16 @@ bool parse_value(std::string_view name, const char* value, Options& options) {
     }
     return true;
   }
-  if (name == "--creation-time") options.creation_time = value;
-  else if (name == "--seed") return parse_integer(std::string_view(value), options.seed);
-  else if (name == "--bursts") options.bursts = value;
-  else if (name == "--trajectory") options.trajectory = value;
-  else usage_exit("unknown option " + std::string(name));
+  if (name == "--creation-time")
+    options.creation_time = value;
+  else if (name == "--seed")
+    return parse_integer(std::string_view(value), options.seed);
+  else if (name == "--bursts")
+    options.bursts = value;
+  else if (name == "--trajectory")
+    options.trajectory = value;
+  else
+    usage_exit("unknown option " + std::string(name));
   return true;
 }
 
@@ -306,7 +320,8 @@ Options parse_options(int argc, char** argv) {
     usage_exit("spot numbers must be distinct and >= 0");
   }
   if (options.bursts.empty()) {
-    options.bursts = (std::filesystem::path(options.output).replace_extension(".bursts.csv")).string();
+    options.bursts =
+        (std::filesystem::path(options.output).replace_extension(".bursts.csv")).string();
   }
   return options;
 }
@@ -374,7 +389,8 @@ class SpotSimulator {
   }
 
   std::int64_t pick(const std::vector<std::int64_t>& ids) {
-    const std::size_t index = static_cast<std::size_t>(random_.uniform() * static_cast<double>(ids.size()));
+    const std::size_t index =
+        static_cast<std::size_t>(random_.uniform() * static_cast<double>(ids.size()));
     return ids[std::min(index, ids.size() - 1)];
   }
 
@@ -475,7 +491,8 @@ class SpotSimulator {
          t += random_.exponential(rate)) {
       const std::int64_t nanotime =
           options_.excitation == Excitation::kNsAlex
-              ? static_cast<std::int64_t>(random_.uniform() * static_cast<double>(options_.tcspc_bins))
+              ? static_cast<std::int64_t>(random_.uniform() *
+                                          static_cast<double>(options_.tcspc_bins))
               : 0;
       add_photon(tick_of(t), pick(ids), nanotime);
     }
@@ -543,8 +560,7 @@ void write_spot(const h5::File& file, const std::string& group, const Options& o
   // phconvert stores the channel ids in the detectors' type.
   const std::string channels = settings + "/detectors_specs";
   h5::write_integers(file, channels + "/spectral_ch1", options.donor_ids, options.detector_type);
-  h5::write_integers(file, channels + "/spectral_ch2", options.acceptor_ids,
-                     options.detector_type);
+  h5::write_integers(file, channels + "/spectral_ch2", options.acceptor_ids, options.detector_type);
   if (options.donor_ids.size() == 2 && options.acceptor_ids.size() == 2) {
     const std::int64_t first[] = {options.donor_ids[0], options.acceptor_ids[0]};
     const std::int64_t second[] = {options.donor_ids[1], options.acceptor_ids[1]};
@@ -633,8 +649,9 @@ bool write_truth(const Options& options, const std::vector<SpotData>& spots) {
   const bool multi = !options.spots.empty();
   std::FILE* bursts = std::fopen(options.bursts.c_str(), "w");
   if (bursts == nullptr) return false;
-  std::fputs(multi ? "burst,t_start_s,t_stop_s,photons,spot\n" : "burst,t_start_s,t_stop_s,photons\n",
-             bursts);
+  std::fputs(
+      multi ? "burst,t_start_s,t_stop_s,photons,spot\n" : "burst,t_start_s,t_stop_s,photons\n",
+      bursts);
   std::FILE* trajectory = nullptr;
   if (!options.trajectory.empty()) {
     trajectory = std::fopen(options.trajectory.c_str(), "w");
@@ -654,8 +671,8 @@ bool write_truth(const Options& options, const std::vector<SpotData>& spots) {
     }
     if (trajectory != nullptr) {
       for (const TrajectoryPoint& point : spots[s].trajectory) {
-        std::fprintf(trajectory, "%zu,%.9f,%.4f%s\n", first_of_spot + point.burst + 1,
-                     point.time_s, point.distance_nm, spot.c_str());
+        std::fprintf(trajectory, "%zu,%.9f,%.4f%s\n", first_of_spot + point.burst + 1, point.time_s,
+                     point.distance_nm, spot.c_str());
       }
     }
     first_of_spot += spots[s].bursts.size();

@@ -20,8 +20,8 @@ void draw_resample(std::span<int> counts, std::mt19937_64& engine) {
   for (std::uint64_t k = 0; k < n; ++k) ++counts[draw_below(n, engine)];
 }
 
-void weighted_row_sum(std::span<const double> rows, std::size_t cells,
-                      std::span<const int> counts, std::span<double> sum) {
+void weighted_row_sum(std::span<const double> rows, std::size_t cells, std::span<const int> counts,
+                      std::span<double> sum) {
   std::fill(sum.begin(), sum.end(), 0.0);
   for (std::size_t b = 0; b < counts.size(); ++b) {
     if (counts[b] == 0) continue;

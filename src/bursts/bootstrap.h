@@ -25,8 +25,8 @@ void draw_resample(std::span<int> counts, std::mt19937_64& engine);
 // sum[c] = the sum over rows b in order of counts[b] * rows[b * cells + c],
 // rows drawn 0 times skipped; `sum` has `cells` values.  With every count 1
 // this is, to the bit, the plain sum of the rows in order.
-void weighted_row_sum(std::span<const double> rows, std::size_t cells,
-                      std::span<const int> counts, std::span<double> sum);
+void weighted_row_sum(std::span<const double> rows, std::size_t cells, std::span<const int> counts,
+                      std::span<double> sum);
 
 // The q-quantile (0 <= q <= 1) of sorted values, interpolated linearly
 // between the neighbouring order statistics (h = (n - 1) q; the default of

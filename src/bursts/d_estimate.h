@@ -95,6 +95,7 @@ struct JointEstimate {
 JointEstimate estimate_joint(const AnalysedBursts& bursts, const LikelihoodGrid& grid,
                              const BootstrapOptions& options);
 
-const char* interval_source_name(IntervalSource source);  // "bootstrap", "single burst", "not asked"
+const char* interval_source_name(
+    IntervalSource source);  // "bootstrap", "single burst", "not asked"
 
 }  // namespace pelmora

@@ -27,7 +27,8 @@
 
 namespace pelmora {
 
-inline constexpr std::string_view kLoglikHeader = "burst,t_start_s,t_stop_s,photons,D_m2_per_s,log_L";
+inline constexpr std::string_view kLoglikHeader =
+    "burst,t_start_s,t_stop_s,photons,D_m2_per_s,log_L";
 
 // The lines of one burst: one per coefficient.
 struct BurstLoglik {

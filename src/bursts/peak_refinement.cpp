@@ -22,10 +22,9 @@ void check_axis(const GridAxis& axis) {
             (i == 0 || v > axis.values[i - 1]);
   }
   if (!valid) {
-    throw Error(ErrorKind::kInput, "\n\nERROR: The grid of " + axis.name +
-                                       " must have increasing finite values" +
-                                       (axis.scale == AxisScale::kLogarithmic ? ", all > 0" : "") +
-                                       ".\n");
+    throw Error(ErrorKind::kInput,
+                "\n\nERROR: The grid of " + axis.name + " must have increasing finite values" +
+                    (axis.scale == AxisScale::kLogarithmic ? ", all > 0" : "") + ".\n");
   }
 }
 

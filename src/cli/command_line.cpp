@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "base/error.h"
-#include "cli/usage.h"
 #include "cli/run_state.h"
+#include "cli/usage.h"
 #include "state/text_format.h"
 
 namespace pelmora {
@@ -81,7 +81,9 @@ int to_integer(std::string_view text) {
   return static_cast<int>(value);
 }
 
-CommandLineError plain_error(std::string message) { return {std::move(message), false}; }
+CommandLineError plain_error(std::string message) {
+  return {std::move(message), false};
+}
 
 const OptionRule* find_option(std::string_view argument) {
   for (const OptionRule& option : kOptions) {
@@ -108,16 +110,15 @@ std::optional<CommandLineError> take_option(const OptionRule& option,
   if (option.must_be_positive && !(value > 0)) return plain_error(option.not_positive_message);
   if (!std::isfinite(value)) {
     return plain_error(format_text("\n\nERROR: Invalid %s '%.*s': not a finite number.\n",
-                              option.description, static_cast<int>(value_text.size()),
-                              value_text.data()));
+                                   option.description, static_cast<int>(value_text.size()),
+                                   value_text.data()));
   }
   settings.*option.real_field = value;
   return std::nullopt;
 }
 
 // Puts a positional argument into the first free name slot.
-std::optional<CommandLineError> take_positional(std::string_view argument,
-                                                RunSettings& settings) {
+std::optional<CommandLineError> take_positional(std::string_view argument, RunSettings& settings) {
   std::string* slot = nullptr;
   for (std::string* candidate : {&settings.infile, &settings.outfile, &settings.traj_file}) {
     if (!name_given(*candidate)) {
@@ -143,7 +144,7 @@ std::optional<CommandLineError> scan_arguments(std::span<const std::string_view>
       if (auto error = take_option(*option, arguments, index, settings)) return error;
     } else if (!argument.empty() && argument.front() == '-') {
       return CommandLineError{format_text("\n\nERROR: Illegal option %.*s\n\n",
-                                     static_cast<int>(argument.size()), argument.data()),
+                                          static_cast<int>(argument.size()), argument.data()),
                               true};
     } else if (auto error = take_positional(argument, settings)) {
       return error;
@@ -200,10 +201,12 @@ std::optional<CommandLineError> settle(RunSettings& s, std::vector<std::string>&
     if (s.time_bins != 0) {
       warnings.emplace_back("\n\nWARNING: number of grid points for time axis ignored.\n");
     }
-    if (s.time_increment != 0) warnings.emplace_back("\n\nWARNING: time grid resolution ignored.\n");
+    if (s.time_increment != 0)
+      warnings.emplace_back("\n\nWARNING: time grid resolution ignored.\n");
     if (s.runs == 0) s.runs = 20;
     if (s.runs < 3) return plain_error("\n\nERROR: number of runs must be > 2.\n");
-    if (s.runs >= 1000) return plain_error(format_text("\n\nERROR: number of runs must be < %d.\n", 1000));
+    if (s.runs >= 1000)
+      return plain_error(format_text("\n\nERROR: number of runs must be < %d.\n", 1000));
   }
   if (!name_given(s.infile)) return plain_error("\n\nERROR: No input file given.\n");
   if (!name_given(s.outfile)) s.outfile = "outfile.dat";

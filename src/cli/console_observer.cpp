@@ -23,13 +23,17 @@ const char* heading(Pass pass) {
 
 }  // namespace
 
-void ConsoleObserver::pass_started(Pass pass) { state_.console.write(heading(pass)); }
+void ConsoleObserver::pass_started(Pass pass) {
+  state_.console.write(heading(pass));
+}
 
 void ConsoleObserver::pass_progress(Pass, int percent) {
   state_.console.print("\b\b\b\b%3d%%", percent);
 }
 
-void ConsoleObserver::pass_finished(Pass) { state_.console.write("  Done.\n"); }
+void ConsoleObserver::pass_finished(Pass) {
+  state_.console.write("  Done.\n");
+}
 
 void ConsoleObserver::run_started(const RunTicket& ticket) {
   // The scan's lines begin after an empty line.
@@ -51,6 +55,8 @@ void ConsoleObserver::run_finished(const RunTicket&, const CoefficientRun& run) 
   state_.console.write("\n");
 }
 
-void ConsoleObserver::warning(const Warning& warning) { state_.warn(warning.text); }
+void ConsoleObserver::warning(const Warning& warning) {
+  state_.warn(warning.text);
+}
 
 }  // namespace pelmora

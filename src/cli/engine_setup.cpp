@@ -4,6 +4,8 @@
 
 namespace pelmora {
 
-void configure_engine(RunState& state) { state.engine = engine_options_for_this_machine(); }
+void configure_engine(RunState& state) {
+  state.engine = engine_options_for_this_machine();
+}
 
 }  // namespace pelmora

@@ -39,9 +39,8 @@ std::optional<std::string> conflicting_file_names(
   }
   if (!settings.write_trajectory) return std::nullopt;
   if (same(settings.traj_file, settings.infile)) {
-    return format_text(
-        "\n\nERROR: Trajectory file %s is the input file %s; choose another name.\n",
-        settings.traj_file.c_str(), settings.infile.c_str());
+    return format_text("\n\nERROR: Trajectory file %s is the input file %s; choose another name.\n",
+                       settings.traj_file.c_str(), settings.infile.c_str());
   }
   if (same(settings.traj_file, settings.outfile)) {
     return format_text(

@@ -133,8 +133,9 @@ void run(RunState& state, int argc, char** argv) {
     run_trajectory_mode(state, photons, observer);
   }
 
-  state.console.write(state.warnings_flag == 0 ? "\n\nPelmora ready. No errors.\n\n"
-                                               : "\n\nPelmora ready. There have been warnings.\n\n");
+  state.console.write(state.warnings_flag == 0
+                          ? "\n\nPelmora ready. No errors.\n\n"
+                          : "\n\nPelmora ready. There have been warnings.\n\n");
 }
 
 }  // namespace

@@ -32,6 +32,8 @@ struct RunSettings {
 };
 
 // A name slot counts as given unless it holds the single-blank placeholder.
-inline bool name_given(const std::string& slot) { return slot != " "; }
+inline bool name_given(const std::string& slot) {
+  return slot != " ";
+}
 
 }  // namespace pelmora

@@ -6,8 +6,8 @@
 namespace pelmora {
 
 void derive_time_bins(RunState& state, double t_first, double t_last) {
-  const TimeBinsOutcome outcome = settle_time_bins(
-      state.settings.time_bins, state.settings.time_increment, t_first, t_last);
+  const TimeBinsOutcome outcome =
+      settle_time_bins(state.settings.time_bins, state.settings.time_increment, t_first, t_last);
   for (const std::string& warning : outcome.warnings) state.warn(warning);
   if (outcome.error) throw Error(ErrorKind::kOption, *outcome.error);
   state.settings.time_bins = outcome.time_bins;

@@ -16,17 +16,18 @@ bool anywhere_positive(const DVector& probability, int bins) {
 
 }  // namespace
 
-std::optional<std::string> impossible_colours(const DistanceGrid& grid,
-                                              const PhotonList& photons) {
+std::optional<std::string> impossible_colours(const DistanceGrid& grid, const PhotonList& photons) {
   const PropagationGrid& g = grid.points;
-  if (photons.donor_count > 0 && !anywhere_positive(colour_probability(grid, photons, kDonorPhoton), g.bins)) {
+  if (photons.donor_count > 0 &&
+      !anywhere_positive(colour_probability(grid, photons, kDonorPhoton), g.bins)) {
     return format_text(
         "\n\nERROR: No distance of the internal grid (%g to %g nm) allows a donor photon: the "
         "FRET efficiency is 1 at every grid point. Choose a distance range (-min, -max) that "
         "reaches above 0 nm.\n",
         g.rmin, g.rmax);
   }
-  if (photons.acceptor_count > 0 && !anywhere_positive(colour_probability(grid, photons, kAcceptorPhoton), g.bins)) {
+  if (photons.acceptor_count > 0 &&
+      !anywhere_positive(colour_probability(grid, photons, kAcceptorPhoton), g.bins)) {
     return format_text(
         "\n\nERROR: No distance of the internal grid (%g to %g nm) allows an acceptor photon: "
         "the FRET efficiency is 0 at every grid point. Choose a distance range (-min, -max) "

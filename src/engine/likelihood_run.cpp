@@ -145,8 +145,7 @@ void LikelihoodRun::run_half(SharedRun& run, ScanDirection direction, StopCheck&
   }
   // The chain's last step, to the photon at its far end: it weighs nothing,
   // but its weights count towards most_negative and it may collapse too.
-  if (going && go_on(run, outcome, stop) &&
-      !own.advance(forward ? run.photon_count() - 1 : 0)) {
+  if (going && go_on(run, outcome, stop) && !own.advance(forward ? run.photon_count() - 1 : 0)) {
     outcome.collapsed = true;
   }
   outcome.most_negative = own.most_negative();

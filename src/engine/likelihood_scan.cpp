@@ -206,7 +206,8 @@ LikelihoodTable scan_records(std::span<const PhotonList* const> records,
   Scan scan(records, coefficients, grid, engine);
   std::vector<LeftOut> verdicts(records.size());
   for (int r = 0; r < table.records; ++r) {
-    verdicts[static_cast<std::size_t>(r)] = record_verdict(*records[static_cast<std::size_t>(r)], grid);
+    verdicts[static_cast<std::size_t>(r)] =
+        record_verdict(*records[static_cast<std::size_t>(r)], grid);
     for (int i = 0; i < table.runs; ++i) {
       CoefficientRun& c = cell(r, i);
       c.diff_coeff = coefficients[static_cast<std::size_t>(i)];
@@ -251,9 +252,9 @@ LikelihoodTable scan_records(std::span<const PhotonList* const> records,
   } report{table, verdicts, observer, ticket, cell};
 
   // Two workers can share one run.
-  const int workers = static_cast<int>(std::clamp<std::size_t>(
-      static_cast<std::size_t>(std::max(engine.threads, 1)), 1,
-      std::max<std::size_t>(2 * scan.tasks().size(), 1)));
+  const int workers = static_cast<int>(
+      std::clamp<std::size_t>(static_cast<std::size_t>(std::max(engine.threads, 1)), 1,
+                              std::max<std::size_t>(2 * scan.tasks().size(), 1)));
   if (workers > 1) {
     scan.run_threaded(workers, observer, report);
   } else {
@@ -264,15 +265,16 @@ LikelihoodTable scan_records(std::span<const PhotonList* const> records,
 }
 
 LikelihoodScanResult compute_likelihood_scan(const PhotonList& photons,
-                                     std::span<const double> coefficients,
-                                     const DistanceGrid& grid, const EngineOptions& engine,
-                                     Observer& observer) {
+                                             std::span<const double> coefficients,
+                                             const DistanceGrid& grid, const EngineOptions& engine,
+                                             Observer& observer) {
   const PhotonList* const records[] = {&photons};
   LikelihoodTable table = scan_records(records, coefficients, grid, engine, observer);
   LikelihoodScanResult result;
   result.runs = std::move(table.cells);
-  const bool any_left = std::any_of(result.runs.begin(), result.runs.end(),
-                                    [](const CoefficientRun& run) { return run.left_out == LeftOut::kNo; });
+  const bool any_left =
+      std::any_of(result.runs.begin(), result.runs.end(),
+                  [](const CoefficientRun& run) { return run.left_out == LeftOut::kNo; });
   if (!any_left && !result.runs.empty()) {
     throw Error(ErrorKind::kComputation,
                 format_text("\n\nERROR: No run of the likelihood scan kept its distance "

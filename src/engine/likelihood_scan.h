@@ -39,8 +39,8 @@ LikelihoodTable scan_records(std::span<const PhotonList* const> records,
 // (kComputation); P(D) normalised over the runs.  The caller refuses colours
 // the grid cannot explain first (check_photon_colours).
 LikelihoodScanResult compute_likelihood_scan(const PhotonList& photons,
-                                     std::span<const double> coefficients,
-                                     const DistanceGrid& grid, const EngineOptions& engine,
-                                     Observer& observer);
+                                             std::span<const double> coefficients,
+                                             const DistanceGrid& grid, const EngineOptions& engine,
+                                             Observer& observer);
 
 }  // namespace pelmora

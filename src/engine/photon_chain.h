@@ -66,8 +66,8 @@ class PhotonChain {
   std::size_t bins_;
   int photon_ = -1;
   double most_negative_ = 0.0;
-  DVector weighted_;    // a: carried from photon to photon
-  DVector propagated_;  // s: the propagation result
+  DVector weighted_;                        // a: carried from photon to photon
+  DVector propagated_;                      // s: the propagation result
   std::span<const double> propagated_row_;  // where the last one went
 };
 

@@ -15,7 +15,9 @@ namespace {
 enum Claim : unsigned char { kFree, kClaimed, kPublished };
 
 // Photons 1..N-2 carry evidence; at least one block even for N = 3.
-int interior_photons(int photon_count) { return std::max(photon_count - 2, 1); }
+int interior_photons(int photon_count) {
+  return std::max(photon_count - 2, 1);
+}
 
 }  // namespace
 

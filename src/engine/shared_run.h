@@ -34,7 +34,7 @@ namespace pelmora {
 
 struct RunResult {
   double log_likelihood = 0.0;
-  int boundary_photons = 0;  // photons whose distribution reaches the grid's edges
+  int boundary_photons = 0;    // photons whose distribution reaches the grid's edges
   double most_negative = 0.0;  // most negative weight of either pass
   // A pass lost every positive weight (rounding residue swamped the
   // distribution): the run has no likelihood.

@@ -31,7 +31,8 @@ struct DirectionOutcome {
 };
 
 const char* scan_name(ScanDirection direction, bool grid) {
-  if (direction == ScanDirection::kForward) return grid ? "forward grid scan" : "forward photon scan";
+  if (direction == ScanDirection::kForward)
+    return grid ? "forward grid scan" : "forward photon scan";
   return grid ? "backward grid scan" : "backward photon scan";
 }
 
@@ -48,8 +49,8 @@ Pass grid_pass(ScanDirection direction) {
 // weighted vector into `rows`.  Stops early when `stop` says so.
 class DirectionScan {
  public:
-  DirectionScan(const PhotonList& photons, const DistanceGrid& grid, double diff_coeff,
-                int slices, ScanDirection direction, DMatrix& rows)
+  DirectionScan(const PhotonList& photons, const DistanceGrid& grid, double diff_coeff, int slices,
+                ScanDirection direction, DMatrix& rows)
       : photons_(photons),
         grid_(grid),
         diff_coeff_(diff_coeff),
@@ -58,7 +59,8 @@ class DirectionScan {
         chain_(grid, photons, direction, workspace_, diff_coeff),
         rows_(rows),
         schedule_(direction == ScanDirection::kForward ? forward_slice_schedule(photons, slices)
-                                                       : backward_slice_schedule(photons, slices)) {}
+                                                       : backward_slice_schedule(photons, slices)) {
+  }
 
   double most_negative() const { return chain_.most_negative(); }
 
@@ -111,8 +113,8 @@ class DirectionScan {
       // The backward scan's last slice comes from the formula and may lie a
       // rounding error past the last photon: diffusion never runs backwards.
       const double step = forward ? t - photon_time : (photon_time - t > 0 ? photon_time - t : 0.0);
-      if (!propagate(workspace_, grid_.points, diff_coeff_, chain_.weighted(),
-                     {rows_.row(j), bins}, step)) {
+      if (!propagate(workspace_, grid_.points, diff_coeff_, chain_.weighted(), {rows_.row(j), bins},
+                     step)) {
         outcome.slices = ScanFailure{forward ? j : slices_ - 1 - j,
                                      format_text("%s at time slice %d (t=%f mu s)",
                                                  scan_name(chain_.direction(), true), j, t)};
@@ -160,9 +162,9 @@ std::vector<double> slice_times(const PhotonList& photons, int slices) {
   std::vector<double> times(static_cast<std::size_t>(slices));
   for (int j = 0; j < slices; ++j) {
     times[static_cast<std::size_t>(j)] =
-        j == 0 ? photons.start_time
-               : j == slices - 1 ? photons.end_time
-                                 : slice_time(photons.start_time, photons.end_time, j, slices);
+        j == 0            ? photons.start_time
+        : j == slices - 1 ? photons.end_time
+                          : slice_time(photons.start_time, photons.end_time, j, slices);
   }
   return times;
 }
@@ -213,8 +215,7 @@ TrajectoryResult compute_trajectory(const PhotonList& photons, const DistanceGri
 
   // Everything the passes need is created here, before any thread starts, so
   // that an allocation failure is met on this thread.
-  DirectionScan forward(photons, grid, diff_coeff, slices, ScanDirection::kForward,
-                        result.forward);
+  DirectionScan forward(photons, grid, diff_coeff, slices, ScanDirection::kForward, result.forward);
   DirectionScan backward(photons, grid, diff_coeff, slices, ScanDirection::kBackward,
                          result.backward);
   DeferredEvents backward_events;
@@ -263,7 +264,8 @@ TrajectoryResult compute_trajectory(const PhotonList& photons, const DistanceGri
 
   // Failures are reported in the order in which the four passes would run
   // one after another.
-  if (forward_outcome.photons) report_vanished_distribution(forward_outcome.photons->where, diff_coeff);
+  if (forward_outcome.photons)
+    report_vanished_distribution(forward_outcome.photons->where, diff_coeff);
   if (backward_outcome.photons) {
     report_vanished_distribution(backward_outcome.photons->where, diff_coeff);
   }

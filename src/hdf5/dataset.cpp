@@ -181,11 +181,10 @@ std::string Dataset::read_string() const {
   const TypeHandle type(H5Dget_type(handle_.get()));
   const SpaceHandle space(H5Dget_space(handle_.get()));
   if (!type.valid() || !space.valid()) refuse_unreadable(file_path_, path_);
-  return read_string_value(type.get(), space.get(), file_path_, path_,
-                           [&](hid_t memory_type, void* out) {
-                             return H5Dread(handle_.get(), memory_type, H5S_ALL, H5S_ALL,
-                                            H5P_DEFAULT, out);
-                           });
+  return read_string_value(
+      type.get(), space.get(), file_path_, path_, [&](hid_t memory_type, void* out) {
+        return H5Dread(handle_.get(), memory_type, H5S_ALL, H5S_ALL, H5P_DEFAULT, out);
+      });
 }
 
 std::vector<std::int64_t> read_integers(const File& file, const std::string& object_path) {
@@ -237,10 +236,9 @@ std::string read_text_attribute(const File& file, const std::string& object_path
   const SpaceHandle space(H5Aget_space(attribute.get()));
   if (!type.valid() || !space.valid()) refuse_unreadable(file.path(), where);
   if (H5Tget_class(type.get()) != H5T_STRING) refuse_mistyped(file.path(), where, kText);
-  return read_string_value(type.get(), space.get(), file.path(), where,
-                           [&](hid_t memory_type, void* out) {
-                             return H5Aread(attribute.get(), memory_type, out);
-                           });
+  return read_string_value(
+      type.get(), space.get(), file.path(), where,
+      [&](hid_t memory_type, void* out) { return H5Aread(attribute.get(), memory_type, out); });
 }
 
 }  // namespace pelmora::hdf5

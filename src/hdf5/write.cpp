@@ -78,9 +78,9 @@ void write_dataset(const File& file, const std::string& path, hid_t memory_type,
                    const Compression& compression = {}) {
   const QuietErrors quiet;
   create_group(file, parent_of(path));
-  const SpaceHandle space(dims.empty() ? H5Screate(H5S_SCALAR)
-                                       : H5Screate_simple(static_cast<int>(dims.size()),
-                                                          dims.data(), nullptr));
+  const SpaceHandle space(
+      dims.empty() ? H5Screate(H5S_SCALAR)
+                   : H5Screate_simple(static_cast<int>(dims.size()), dims.data(), nullptr));
   if (!space.valid()) refuse_unwritable(file.path(), path);
   const PropertyListHandle creation = dataset_creation(file, path, dims, compression);
   const DatasetHandle dataset(H5Dcreate2(file.id(), path.c_str(), file_type, space.get(),
@@ -215,7 +215,8 @@ void write_number_matrix(const File& file, const std::string& path, hsize_t rows
 void write_text_attribute(const File& file, const std::string& object_path, const std::string& name,
                           std::string_view text, StringEncoding encoding) {
   StringData data = string_data(text, encoding);
-  if (!data.type.valid()) refuse_unwritable(file.path(), "attribute " + name + " of " + object_path);
+  if (!data.type.valid())
+    refuse_unwritable(file.path(), "attribute " + name + " of " + object_path);
   write_attribute(file, object_path, name, data.type.get(), data.type.get(), data.buffer());
 }
 

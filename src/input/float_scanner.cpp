@@ -7,7 +7,9 @@ namespace pelmora {
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 bool is_hex_digit(char c) {
   const char lower = static_cast<char>(c | 0x20);
@@ -16,7 +18,9 @@ bool is_hex_digit(char c) {
 
 // Folds an ASCII letter to lower case.  Only the two cases of a letter map
 // onto a lower-case letter, so comparing the result with one is exact.
-char lower(char c) { return static_cast<char>(c | 0x20); }
+char lower(char c) {
+  return static_cast<char>(c | 0x20);
+}
 
 const char* skip_digits(const char* p, const char* end) {
   while (p < end && is_digit(*p)) ++p;

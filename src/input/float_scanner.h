@@ -18,7 +18,9 @@
 namespace pelmora {
 
 // The characters that scanf skips before a number.
-inline bool is_scan_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool is_scan_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // A resumable scanner for one number, so that a number may be split across
 // input blocks: consume() is called on successive pieces until it stops short

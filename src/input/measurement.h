@@ -17,8 +17,12 @@ namespace pelmora {
 inline constexpr std::uint8_t kAcceptorChannel = 1;  // set: acceptor channel; clear: donor
 inline constexpr std::uint8_t kDonorExcitation = 2;  // set: excited by the donor laser
 
-inline bool is_acceptor(std::uint8_t flags) { return (flags & kAcceptorChannel) != 0; }
-inline bool is_donor_excited(std::uint8_t flags) { return (flags & kDonorExcitation) != 0; }
+inline bool is_acceptor(std::uint8_t flags) {
+  return (flags & kAcceptorChannel) != 0;
+}
+inline bool is_donor_excited(std::uint8_t flags) {
+  return (flags & kDonorExcitation) != 0;
+}
 
 // Photons that one detector id recorded, over the whole spot.
 struct DetectorCount {
@@ -43,21 +47,21 @@ struct AlexSettings {
 
 // What the file says about the measurement, after any override of the user.
 struct MeasurementDescription {
-  std::string path;              // the file as named by the user
-  std::uintmax_t file_size = 0;  // bytes
-  std::string format_version;    // "0.4", "0.5", ...
-  std::string measurement_type;  // in use: "smFRET", "smFRET-usALEX" or "smFRET-nsALEX"
+  std::string path;                     // the file as named by the user
+  std::uintmax_t file_size = 0;         // bytes
+  std::string format_version;           // "0.4", "0.5", ...
+  std::string measurement_type;         // in use: "smFRET", "smFRET-usALEX" or "smFRET-nsALEX"
   std::string stored_measurement_type;  // as the file names it, before an override
   // Spot numbers N of the /photon_dataN groups of a multi-spot file, ascending;
   // empty for a file with a single /photon_data group.
   std::vector<int> spots;
-  std::optional<int> spot;     // the spot read, for a multi-spot file
-  double timestamps_unit = 0;  // seconds per timestamp tick, positive and finite
+  std::optional<int> spot;                       // the spot read, for a multi-spot file
+  double timestamps_unit = 0;                    // seconds per timestamp tick, positive and finite
   std::vector<std::int64_t> donor_detectors;     // spectral_ch1
   std::vector<std::int64_t> acceptor_detectors;  // spectral_ch2
   std::optional<AlexSettings> alex;              // for the two ALEX types
   std::vector<DetectorCount> detectors;          // every detector id seen, ascending
-  std::int64_t first_timestamp = 0;  // of all photons of the spot
+  std::int64_t first_timestamp = 0;              // of all photons of the spot
   std::int64_t last_timestamp = 0;
 };
 

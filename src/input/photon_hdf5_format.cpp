@@ -27,8 +27,8 @@ bool readable_version(const std::string& version) {
 
 void check_format_name(const hdf5::File& file, const std::string& name) {
   if (name != kFormatName) {
-    hdf5::refuse_contents("File " + file.path() + " is not a Photon-HDF5 file: its format_name is '" +
-                          name + "'.");
+    hdf5::refuse_contents("File " + file.path() +
+                          " is not a Photon-HDF5 file: its format_name is '" + name + "'.");
   }
 }
 

@@ -18,9 +18,9 @@ namespace pelmora {
 std::string photon_hdf5_version(const hdf5::File& file);
 
 struct SpotChoice {
-  std::string group;             // "/photon_data" or "/photon_dataN"
-  std::vector<int> spots;        // N of every /photon_dataN, ascending; empty for one spot
-  std::optional<int> spot;       // the spot read, for a multi-spot file
+  std::string group;        // "/photon_data" or "/photon_dataN"
+  std::vector<int> spots;   // N of every /photon_dataN, ascending; empty for one spot
+  std::optional<int> spot;  // the spot read, for a multi-spot file
 };
 
 // A single-spot file has /photon_data, a multi-spot file /photon_data0,

@@ -31,8 +31,7 @@ std::optional<hdf5::Dataset> open_companion(const hdf5::File& file, const std::s
   if (dataset->element_count() != timestamps.element_count()) {
     hdf5::refuse_contents(path + " in file " + file.path() + " has " +
                           std::to_string(dataset->element_count()) + " values but " +
-                          timestamps.path() + " has " +
-                          std::to_string(timestamps.element_count()) +
+                          timestamps.path() + " has " + std::to_string(timestamps.element_count()) +
                           ": they must be equally long.");
   }
   return dataset;
@@ -64,11 +63,10 @@ void read_photons(const hdf5::File& file, const std::string& group,
 
   // Without a detectors array every photon comes from the one detector that
   // the channels name (read_measurement_settings made sure there is one).
-  const std::int64_t only_detector = settings.donor_detectors.empty()
-                                         ? (settings.acceptor_detectors.empty()
-                                                ? 0
-                                                : settings.acceptor_detectors.front())
-                                         : settings.donor_detectors.front();
+  const std::int64_t only_detector =
+      settings.donor_detectors.empty()
+          ? (settings.acceptor_detectors.empty() ? 0 : settings.acceptor_detectors.front())
+          : settings.donor_detectors.front();
   DetectorTally tally(settings.donor_detectors, settings.acceptor_detectors);
   const DonorExcitation donor_excited(settings);
 

@@ -5,10 +5,10 @@
 // given up removes its temporary file.
 #pragma once
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
-
-#include <sys/types.h>
 
 #include "output/stop_request.h"
 

@@ -120,7 +120,8 @@ void ResultFile::fail() {
 }
 
 void ResultFile::throw_write_error() const {
-  throw Error(ErrorKind::kIo, format_text("\n\nERROR: Could not write to file %s\n", path_.c_str()));
+  throw Error(ErrorKind::kIo,
+              format_text("\n\nERROR: Could not write to file %s\n", path_.c_str()));
 }
 
 }  // namespace pelmora

@@ -144,8 +144,8 @@ void write_xmgr_trajectory(const WrittenSlices& slices, const PhotonList& photon
 }  // namespace
 
 void write_average_trajectory(const TrajectoryResult& result, const PhotonList& photons,
-                              const AnalysisSettings& settings, bool xmgr,
-                              const std::string& path, const StopRequest& stop) {
+                              const AnalysisSettings& settings, bool xmgr, const std::string& path,
+                              const StopRequest& stop) {
   const WrittenSlices slices(result);
   ResultFile file(path, stop);
   if (xmgr) {

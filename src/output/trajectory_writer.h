@@ -13,7 +13,7 @@ namespace pelmora {
 // plain columns, or (xmgr) as a Grace project with the 1- and 2-sigma bands
 // and the photons as markers, scaled to the settings' distance range.
 void write_average_trajectory(const TrajectoryResult& result, const PhotonList& photons,
-                              const AnalysisSettings& settings, bool xmgr,
-                              const std::string& path, const StopRequest& stop = {});
+                              const AnalysisSettings& settings, bool xmgr, const std::string& path,
+                              const StopRequest& stop = {});
 
 }  // namespace pelmora

@@ -13,7 +13,9 @@ namespace pelmora {
 
 namespace {
 
-[[noreturn]] void refuse(std::string message) { throw Error(ErrorKind::kInput, std::move(message)); }
+[[noreturn]] void refuse(std::string message) {
+  throw Error(ErrorKind::kInput, std::move(message));
+}
 
 void require_photons(const PhotonList& photons) {
   if (const std::optional<PhotonReadError> too_few = check_photon_count(photons)) {
@@ -23,9 +25,10 @@ void require_photons(const PhotonList& photons) {
 
 void require_coefficient(double diff_coeff) {
   if (!(diff_coeff > 0) || !std::isfinite(diff_coeff)) {
-    refuse(format_text("\n\nERROR: Diffusion coefficient %g m^2/s must be a positive finite "
-                       "number.\n",
-                       diff_coeff));
+    refuse(
+        format_text("\n\nERROR: Diffusion coefficient %g m^2/s must be a positive finite "
+                    "number.\n",
+                    diff_coeff));
   }
 }
 
@@ -39,8 +42,8 @@ void require_engine(const EngineOptions& engine) {
 }  // namespace
 
 TrajectoryResult analyse_trajectory(const PhotonList& photons, const AnalysisSettings& settings,
-                                    const TrajectoryOptions& options,
-                                    const EngineOptions& engine, Observer& observer) {
+                                    const TrajectoryOptions& options, const EngineOptions& engine,
+                                    Observer& observer) {
   require_photons(photons);
   require_coefficient(options.diff_coeff);
   require_engine(engine);

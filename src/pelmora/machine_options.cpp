@@ -52,8 +52,8 @@ EngineOptions engine_options_for_this_machine() {
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long page_size = sysconf(_SC_PAGE_SIZE);
   if (pages > 0 && page_size > 0) {
-    engine.row_storage_budget = row_storage_budget(static_cast<std::size_t>(pages) *
-                                                   static_cast<std::size_t>(page_size));
+    engine.row_storage_budget =
+        row_storage_budget(static_cast<std::size_t>(pages) * static_cast<std::size_t>(page_size));
   }
   return engine;
 }

@@ -16,12 +16,12 @@ namespace pelmora {
 // the backward row are kept: P(r_k, t_j) = forward[j][k] * backward[j][k]
 // divided by the sum of that product over k (see written_slices.h).
 struct TrajectoryResult {
-  PropagationGrid grid;      // the internal distance grid of the rows
-  double diff_coeff = 0.0;   // m^2/s
-  int time_bins = 0;         // the user's slices
-  int slice_count = 0;       // T = time_bins + 2
-  double t_first = 0.0;      // mu s, first photon
-  double t_last = 0.0;       // mu s, last photon
+  PropagationGrid grid;             // the internal distance grid of the rows
+  double diff_coeff = 0.0;          // m^2/s
+  int time_bins = 0;                // the user's slices
+  int slice_count = 0;              // T = time_bins + 2
+  double t_first = 0.0;             // mu s, first photon
+  double t_last = 0.0;              // mu s, last photon
   std::vector<double> slice_times;  // mu s, the T times where the slices were computed
   DMatrix forward;   // rows 0..T+1, columns 0..M+1; rows 0..T-1 and columns 0..M-1 hold values
   DMatrix backward;  // likewise
@@ -44,10 +44,10 @@ enum class LeftOut {
 
 // One diffusion coefficient of a likelihood scan.
 struct CoefficientRun {
-  double diff_coeff = 0.0;      // m^2/s
-  double log_likelihood = 0.0;  // minus infinity when the run is left out
-  int boundary_photons = 0;     // photons whose distribution reaches the grid's edges
-  double most_negative = 0.0;   // most negative propagated weight of both passes
+  double diff_coeff = 0.0;         // m^2/s
+  double log_likelihood = 0.0;     // minus infinity when the run is left out
+  int boundary_photons = 0;        // photons whose distribution reaches the grid's edges
+  double most_negative = 0.0;      // most negative propagated weight of both passes
   bool residue_dominates = false;  // most_negative below -1e-6: the numbers are not to be trusted
   LeftOut left_out = LeftOut::kNo;
 };

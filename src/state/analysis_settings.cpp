@@ -9,7 +9,9 @@ namespace pelmora {
 
 namespace {
 
-[[noreturn]] void refuse(std::string message) { throw Error(ErrorKind::kInput, std::move(message)); }
+[[noreturn]] void refuse(std::string message) {
+  throw Error(ErrorKind::kInput, std::move(message));
+}
 
 }  // namespace
 
@@ -17,7 +19,8 @@ AnalysisSettings derive_settings(const AnalysisOptions& options) {
   if (!(options.foerster_radius > 0) || !std::isfinite(options.foerster_radius)) {
     refuse("\n\nERROR: Foerster radius must be > 0.\n");
   }
-  if (!std::isfinite(options.min_distance)) refuse("\n\nERROR: Invalid minimum distance: not a finite number.\n");
+  if (!std::isfinite(options.min_distance))
+    refuse("\n\nERROR: Invalid minimum distance: not a finite number.\n");
   if (options.max_distance && !std::isfinite(*options.max_distance)) {
     refuse("\n\nERROR: Invalid maximum distance: not a finite number.\n");
   }

@@ -11,10 +11,10 @@
 namespace pelmora {
 
 // Limits of the user's choices.
-inline constexpr int kMinDistanceBins = 50;        // fewer distance points are refused
-inline constexpr int kDistanceBinsLimit = 20000;   // the count must stay below this
-inline constexpr int kMinTimeBins = 4;             // fewer time slices are refused
-inline constexpr int kTimeBinsLimit = 100000;      // the count must stay below this
+inline constexpr int kMinDistanceBins = 50;       // fewer distance points are refused
+inline constexpr int kDistanceBinsLimit = 20000;  // the count must stay below this
+inline constexpr int kMinTimeBins = 4;            // fewer time slices are refused
+inline constexpr int kTimeBinsLimit = 100000;     // the count must stay below this
 
 struct AnalysisOptions {
   // Foerster radius R0 in nm: E(r) = 1 / (1 + (r/R0)^6).

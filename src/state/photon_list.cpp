@@ -4,7 +4,9 @@
 
 namespace pelmora {
 
-PhotonListBuilder::PhotonListBuilder(PhotonList& list) : list_(list) { list_ = PhotonList{}; }
+PhotonListBuilder::PhotonListBuilder(PhotonList& list) : list_(list) {
+  list_ = PhotonList{};
+}
 
 void PhotonListBuilder::reserve(std::size_t photons) {
   list_.photon_times.reserve(photons);

@@ -33,8 +33,8 @@ struct MixedColours {
 // single-precision value held as a double, and the colour of every photon.
 // Read-only once built.
 struct PhotonList {
-  std::vector<double> photon_times;        // mu s
-  std::vector<std::int8_t> photon_types;   // kDonorPhoton or kAcceptorPhoton
+  std::vector<double> photon_times;       // mu s
+  std::vector<std::int8_t> photon_types;  // kDonorPhoton or kAcceptorPhoton
   int photon_count = 0;
   int donor_count = 0;
   int acceptor_count = 0;

@@ -21,8 +21,12 @@ namespace {
 
 using testing::make_measurement;
 
-double below(double x) { return std::nextafter(x, -std::numeric_limits<double>::infinity()); }
-double above(double x) { return std::nextafter(x, std::numeric_limits<double>::infinity()); }
+double below(double x) {
+  return std::nextafter(x, -std::numeric_limits<double>::infinity());
+}
+double above(double x) {
+  return std::nextafter(x, std::numeric_limits<double>::infinity());
+}
 
 TEST(BurstPhotons, WindowTakesTheAnalysedPhotonsFromStartToStopInclusive) {
   // 10-ns ticks; photons 1 and 2 share a timestamp.
@@ -36,12 +40,30 @@ TEST(BurstPhotons, WindowTakesTheAnalysedPhotonsFromStartToStopInclusive) {
     std::int64_t first_timestamp;
   };
   const Case cases[] = {
-      {"photons exactly at both ends are in", m.seconds(1), m.seconds(4), 1, 5, {0, 1}, {1, 0},
+      {"photons exactly at both ends are in",
+       m.seconds(1),
+       m.seconds(4),
+       1,
+       5,
+       {0, 1},
+       {1, 0},
        200},
-      {"a hair inside excludes them", above(m.seconds(2)), below(m.seconds(4)), 3, 4, {0}, {0},
+      {"a hair inside excludes them",
+       above(m.seconds(2)),
+       below(m.seconds(4)),
+       3,
+       4,
+       {0},
+       {0},
        300},
-      {"a hair outside changes nothing", below(m.seconds(1)), above(m.seconds(4)), 1, 5, {0, 1},
-       {1, 0}, 200},
+      {"a hair outside changes nothing",
+       below(m.seconds(1)),
+       above(m.seconds(4)),
+       1,
+       5,
+       {0, 1},
+       {1, 0},
+       200},
       // Times count from the first analysed photon, not from the first in
       // the window (photon 4 is under acceptor excitation).
       {"first photon not analysed", m.seconds(4), m.seconds(6), 4, 7, {0, 1}, {1, 0}, 500},
@@ -105,8 +127,8 @@ TEST(BurstPhotons, TimesAreThoseThePhotonReaderHolds) {
       // 10-ns ticks, a photon moved onto the next moves that one past a third.
       {"a moved photon passes the next", make_measurement({1000, 1000, 1005}, "DAD", 1e-9), 1,
        true},
-      {"moves that cascade past a photon",
-       make_measurement({1000, 1000, 1001, 1001}, "DADA", 1e-8), 2, true},
+      {"moves that cascade past a photon", make_measurement({1000, 1000, 1001, 1001}, "DADA", 1e-8),
+       2, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

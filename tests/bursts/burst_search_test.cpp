@@ -57,40 +57,82 @@ TEST(BurstSearch, SlidingWindowBursts) {
       // m = 3 at 125 kHz: T = 16 us (exactly, in 1-us ticks).  Photons
       // 100..116 span T: a burst; 300..317 span 17 us: none.
       {"window of exactly T is in, T + 1 tick is out",
-       {0, 100, 108, 116, 300, 308, 317, 500}, "", 1e-6, 3, 125.0, 1,
+       {0, 100, 108, 116, 300, 308, 317, 500},
+       "",
+       1e-6,
+       3,
+       125.0,
+       1,
        {{1, 3}}},
       // The first burst starts at photon 0; the last window is in a burst,
       // so that burst ends at the last photon, not one before.
       {"bursts at the very start and the very end",
-       {0, 5, 10, 200, 400, 405, 410, 415}, "", 1e-6, 3, 125.0, 1,
+       {0, 5, 10, 200, 400, 405, 410, 415},
+       "",
+       1e-6,
+       3,
+       125.0,
+       1,
        {{0, 2}, {4, 7}}},
       // m = 4 at 125 kHz: T = 24 us.  Window 1 (8..36) is out, windows 0 and
       // 2 are in: their runs share photons 2 and 3 and become one burst.
       {"runs sharing photons are fused",
-       {0, 8, 16, 24, 36, 40, 44, 48, 200}, "", 1e-6, 4, 125.0, 1,
+       {0, 8, 16, 24, 36, 40, 44, 48, 200},
+       "",
+       1e-6,
+       4,
+       125.0,
+       1,
        {{0, 7}}},
       {"runs apart stay apart",
-       {0, 8, 16, 24, 100, 108, 116, 124, 300}, "", 1e-6, 4, 125.0, 1,
+       {0, 8, 16, 24, 100, 108, 116, 124, 300},
+       "",
+       1e-6,
+       4,
+       125.0,
+       1,
        {{0, 3}, {4, 7}}},
       // Picosecond ticks, m = 2, T = 100 ps: two runs 350 ps apart share no
       // photon but their nanosecond table windows [0, 1 ns] would touch.
       {"runs whose table windows would touch are fused",
-       {0, 50, 400, 450, 5000}, "", 1e-12, 2, 1e7, 1,
+       {0, 50, 400, 450, 5000},
+       "",
+       1e-12,
+       2,
+       1e7,
+       1,
        {{0, 3}}},
       // Both clusters have 5 photons; the second has 2 under acceptor
       // excitation, so 3 analysed photons, fewer than 4.
       {"bursts with too few analysed photons are dropped",
        {0, 2, 4, 6, 8, 100, 102, 104, 106, 108, 200, 202, 204, 206, 208, 300},
-       "DADAA" "DdAaD" "aDDAA" "D", 1e-6, 3, 125.0, 4,
-       {{0, 4, {5, 2, 3}}, {10, 14, {5, 2, 2}}}, 1},
+       "DADAA"
+       "DdAaD"
+       "aDDAA"
+       "D",
+       1e-6,
+       3,
+       125.0,
+       4,
+       {{0, 4, {5, 2, 3}}, {10, 14, {5, 2, 2}}},
+       1},
       {"fewer photons than m", {0, 1}, "", 1e-6, 3, 125.0, 1, {}},
       // F = 2, m = 3: T = 1 / rate.  Background windows of 1000 ticks with
       // rates of 100 kHz (T = 10 us) and 50 kHz (T = 20 us): the same
       // cluster of 15 us is a burst in the second window only.  The window
       // of a photon triple is that of its first photon.
       {"F times the rate of the window of the first photon",
-       {0, 100, 107, 115, 995, 1002, 1010, 1100, 1107, 1115, 1500}, "", 1e-6, 3, std::nullopt, 1,
-       {{7, 9}}, 0, {1e5, 5e4}, 1000, 2},
+       {0, 100, 107, 115, 995, 1002, 1010, 1100, 1107, 1115, 1500},
+       "",
+       1e-6,
+       3,
+       std::nullopt,
+       1,
+       {{7, 9}},
+       0,
+       {1e5, 5e4},
+       1000,
+       2},
   };
   for (const SearchCase& c : cases) {
     SCOPED_TRACE(c.name);

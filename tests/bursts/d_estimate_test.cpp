@@ -160,9 +160,13 @@ TEST(JointEstimate, SeededResamplesAreReproducibleEverywhere) {
   GridAxis unsorted = d;
   std::swap(unsorted.values[3], unsorted.values[4]);
   EXPECT_EQ(caught_error([&] { estimate_joint(misfit, grid, {}); })->kind(), ErrorKind::kInput);
-  EXPECT_EQ(caught_error([&] { estimate_joint(bursts, {unsorted, std::nullopt}, {}); })->kind(),
+  EXPECT_EQ(caught_error([&] {
+              estimate_joint(bursts, {unsorted, std::nullopt}, {});
+            })->kind(),
             ErrorKind::kInput);
-  EXPECT_EQ(caught_error([&] { estimate_joint(bursts, grid, {-1, 1}); })->kind(),
+  EXPECT_EQ(caught_error([&] {
+              estimate_joint(bursts, grid, {-1, 1});
+            })->kind(),
             ErrorKind::kInput);
   EXPECT_EQ(caught_error([&] { estimate_joint(analysed_bursts({}, 21), grid, {}); })->kind(),
             ErrorKind::kComputation);
@@ -195,10 +199,10 @@ TEST(JointEstimate, IntervalsCoverTheTruthDespiteExcessScatter) {
     const JointEstimate e =
         estimate_joint(parabola_bursts(d, centres, widths), grid, {500, std::uint64_t(trial)});
     const double at = std::log(e.coefficient.peak.value);
-    covered68 += std::log(e.coefficient.ci68->low) <= truth &&
-                 truth <= std::log(e.coefficient.ci68->high);
-    covered95 += std::log(e.coefficient.ci95->low) <= truth &&
-                 truth <= std::log(e.coefficient.ci95->high);
+    covered68 +=
+        std::log(e.coefficient.ci68->low) <= truth && truth <= std::log(e.coefficient.ci68->high);
+    covered95 +=
+        std::log(e.coefficient.ci95->low) <= truth && truth <= std::log(e.coefficient.ci95->high);
     curvature95 += std::abs(at - truth) <= 1.96 / std::sqrt(weights);
   }
   const auto fraction = [](int count) { return static_cast<double>(count) / kTrials; };

@@ -10,10 +10,9 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "bursts/d_estimate.h"
 #include "hdf5/dataset.h"
@@ -48,11 +47,11 @@ class BurstsProgram : public ::testing::Test {
     ASSERT_EQ(simulated.status, 0) << simulated.standard_error;
     const ProcessResult searched = bursts({"search", "m.h5", "-o", "bursts.csv", "-q"}, *folder_);
     ASSERT_EQ(searched.status, 0) << searched.standard_error;
-    const ProcessResult scanned = bursts({"scan", "m.h5", "--bursts", "bursts.csv", "-Dmin", "0.3",
-                                          "-Dmax", "3", "-n", "11", "-d", "50", "--loglik",
-                                          "loglik.csv", "--joint", "joint.dat", "-o", "results.h5",
-                                          "--summary", "summary.json"},
-                                         *folder_);
+    const ProcessResult scanned = bursts(
+        {"scan",    "m.h5",      "--bursts", "bursts.csv", "-Dmin",     "0.3",         "-Dmax",
+         "3",       "-n",        "11",       "-d",         "50",        "--loglik",    "loglik.csv",
+         "--joint", "joint.dat", "-o",       "results.h5", "--summary", "summary.json"},
+        *folder_);
     ASSERT_EQ(scanned.status, 0) << scanned.standard_error;
     scan_console_ = scanned.standard_error;
   }
@@ -95,22 +94,22 @@ TEST_F(BurstsProgram, LogLikelihoodsArePelmorasForTheExportedBursts) {
   const std::vector<double> coefficients = log_spaced_coefficients(0.3e-14, 3e-14, 11);
   for (const long long label : {0, 1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144}) {
     const std::string name = "burst" + std::to_string(label) + ".txt";
-    const ProcessResult exported = bursts({"export", "m.h5", "--bursts", "bursts.csv", "--burst",
-                                           std::to_string(label), "-o", name},
-                                          folder());
+    const ProcessResult exported = bursts(
+        {"export", "m.h5", "--bursts", "bursts.csv", "--burst", std::to_string(label), "-o", name},
+        folder());
     ASSERT_EQ(exported.status, 0) << exported.standard_error;
-    const PhotonList photons =
-        read_photon_file((folder() / name).string(), silent_observer());
+    const PhotonList photons = read_photon_file((folder() / name).string(), silent_observer());
     const LikelihoodScanResult scan = scan_likelihood(photons, settings, coefficients);
     ASSERT_EQ(values.at(label).size(), 11u) << label;
     for (std::size_t i = 0; i < 11; ++i) {
-      EXPECT_EQ(values.at(label)[i], scan.runs[i].log_likelihood) << "burst " << label << ", D " << i;
+      EXPECT_EQ(values.at(label)[i], scan.runs[i].log_likelihood)
+          << "burst " << label << ", D " << i;
     }
   }
   // And once through pelmora itself.
-  const ProcessResult pelmora = run_pelmora(
-      {"-Dmin", "0.3", "-Dmax", "3", "-n", "11", "-d", "50", "burst5.txt", "pd.dat"},
-      folder().path());
+  const ProcessResult pelmora =
+      run_pelmora({"-Dmin", "0.3", "-Dmax", "3", "-n", "11", "-d", "50", "burst5.txt", "pd.dat"},
+                  folder().path());
   ASSERT_EQ(pelmora.status, 0) << pelmora.standard_error;
   char shown[64];
   std::snprintf(shown, sizeof shown, "log L = %10.5f", values.at(5)[3]);
@@ -122,16 +121,15 @@ TEST_F(BurstsProgram, SharesCombineToTheWholeRun) {
   std::filesystem::copy(folder() / "m.h5", shares / "m.h5");
   std::filesystem::copy(folder() / "bursts.csv", shares / "bursts.csv");
   for (const char* shard : {"1/3", "2/3", "3/3"}) {
-    const ProcessResult share =
-        bursts({"scan", "m.h5", "--bursts", "bursts.csv", "-Dmin", "0.3", "-Dmax", "3", "-n",
-                "11", "-d", "50", "--shard", shard, "--loglik",
-                std::string("share") + shard[0] + ".csv", "-q"},
-               shares);
+    const ProcessResult share = bursts(
+        {"scan", "m.h5", "--bursts", "bursts.csv", "-Dmin", "0.3", "-Dmax", "3", "-n", "11", "-d",
+         "50", "--shard", shard, "--loglik", std::string("share") + shard[0] + ".csv", "-q"},
+        shares);
     ASSERT_EQ(share.status, 0) << share.standard_error;
   }
   const ProcessResult combined =
-      bursts({"combine", "share3.csv", "share1.csv", "share2.csv", "--loglik", "all.csv",
-              "--joint", "joint.dat", "--summary", "summary.json"},
+      bursts({"combine", "share3.csv", "share1.csv", "share2.csv", "--loglik", "all.csv", "--joint",
+              "joint.dat", "--summary", "summary.json"},
              shares);
   ASSERT_EQ(combined.status, 0) << combined.standard_error;
   EXPECT_TRUE(shares.read("all.csv") == folder().read("loglik.csv"));
@@ -143,8 +141,8 @@ TEST_F(BurstsProgram, SharesCombineToTheWholeRun) {
                                       "50", "--shard", "2/3", "--loglik", "other.csv", "-q"},
                                      shares);
   ASSERT_EQ(other.status, 0) << other.standard_error;
-  const ProcessResult mixed = bursts(
-      {"combine", "share1.csv", "other.csv", "share3.csv", "--loglik", "mixed.csv"}, shares);
+  const ProcessResult mixed =
+      bursts({"combine", "share1.csv", "other.csv", "share3.csv", "--loglik", "mixed.csv"}, shares);
   EXPECT_EQ(mixed.status, 1);
   EXPECT_NE(mixed.standard_error.find("come from different runs"), std::string::npos)
       << mixed.standard_error;
@@ -157,21 +155,22 @@ TEST_F(BurstsProgram, FreeByNameIsTheSameRunAndModelsDoNotMix) {
   ScratchDir named;
   std::filesystem::copy(folder() / "m.h5", named / "m.h5");
   std::filesystem::copy(folder() / "bursts.csv", named / "bursts.csv");
-  const ProcessResult scanned = bursts(
-      {"scan", "m.h5", "--bursts", "bursts.csv", "-Dmin", "0.3", "-Dmax", "3", "-n", "11", "-d",
-       "50", "--model", "free", "--background", "off", "--loglik", "loglik.csv", "--joint",
-       "joint.dat", "--summary", "summary.json", "-q"},
-      named);
+  const ProcessResult scanned =
+      bursts({"scan",    "m.h5",      "--bursts",     "bursts.csv",   "-Dmin",    "0.3",
+              "-Dmax",   "3",         "-n",           "11",           "-d",       "50",
+              "--model", "free",      "--background", "off",          "--loglik", "loglik.csv",
+              "--joint", "joint.dat", "--summary",    "summary.json", "-q"},
+             named);
   ASSERT_EQ(scanned.status, 0) << scanned.standard_error;
   for (const char* name : {"loglik.csv", "joint.dat", "summary.json"}) {
     EXPECT_TRUE(named.read(name) == folder().read(name)) << name;
   }
   for (const auto& [model, share] : {std::pair{"free", "1/2"}, std::pair{"chain:6", "2/2"}}) {
-    const ProcessResult part = bursts(
-        {"scan", "m.h5", "--bursts", "bursts.csv", "-Dmin", "0.3", "-Dmax", "3", "-n", "11", "-d",
-         "50", "--model", model, "--shard", share, "--loglik", std::string(share, 1) + ".csv",
-         "-q"},
-        named);
+    const ProcessResult part =
+        bursts({"scan", "m.h5", "--bursts", "bursts.csv", "-Dmin", "0.3", "-Dmax", "3", "-n", "11",
+                "-d", "50", "--model", model, "--shard", share, "--loglik",
+                std::string(share, 1) + ".csv", "-q"},
+               named);
     ASSERT_EQ(part.status, 0) << part.standard_error;
   }
   const ProcessResult mixed = bursts({"combine", "1.csv", "2.csv", "--loglik", "mixed.csv"}, named);
@@ -267,11 +266,10 @@ TEST_F(BurstsProgram, EstimateAgreesInEveryOutput) {
 
   ScratchDir scratch;
   for (const char* label : {"5", "6"}) {
-    const ProcessResult exported =
-        bursts({"export", (folder() / "m.h5").string(), "--bursts",
-                (folder() / "bursts.csv").string(), "--burst", label, "-o",
-                std::string("burst") + label + ".txt"},
-               scratch);
+    const ProcessResult exported = bursts(
+        {"export", (folder() / "m.h5").string(), "--bursts", (folder() / "bursts.csv").string(),
+         "--burst", label, "-o", std::string("burst") + label + ".txt"},
+        scratch);
     ASSERT_EQ(exported.status, 0) << exported.standard_error;
   }
   struct Case {
@@ -281,12 +279,13 @@ TEST_F(BurstsProgram, EstimateAgreesInEveryOutput) {
   };
   const Case cases[] = {
       {{"burst5.txt"}, "single burst", "(a single burst: no bootstrap, no interval)."},
-      {{"burst5.txt", "burst6.txt", "--bootstrap", "0"}, "not asked",
+      {{"burst5.txt", "burst6.txt", "--bootstrap", "0"},
+       "not asked",
        "(no interval: --bootstrap 0)."},
   };
   for (const Case& c : cases) {
-    std::vector<std::string> arguments = {"scan", "-Dmin", "0.3", "-Dmax", "3", "-n", "11", "-d",
-                                          "50", "--summary", "one.json"};
+    std::vector<std::string> arguments = {"scan", "-Dmin", "0.3", "-Dmax",     "3",       "-n",
+                                          "11",   "-d",    "50",  "--summary", "one.json"};
     arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
     const ProcessResult scanned = bursts(arguments, scratch);
     ASSERT_EQ(scanned.status, 0) << scanned.standard_error;
@@ -312,7 +311,8 @@ TEST_F(BurstsProgram, RefusalsNameTheFaultAndWriteNothing) {
   const Case cases[] = {
       {{"scan", "m.h5"}, "writes nothing without --loglik, --joint, -o or --summary"},
       {{"scan", "m.h5", "--shard", "4/3", "--loglik", "out.csv"}, "--shard"},
-      {{"scan", "m.h5", "--shard", "1/3", "--joint", "out.csv"}, "writes its part of --loglik only"},
+      {{"scan", "m.h5", "--shard", "1/3", "--joint", "out.csv"},
+       "writes its part of --loglik only"},
       {{"scan", "m.h5", "--shard", "1/3", "--loglik", "out.csv", "--seed", "3"},
        "writes its part of --loglik only"},
       {{"scan", "m.h5", "--summary", "out.csv", "--bootstrap", "-5"}, "--bootstrap takes 0"},
@@ -324,7 +324,8 @@ TEST_F(BurstsProgram, RefusalsNameTheFaultAndWriteNothing) {
       {{"scan", "m.h5", "photons.txt", "--loglik", "out.csv"}, "takes one Photon-HDF5 file"},
       {{"info", "photons.txt"}, "photons.txt"},
       {{"search", "m.h5", "-o", "out.csv", "--spot", "3"}, "spot"},
-      {{"scan", "m.h5", "--frobnicate", "1", "--loglik", "out.csv"}, "takes no option --frobnicate"},
+      {{"scan", "m.h5", "--frobnicate", "1", "--loglik", "out.csv"},
+       "takes no option --frobnicate"},
       {{"combine", "bad.csv", "--loglik", "out.csv"}, "not a share"},
       {{"frobnicate"}, "has no command"},
       {{"scan", "m.h5", "--model", "spring:3", "--loglik", "out.csv"}, "Unknown model spring:3"},

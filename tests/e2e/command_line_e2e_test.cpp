@@ -28,8 +28,12 @@ std::vector<std::string> concat(std::vector<std::string> a, const std::vector<st
   return a;
 }
 
-std::string error(const std::string& message) { return message; }
-std::string with_usage(const std::string& message) { return message + kUsage; }
+std::string error(const std::string& message) {
+  return message;
+}
+std::string with_usage(const std::string& message) {
+  return message + kUsage;
+}
 
 const Case kCases[] = {
     {{}, 1, kUsage},
@@ -58,20 +62,26 @@ const Case kCases[] = {
     // -d 50 and -d 19999 pass their checks: the next check reports instead.
     {{"-d", "50"}, 1, error("\n\nERROR: No input file given.\n")},
     {{"-d", "19999"}, 1, error("\n\nERROR: No input file given.\n")},
-    {{"-D", "2", "-Dmax", "3", "f"}, 1,
+    {{"-D", "2", "-Dmax", "3", "f"},
+     1,
      error("\n\nERROR: Diffusion coefficient and -range must not be given simultaneously.\n")},
-    {{"-D", "2", "-Dmin", "3", "f"}, 1,
+    {{"-D", "2", "-Dmin", "3", "f"},
+     1,
      error("\n\nERROR: Diffusion coefficient and -range must not be given simultaneously.\n")},
-    {{"-Dmin", "20", "f"}, 1,
+    {{"-Dmin", "20", "f"},
+     1,
      error("\n\nERROR: Maximum diffusion coefficient must be > Minimum diffusion coefficient.\n")},
-    {{"-Dmin", "5", "-Dmax", "5", "f"}, 1,
+    {{"-Dmin", "5", "-Dmax", "5", "f"},
+     1,
      error("\n\nERROR: Maximum diffusion coefficient must be > Minimum diffusion coefficient.\n")},
-    {{"-s", "-eps", "f"}, 1,
+    {{"-s", "-eps", "f"},
+     1,
      error("\n\nERROR: You cannot want short output format and postscript output at the same "
            "time.\n")},
     {{"-n", "2", "f"}, 1, error("\n\nERROR: number of runs must be > 2.\n")},
     {{"-n", "1000", "f"}, 1, error("\n\nERROR: number of runs must be < 1000.\n")},
-    {{"-n", "1000", "-s", "-eps", "f"}, 1,
+    {{"-n", "1000", "-s", "-eps", "f"},
+     1,
      "\n\nWARNING: no postscript output for likelihood scan; -eps flag ignored.\n"
      "\n\nWARNING: no short output for likelihood scan; -s flag ignored.\n"
      "\n\nERROR: number of runs must be < 1000.\n"},
@@ -83,11 +93,15 @@ const Case kCases[] = {
     {{"f", "-x"}, 1, with_usage("\n\nERROR: Illegal option -x\n\n")},
     {{"-5", "f"}, 1, with_usage("\n\nERROR: Illegal option -5\n\n")},
     {{" ", "-n", "5"}, 1, error("\n\nERROR: No input file given.\n")},
-    {{"f", "./f"}, 1, error("\n\nERROR: Output file ./f is the input file f; choose another name.\n")},
-    {{"f", "out", "out"}, 1,
+    {{"f", "./f"},
+     1,
+     error("\n\nERROR: Output file ./f is the input file f; choose another name.\n")},
+    {{"f", "out", "out"},
+     1,
      error("\n\nERROR: Distance distribution and average trajectory would both be written to "
            "out; choose two names.\n")},
-    {{"-R", "1e999", "f"}, 1,
+    {{"-R", "1e999", "f"},
+     1,
      error("\n\nERROR: Invalid Foerster radius '1e999': not a finite number.\n")},
 };
 

@@ -25,8 +25,8 @@ std::string generate(const ScratchDir& folder, std::vector<std::string> argument
 TEST(GeneratePhotons, SameSeedSameFileAndStrictlyIncreasingFloatTimes) {
   ScratchDir folder;
   // A high rate at a late start makes many arrivals round to the same float.
-  const std::vector<std::string> options = {"-n", "5000", "-rate", "50", "-t0", "200000",
-                                            "-seed", "9"};
+  const std::vector<std::string> options = {"-n",  "5000",   "-rate", "50",
+                                            "-t0", "200000", "-seed", "9"};
   const std::string text = generate(folder, options);
   EXPECT_EQ(generate(folder, options), text);
   std::vector<std::string> other = options;
@@ -49,8 +49,8 @@ TEST(GeneratePhotons, SameSeedSameFileAndStrictlyIncreasingFloatTimes) {
 TEST(GeneratePhotons, ShippedExampleIsReproducible) {
   ScratchDir folder;
   const std::string text =
-      generate(folder, {"-n", "3000", "-rate", "0.05", "-D", "1", "-R", "6.5", "-r0", "6.5",
-                        "-min", "2", "-max", "11", "-t0", "0", "-seed", "20240601"});
+      generate(folder, {"-n", "3000", "-rate", "0.05", "-D", "1", "-R", "6.5", "-r0", "6.5", "-min",
+                        "2", "-max", "11", "-t0", "0", "-seed", "20240601"});
   EXPECT_EQ(text, read_file(std::filesystem::path(PELMORA_SOURCE_DIR) / "examples/photons.txt"));
 }
 

@@ -4,9 +4,8 @@
 // crash, hang, print raw bytes to the console, or leave a half-written
 // result file behind an error.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -45,9 +44,9 @@ ProcessResult run_guarded(const std::vector<std::string>& arguments, const fs::p
   std::string program = "/usr/bin/timeout";
   if (!shell_setup.empty()) {
     program = "/bin/bash";
-    command = {"-c", shell_setup + "; exec /usr/bin/timeout -s KILL " + kTimeoutSeconds +
-                         " \"$0\" \"$@\"",
-               PELMORA_BINARY};
+    command = {
+        "-c", shell_setup + "; exec /usr/bin/timeout -s KILL " + kTimeoutSeconds + " \"$0\" \"$@\"",
+        PELMORA_BINARY};
   } else {
     command = {"-s", "KILL", kTimeoutSeconds, PELMORA_BINARY};
   }
@@ -154,9 +153,9 @@ TEST(HostileInput, OddSpellingsGiveThePlainResult) {
       {"all records on one line",
        "1 0 0 0 0 0 0 0 1 0 20 4 0 0 0 0 1 0 45 0 0 0 0 0 1 0 70 6 0 0 0 0 1 0 100 2 0 0 0 0", 0,
        ""},
-      {"400-digit numbers", record(std::string(400, '0')) + record("20", "4") +
-                                record("45." + std::string(397, '0')) +
-                                record("70", std::string(399, '0') + "6") + record("100", "2"),
+      {"400-digit numbers",
+       record(std::string(400, '0')) + record("20", "4") + record("45." + std::string(397, '0')) +
+           record("70", std::string(399, '0') + "6") + record("100", "2"),
        0, ""},
       {"negative zeros",
        record("-0", "-0") + record("20", "4") + record("45", "-0.0") + record("70", "6") +
@@ -167,8 +166,8 @@ TEST(HostileInput, OddSpellingsGiveThePlainResult) {
   };
   ScratchDir reference;
   reference.write("photons.txt", kFivePhotons);
-  const std::vector<std::string> arguments = {"-t", "4", "-d", "50", "photons.txt", "map.dat",
-                                              "traj.dat"};
+  const std::vector<std::string> arguments = {"-t",          "4",       "-d",      "50",
+                                              "photons.txt", "map.dat", "traj.dat"};
   const ProcessResult expected = run_guarded(arguments, reference.path());
   ASSERT_EQ(expected.status, 0) << expected.standard_error;
   for (const FileCase& c : cases) {
@@ -229,8 +228,10 @@ TEST(HostileInput, OutputThatCannotBeWritten) {
       {"a directory as outfile", {"a_directory"}, "a_directory", {}},
       {"a directory as trajectory file", {"map.dat", "a_directory"}, "a_directory", {"map.dat"}},
       {"a missing directory", {"missing/map.dat"}, "missing/map.dat", {}},
-      {"a missing directory for the trajectory", {"map.dat", "-xmgr", "missing/t.agr"},
-       "missing/t.agr", {"map.dat"}},
+      {"a missing directory for the trajectory",
+       {"map.dat", "-xmgr", "missing/t.agr"},
+       "missing/t.agr",
+       {"map.dat"}},
       {"a missing directory in scan mode", {"-n", "3", "missing/p.dat"}, "missing/p.dat", {}},
   };
   if (have_full) {
@@ -283,10 +284,10 @@ TEST(HostileInput, PartlyWrittenResultIsRemoved) {
     ScratchDir folder;
     fs::copy_file(fs::path(PELMORA_SOURCE_DIR) / "examples" / "photons.txt",
                   folder / "photons.txt");
-    expect_error(run_guarded({"-t", "4", "-d", "50", "-s", "photons.txt", "map.dat", "-xmgr",
-                              "traj.agr"},
-                             folder.path(), limit + "20"),
-                 "\n\nERROR: Could not write to file traj.agr\n");
+    expect_error(
+        run_guarded({"-t", "4", "-d", "50", "-s", "photons.txt", "map.dat", "-xmgr", "traj.agr"},
+                    folder.path(), limit + "20"),
+        "\n\nERROR: Could not write to file traj.agr\n");
     EXPECT_FALSE(folder.exists("traj.agr"));
     EXPECT_EQ(line_count(folder.read("map.dat")), 4u * 50u);
   }
@@ -302,11 +303,13 @@ TEST(HostileInput, EveryOptionGivenTwiceTakesTheLaterValue) {
       {{"-R", "3", "-R", "5"}, "  Foerster radius: 5 nm\n"},
       {{"-min", "1", "-min", "2"}, "  Smallest distance considered 2 nm (internal: -9 nm)\n"},
       {{"-max", "20", "-max", "12"}, "  Largest  distance considered 12 nm (internal: 24 nm)\n"},
-      {{"-d", "400", "-d", "50"}, "  Number of grid points for distance axis: 50 (internal: 150)\n"},
+      {{"-d", "400", "-d", "50"},
+       "  Number of grid points for distance axis: 50 (internal: 150)\n"},
       {{"-t", "4000", "-t", "5"}, "  Number of grid points for time axis: 5\n"},
       {{"-dt", "0.001", "-dt", "10"}, "  Number of grid points for time axis: 11\n"},
       {{"-D", "5", "-D", "2"}, "diffusion coefficient D = 2e-14 m^2/s\n"},
-      {{"-Dmin", "0.5", "-Dmin", "0.1", "-n", "3"}, "    ranging from 1e-15 m^2/s to 1e-13 m^2/s.\n"},
+      {{"-Dmin", "0.5", "-Dmin", "0.1", "-n", "3"},
+       "    ranging from 1e-15 m^2/s to 1e-13 m^2/s.\n"},
       {{"-Dmax", "5", "-Dmax", "2", "-n", "3"}, "    ranging from 1e-16 m^2/s to 2e-14 m^2/s.\n"},
       {{"-n", "30", "-n", "3"}, "  Will calculate likelihoods for 3 different diffusion"},
       {{"-s", "-s"}, "(short greyscale format)... Done.\n"},
@@ -336,9 +339,9 @@ TEST(HostileInput, EveryOptionGivenTwiceTakesTheLaterValue) {
   ScratchDir folder;
   std::vector<std::string> all;
   for (int twice = 0; twice < 2; ++twice) {
-    all.insert(all.end(), {"-R", "5", "-min", "0", "-max", "10", "-d", "50", "-t", "4", "-dt",
-                           "1", "-D", "1", "-Dmin", "1", "-Dmax", "2", "-n", "3", "-s", "-eps",
-                           "-xmgr"});
+    all.insert(all.end(),
+               {"-R", "5", "-min",  "0", "-max",  "10", "-d", "50", "-t", "4",    "-dt",  "1",
+                "-D", "1", "-Dmin", "1", "-Dmax", "2",  "-n", "3",  "-s", "-eps", "-xmgr"});
   }
   all.push_back("photons.txt");
   const ProcessResult result = run_guarded(all, folder.path());

@@ -91,28 +91,44 @@ std::vector<Case> cases() {
            kOutputLine +
            "\n\nWARNING: Time grid resolution must be positive.\n"
            "\n\nERROR: number of time slices (0) must be > 3.\n"},
-      {"one long line", long_line(), {"-t", "3", "photons.txt"},
+      {"one long line",
+       long_line(),
+       {"-t", "3", "photons.txt"},
        read_ok +
            "    Read 100003 photons (100002 donor, 1 acceptor).\n"
            "    Start time: 1.000000 mu s    End time: 100003.000000 mu s   (Length: 100002.000000 "
            "mu s)\n" +
            kOutputLine + "\n\nERROR: number of time slices (3) must be > 3.\n"},
-      {"missing file", std::nullopt, {"photons.txt"},
+      {"missing file",
+       std::nullopt,
+       {"photons.txt"},
        reading("photons.txt") + "\n\nERROR: Could not read from file photons.txt\n" + kFatal},
-      {"a folder cannot be read", std::nullopt, {"."},
+      {"a folder cannot be read",
+       std::nullopt,
+       {"."},
        reading(".") + "\n\nERROR: Could not read from file .\n" + kFatal},
-      {"unsorted times", records({"10", "5"}), {"photons.txt"},
+      {"unsorted times",
+       records({"10", "5"}),
+       {"photons.txt"},
        reading("photons.txt") +
            "\n\nERROR: photon times not sorted (t=5.000000). Please sort and re-run.\n\n" + kFatal},
-      {"unknown type", records({"1"}) + records({"2"}, "2.5"), {"photons.txt"},
+      {"unknown type",
+       records({"1"}) + records({"2"}, "2.5"),
+       {"photons.txt"},
        reading("photons.txt") + "\n\nERROR: Unknown photon type (2.500000)\n" + kFatal},
-      {"too few photons", records({"1", "2"}), {"photons.txt"},
+      {"too few photons",
+       records({"1", "2"}),
+       {"photons.txt"},
        read_ok + "\n\nERROR: Too few photons (2).\n\n" + kFatal},
-      {"record cut short", records({"1", "2", "3"}) + "4 0 5 0 0", {"photons.txt"},
+      {"record cut short",
+       records({"1", "2", "3"}) + "4 0 5 0 0",
+       {"photons.txt"},
        reading("photons.txt") +
            "\n\nERROR: Photon record 4 is incomplete: the file ends after 5 of its 8 numbers.\n" +
            kFatal},
-      {"text inside a record", records({"1", "2"}) + "1 0 3 donor 0 0 0 0\n", {"photons.txt"},
+      {"text inside a record",
+       records({"1", "2"}) + "1 0 3 donor 0 0 0 0\n",
+       {"photons.txt"},
        reading("photons.txt") +
            "\n\nERROR: Photon record 3: number 4 of 8 is not a number (found 'donor').\n" + kFatal},
   };

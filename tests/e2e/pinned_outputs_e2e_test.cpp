@@ -38,10 +38,9 @@ void expect_pinned(const ScratchDir& folder, const PinnedFile& pinned) {
 
 // log L of `pelmora -n 10` on the example, D from 1e-16 to 1e-13 m^2/s.
 const double kExampleLogLikelihoods[] = {
-    -0x1.6ad29fbbb1b76p+10, -0x1.55fdc97a1057cp+10, -0x1.4620485fd5904p+10,
-    -0x1.3aa68249c4649p+10, -0x1.32bdf3d797e37p+10, -0x1.2e03670350973p+10,
-    -0x1.2c7489140ee6ap+10, -0x1.2e46ad8af2aedp+10, -0x1.33a3c4f12e672p+10,
-    -0x1.3bdf448c5d689p+10};
+    -0x1.6ad29fbbb1b76p+10, -0x1.55fdc97a1057cp+10, -0x1.4620485fd5904p+10, -0x1.3aa68249c4649p+10,
+    -0x1.32bdf3d797e37p+10, -0x1.2e03670350973p+10, -0x1.2c7489140ee6ap+10, -0x1.2e46ad8af2aedp+10,
+    -0x1.33a3c4f12e672p+10, -0x1.3bdf448c5d689p+10};
 
 TEST(PinnedOutputs, DemoMapAndTrajectory) {
   ScratchDir folder;
@@ -60,8 +59,8 @@ TEST(PinnedOutputs, ScanOfTheExample) {
   expect_pinned(folder, {"pd.dat", 181, 0xfe311c88e3845fe2u});
 
   const PhotonList photons = read_photon_file(kExample, silent_observer());
-  const LikelihoodScanResult scan = scan_likelihood(photons, derive_settings({}),
-                                                    log_spaced_coefficients(1e-16, 1e-13, 10));
+  const LikelihoodScanResult scan =
+      scan_likelihood(photons, derive_settings({}), log_spaced_coefficients(1e-16, 1e-13, 10));
   ASSERT_EQ(scan.runs.size(), 10u);
   for (std::size_t i = 0; i < 10; ++i) {
     EXPECT_EQ(scan.runs[i].log_likelihood, kExampleLogLikelihoods[i]) << "run " << i + 1;

@@ -29,9 +29,9 @@ void simulate(const ScratchDir& folder, std::vector<std::string> arguments) {
 TEST(SimulateMeasurement, SameSeedSameFileReadAlikeByH5py) {
   ScratchDir folder;
   const std::vector<std::string> options = {
-      "--type", "usALEX", "--duration", "2", "--spots", "0,2,5", "--marker-id", "9",
-      "--timestamp-type", "uint32", "--strings", "nulpad", "--donor-window", "3000,1000",
-      "--seed", "7"};
+      "--type",         "usALEX",    "--duration",       "2",      "--spots",   "0,2,5",
+      "--marker-id",    "9",         "--timestamp-type", "uint32", "--strings", "nulpad",
+      "--donor-window", "3000,1000", "--seed",           "7"};
   simulate(folder, options);
   // The file records its own name: the copies go to other folders.
   ScratchDir again;
@@ -53,18 +53,17 @@ TEST(SimulateMeasurement, SameSeedSameFileReadAlikeByH5py) {
   EXPECT_EQ(static_cast<std::int64_t>(measurement.timestamps.size()), kept);
 
   // h5py counts the spot's photons and markers the same way.
-  const ProcessResult h5py = run_program(
-      "/usr/bin/python3",
-      {"-c",
-       "import h5py; f = h5py.File('m.h5', 'r'); g = f['photon_data2']; "
-       "d = g['detectors'][:]; "
-       "print(len(g['timestamps']), int((d == 9).sum()), "
-       "g['measurement_specs/measurement_type'][()].decode())"},
-      folder.path());
+  const ProcessResult h5py =
+      run_program("/usr/bin/python3",
+                  {"-c",
+                   "import h5py; f = h5py.File('m.h5', 'r'); g = f['photon_data2']; "
+                   "d = g['detectors'][:]; "
+                   "print(len(g['timestamps']), int((d == 9).sum()), "
+                   "g['measurement_specs/measurement_type'][()].decode())"},
+                  folder.path());
   ASSERT_EQ(h5py.status, 0) << h5py.standard_error;
   EXPECT_EQ(h5py.standard_output, std::to_string(kept + d.detectors[2].photons) + " " +
-                                       std::to_string(d.detectors[2].photons) +
-                                       " smFRET-usALEX\n");
+                                      std::to_string(d.detectors[2].photons) + " smFRET-usALEX\n");
 
   // Every true burst of spot 2 lies within the spot's photons.
   const std::vector<std::string> truth = split_lines(folder.read("m.bursts.csv"));
@@ -109,8 +108,8 @@ TEST(SimulateMeasurement, PhotonsFollowTheSchemeAndFret) {
     ASSERT_GT(photons, 10000);
     EXPECT_EQ(direct_donor, 0);
     EXPECT_NEAR(static_cast<double>(fret) / static_cast<double>(donor_excited), 0.5, 0.03);
-    EXPECT_NEAR(static_cast<double>(donor_excited) / photons, std::string(type) == "smFRET" ? 1.0 : 0.5,
-                0.03);
+    EXPECT_NEAR(static_cast<double>(donor_excited) / photons,
+                std::string(type) == "smFRET" ? 1.0 : 0.5, 0.03);
   }
 }
 
@@ -126,7 +125,8 @@ TEST(SimulateMeasurement, DistanceWalksKeepTheirEquilibrium) {
   const auto table = [](double r) {
     const double x[] = {1, 3, 5, 7, 9}, p[] = {0, 1, 0.2, 1.5, 0};
     for (int i = 0; i < 4; ++i) {
-      if (r >= x[i] && r <= x[i + 1]) return p[i] + (p[i + 1] - p[i]) * (r - x[i]) / (x[i + 1] - x[i]);
+      if (r >= x[i] && r <= x[i + 1])
+        return p[i] + (p[i + 1] - p[i]) * (r - x[i]) / (x[i + 1] - x[i]);
     }
     return 0.0;
   };
@@ -139,9 +139,10 @@ TEST(SimulateMeasurement, DistanceWalksKeepTheirEquilibrium) {
     SCOPED_TRACE(c.model);
     ScratchDir folder;
     folder.write("pmf.txt", "# distance density\n1 0\n3 1\n\n5 0.2\n7 1.5\n9 0\n");
-    simulate(folder, {"--model", c.model, "--duration", "4", "--burst-rate", "1", "--burst-size",
-                      "3000", "--transit-ms", "200", "-D", "3", "--bg-donor", "0",
-                      "--bg-acceptor", "0", "--seed", "5", "--trajectory", "t.csv"});
+    simulate(folder, {"--model",      c.model, "--duration",    "4",   "--burst-rate", "1",
+                      "--burst-size", "3000",  "--transit-ms",  "200", "-D",           "3",
+                      "--bg-donor",   "0",     "--bg-acceptor", "0",   "--seed",       "5",
+                      "--trajectory", "t.csv"});
     constexpr int kBins = 10;
     std::vector<double> observed(kBins, 0.0);
     const std::vector<std::string> lines = split_lines(folder.read("t.csv"));

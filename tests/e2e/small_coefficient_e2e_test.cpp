@@ -46,7 +46,8 @@ bool contains(const std::string& text, const std::string& part) {
 // other runs are unaffected and still sum to 1.
 TEST_F(SlowMolecule, CollapsedScanRunIsLeftOut) {
   ScratchDir folder;
-  const ProcessResult result = run_pelmora({"-d", "50", "-n", "5", record(), "pd.dat"}, folder.path());
+  const ProcessResult result =
+      run_pelmora({"-d", "50", "-n", "5", record(), "pd.dat"}, folder.path());
   EXPECT_EQ(result.status, 0);
   EXPECT_TRUE(contains(result.standard_error,
                        "\nRun   1 of   5:   D = 1.00000e-16  m^2/s     log L undefined    WARNING: "
@@ -86,7 +87,8 @@ TEST_F(SlowMolecule, SwampedRunsCompleteWithWarnings) {
                           "Run   3 of   3:   D = 2.00000e-16"}) {
     const std::size_t line = result.standard_error.find(run);
     ASSERT_NE(line, std::string::npos) << run;
-    const std::string rest = result.standard_error.substr(line, result.standard_error.find('\n', line) - line);
+    const std::string rest =
+        result.standard_error.substr(line, result.standard_error.find('\n', line) - line);
     EXPECT_TRUE(contains(rest, "    WARNING: rounding residue dominates, D too small")) << rest;
   }
   EXPECT_EQ(split_lines(folder.read("pd.dat")).size(), 3u);
@@ -104,9 +106,8 @@ TEST_F(SlowMolecule, SwampedRunsCompleteWithWarnings) {
 
 TEST_F(SlowMolecule, ColoursNoGridPointAllowsAreRefusedBeforeTheScans) {
   ScratchDir folder;
-  const ProcessResult result =
-      run_pelmora({"-min", "-10", "-max", "-5", "-d", "50", "-t", "20", record(), "map.dat"},
-                  folder.path());
+  const ProcessResult result = run_pelmora(
+      {"-min", "-10", "-max", "-5", "-d", "50", "-t", "20", record(), "map.dat"}, folder.path());
   EXPECT_EQ(result.status, 1);
   const std::string tail =
       "  Will calculate distance distribution for diffusion coefficient D = 1e-14 m^2/s\n\n\n"

@@ -24,8 +24,8 @@ Outcome run_with_threads(const std::string& photons, const std::vector<std::stri
                          int threads) {
   ScratchDir folder;
   folder.write("photons.txt", photons);
-  const ProcessResult result = run_pelmora(arguments, folder.path(),
-                                           {"PELMORA_THREADS=" + std::to_string(threads)});
+  const ProcessResult result =
+      run_pelmora(arguments, folder.path(), {"PELMORA_THREADS=" + std::to_string(threads)});
   Outcome outcome{result.status, result.standard_error, {}};
   for (const fs::directory_entry& entry : fs::directory_iterator(folder.path())) {
     outcome.files[entry.path().filename().string()] = read_file(entry.path());
@@ -35,9 +35,9 @@ Outcome run_with_threads(const std::string& photons, const std::vector<std::stri
 
 TEST(ThreadsEndToEnd, SameBytesForAnyThreadCount) {
   const ScratchDir generated;
-  const ProcessResult made = run_program(
-      (fs::path(PELMORA_BINARY).parent_path() / "generate_photons").string(),
-      {"-n", "400", "-rate", "0.05", "-seed", "5", "photons.txt"}, generated.path());
+  const ProcessResult made =
+      run_program((fs::path(PELMORA_BINARY).parent_path() / "generate_photons").string(),
+                  {"-n", "400", "-rate", "0.05", "-seed", "5", "photons.txt"}, generated.path());
   ASSERT_EQ(made.status, 0);
   const std::string photons = generated.read("photons.txt");
 
@@ -66,9 +66,10 @@ TEST(ThreadsEndToEnd, InvalidThreadCountIsRefused) {
   const ProcessResult result =
       run_pelmora({"photons.txt"}, folder.path(), {"PELMORA_THREADS=zero"});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.standard_error,
-            banner_text() +
-                "\n\nERROR: PELMORA_THREADS must be a whole number of at least 1 (it is 'zero').\n");
+  EXPECT_EQ(
+      result.standard_error,
+      banner_text() +
+          "\n\nERROR: PELMORA_THREADS must be a whole number of at least 1 (it is 'zero').\n");
 }
 
 }  // namespace

@@ -112,8 +112,10 @@ TEST(TrajectoryResultsEndToEnd, ImageFormatsAgreeCellByCell) {
     const std::string t = std::to_string(c.time_bins);
     const std::string d = std::to_string(c.distance_bins);
     ScratchDir folder;
-    run_complete(folder, alternating_record(), {"-t", t, "-d", d, "-s", "photons.txt", "short.txt"});
-    run_complete(folder, alternating_record(), {"-t", t, "-d", d, "-eps", "photons.txt", "map.eps"});
+    run_complete(folder, alternating_record(),
+                 {"-t", t, "-d", d, "-s", "photons.txt", "short.txt"});
+    run_complete(folder, alternating_record(),
+                 {"-t", t, "-d", d, "-eps", "photons.txt", "map.eps"});
     run_complete(folder, alternating_record(), {"-t", t, "-d", d, "photons.txt", "map.dat"});
     const std::size_t cells = static_cast<std::size_t>(c.time_bins) * c.distance_bins;
 

@@ -44,8 +44,9 @@ TEST(BoundaryCheck, CountsInteriorSlicesThatReachTheEdges) {
   // The end slices are never looked at.
   EXPECT_EQ(count_boundary_slices(slices_of({flat, centred, centred, flat})), 0);
   // Above, flat and the empty slice.
-  EXPECT_EQ(count_boundary_slices(slices_of({centred, above, flat, below, outermost, empty, centred})),
-            3);
+  EXPECT_EQ(
+      count_boundary_slices(slices_of({centred, above, flat, below, outermost, empty, centred})),
+      3);
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "engine/likelihood_scan.h"
-#include "engine/scan_arithmetic.h"
 #include "engine/propagator.h"
+#include "engine/scan_arithmetic.h"
 #include "support/caught_error.h"
 #include "support/engine_fixture.h"
 #include "support/reference_engine.h"
@@ -28,7 +28,9 @@ std::vector<PhotonRecipe> random_record(unsigned seed, int count) {
   return photons;
 }
 
-bool bitwise_equal(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool bitwise_equal(double a, double b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 // How the two halves of a run are scheduled.
 enum class Halves { kForwardFirst, kBackwardFirst, kSideBySide };
@@ -51,8 +53,7 @@ RunResult run_once(EngineFixture& run, int spacing, double diff_coeff,
       engine.run_half(shared, ScanDirection::kForward, stop);
       break;
     case Halves::kSideBySide: {
-      std::thread backward(
-          [&] { other.run_half(shared, ScanDirection::kBackward, other_stop); });
+      std::thread backward([&] { other.run_half(shared, ScanDirection::kBackward, other_stop); });
       engine.run_half(shared, ScanDirection::kForward, stop);
       backward.join();
       break;
@@ -124,9 +125,9 @@ std::string scan_console(const std::vector<PhotonRecipe>& photons, int threads, 
   EngineFixture run(photons, 50, 0, 13);
   run.engine.threads = threads;
   run.engine.checkpoint_spacing = spacing;
-  const LikelihoodScanResult result = compute_likelihood_scan(
-      run.photons, log_spaced_coefficients(0.05e-14, 50e-14, 7), run.grid, run.engine,
-      run.observer());
+  const LikelihoodScanResult result =
+      compute_likelihood_scan(run.photons, log_spaced_coefficients(0.05e-14, 50e-14, 7), run.grid,
+                              run.engine, run.observer());
   likelihoods.clear();
   for (const CoefficientRun& c : result.runs) likelihoods.push_back(c.log_likelihood);
   likelihoods.insert(likelihoods.end(), result.probability.begin(), result.probability.end());

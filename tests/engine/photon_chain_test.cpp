@@ -12,9 +12,9 @@
 namespace pelmora::testing {
 namespace {
 
-const std::vector<PhotonRecipe> kPhotons = {{0, kAcceptorPhoton},  {40, kDonorPhoton},
-                                          {55, kDonorPhoton},    {55, kAcceptorPhoton},
-                                          {300, kDonorPhoton},   {301, kAcceptorPhoton}};
+const std::vector<PhotonRecipe> kPhotons = {{0, kAcceptorPhoton}, {40, kDonorPhoton},
+                                            {55, kDonorPhoton},   {55, kAcceptorPhoton},
+                                            {300, kDonorPhoton},  {301, kAcceptorPhoton}};
 
 // At each photon the weighted vector is the propagated one times the
 // photon's colour probability, point by point; at the first photon both are

@@ -25,11 +25,11 @@ std::string progress_fields(const std::vector<int>& values) {
 
 TEST(TrajectoryScans, ConsoleTextOfTheFourScansForAnyThreadCount) {
   const std::string grid_fields = progress_fields({0, 20, 40, 60, 80, 100});
-  const std::string expected =
-      "Forward scan photons ...      " + progress_fields({50, 100}) + "  Done.\n" +
-      "Backward scan photons ...     " + progress_fields({50, 100}) + "  Done.\n" +
-      "Forward scan grid ...         " + grid_fields + "  Done.\n" +
-      "Backward scan grid ...        " + grid_fields + "  Done.\n";
+  const std::string expected = "Forward scan photons ...      " + progress_fields({50, 100}) +
+                               "  Done.\n" + "Backward scan photons ...     " +
+                               progress_fields({50, 100}) + "  Done.\n" +
+                               "Forward scan grid ...         " + grid_fields + "  Done.\n" +
+                               "Backward scan grid ...        " + grid_fields + "  Done.\n";
   for (int threads : {1, 2}) {
     EngineFixture run(alternating_photons({0, 10, 20}), 50, 0, 13, 1.0, 4);
     run.engine.threads = threads;
@@ -91,7 +91,8 @@ std::vector<PhotonRecipe> random_record(unsigned seed, int count) {
 // one thread or several.
 TEST(TrajectoryScans, MatchTheReferenceEngineBitForBit) {
   std::vector<PhotonRecipe> on_slices;
-  for (int t = 0; t <= 1000; t += 10) on_slices.push_back({double(t), t % 30 ? kAcceptorPhoton : kDonorPhoton});
+  for (int t = 0; t <= 1000; t += 10)
+    on_slices.push_back({double(t), t % 30 ? kAcceptorPhoton : kDonorPhoton});
   const std::vector<Record> records = {
       {"photons on slice times", on_slices, 4, 1.0},
       {"random, few slices", random_record(1, 200), 7, 1.0},
@@ -138,7 +139,8 @@ TEST(TrajectoryScansTest, VanishedDistributionEndsTheRun) {
        "Backward scan photons ...     ",
        "backward photon scan after photon 3 (t=20.000000 mu s)"},
       {{{0, kDonorPhoton}, {10, kAcceptorPhoton}, {20, kAcceptorPhoton}},
-       "Forward scan photons ...      ", "forward photon scan after photon 1 (t=0.000000 mu s)"},
+       "Forward scan photons ...      ",
+       "forward photon scan after photon 1 (t=0.000000 mu s)"},
   };
   for (const Case& c : cases) {
     for (int threads : {1, 2}) {

@@ -83,8 +83,8 @@ std::string exercise_command_line(std::span<const std::uint8_t> input) {
   if (!outcome.settings.scan_mode) {
     // The count of time slices is settled once the photon span is known.
     for (const auto& [first, last] : {std::pair{0.0, 1000.0}, std::pair{-5.0, 3.4e9}}) {
-      const TimeBinsOutcome bins = settle_time_bins(
-          outcome.settings.time_bins, outcome.settings.time_increment, first, last);
+      const TimeBinsOutcome bins = settle_time_bins(outcome.settings.time_bins,
+                                                    outcome.settings.time_increment, first, last);
       if (bins.error) {
         f.check(starts_with(*bins.error, "\n\nERROR: "), "time-bin error without its heading");
       } else {
@@ -153,8 +153,7 @@ void check_list(const Parsed& p, Findings& f) {
   } else {
     f.check(list.photon_count >= 3, "fewer than three photons accepted");
     if (list.photon_count > 0) {
-      f.check(list.start_time == list.photon_times[0] &&
-                  list.end_time == list.photon_times.back(),
+      f.check(list.start_time == list.photon_times[0] && list.end_time == list.photon_times.back(),
               "start or end time is not the first or last photon");
     }
   }
@@ -200,7 +199,8 @@ std::string exercise_photon_parser(std::span<const std::uint8_t> input) {
 
   Findings f;
   check_list(whole, f);
-  f.check(same_outcome(whole, blocks), "parsing in blocks gives another outcome than parsing whole");
+  f.check(same_outcome(whole, blocks),
+          "parsing in blocks gives another outcome than parsing whole");
   return f.text();
 }
 

@@ -37,9 +37,13 @@ void replay(const char* target, Exercise exercise) {
   }
 }
 
-TEST(FuzzRegression, CommandLineInputs) { replay("command_line", exercise_command_line); }
+TEST(FuzzRegression, CommandLineInputs) {
+  replay("command_line", exercise_command_line);
+}
 
-TEST(FuzzRegression, PhotonFileInputs) { replay("photon_parser", exercise_photon_parser); }
+TEST(FuzzRegression, PhotonFileInputs) {
+  replay("photon_parser", exercise_photon_parser);
+}
 
 }  // namespace
 }  // namespace pelmora::fuzzing

@@ -69,8 +69,8 @@ TEST(Hdf5Wrapper, RefusesValuesThatWouldBeClipped) {
   const hsize_t count = 2;
   const std::uint64_t huge[] = {1, std::numeric_limits<std::uint64_t>::max()};
   const hid_t space = H5Screate_simple(1, &count, nullptr);
-  const hid_t dataset = H5Dcreate2(file.id(), "/huge", H5T_STD_U64LE, space, H5P_DEFAULT,
-                                   H5P_DEFAULT, H5P_DEFAULT);
+  const hid_t dataset =
+      H5Dcreate2(file.id(), "/huge", H5T_STD_U64LE, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
   ASSERT_GE(H5Dwrite(dataset, H5T_NATIVE_UINT64, H5S_ALL, H5S_ALL, H5P_DEFAULT, huge), 0);
   H5Dclose(dataset);
   H5Sclose(space);
@@ -95,13 +95,13 @@ TEST(Hdf5Wrapper, WritesMatricesRowMajor) {
                                hdf5::IntegerType::kInt16);
     file.close();
   }
-  const ProcessResult h5py = run_program(
-      "/usr/bin/python3",
-      {"-c",
-       "import h5py; f = h5py.File('w.h5', 'r'); "
-       "print(f['results/numbers'][1].tolist(), f['results/integers'][:, 0].tolist(), "
-       "f['results/integers'].dtype)"},
-      folder.path());
+  const ProcessResult h5py =
+      run_program("/usr/bin/python3",
+                  {"-c",
+                   "import h5py; f = h5py.File('w.h5', 'r'); "
+                   "print(f['results/numbers'][1].tolist(), f['results/integers'][:, 0].tolist(), "
+                   "f['results/integers'].dtype)"},
+                  folder.path());
   ASSERT_EQ(h5py.status, 0) << h5py.standard_error;
   EXPECT_EQ(h5py.standard_output, "[4.0, 5.0, 6.0] [-1, -3, -5] int16\n");
 }

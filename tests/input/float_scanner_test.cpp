@@ -4,11 +4,12 @@
 
 #include <bit>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <random>
 #include <string>
+
 #include "support/scan_float.h"
 
 namespace pelmora {
@@ -69,8 +70,8 @@ TEST(FloatScanner, ScanfForms) {
       {"1,5", Status::kNumber, 1.0f, 1},
       // Correct rounding of the halfway case and of a long tail that decides it.
       {halfway_above_one, Status::kNumber, 1.0f, halfway_above_one.size()},
-      {halfway_above_one + std::string(400, '0') + "1", Status::kNumber,
-       std::nextafter(1.0f, 2.0f), halfway_above_one.size() + 401},
+      {halfway_above_one + std::string(400, '0') + "1", Status::kNumber, std::nextafter(1.0f, 2.0f),
+       halfway_above_one.size() + 401},
       {"1" + std::string(399, '0'), Status::kNumber, kInf, 400},
       {"0." + std::string(398, '0') + "1", Status::kNumber, 0.0f, 401},
       {std::string(400, '9') + "e-398", Status::kNumber, 100.0f, 405},

@@ -22,10 +22,10 @@ namespace {
 using Tweak = std::function<void(PhotonHdf5Recipe&)>;
 
 // Flags of a kept photon.
-constexpr std::uint8_t kD = 0;                                    // donor channel, acceptor laser
-constexpr std::uint8_t kA = kAcceptorChannel;                     // acceptor channel, acceptor laser
-constexpr std::uint8_t kDD = kDonorExcitation;                    // donor channel, donor laser
-constexpr std::uint8_t kAD = kAcceptorChannel | kDonorExcitation; // acceptor channel, donor laser
+constexpr std::uint8_t kD = 0;                  // donor channel, acceptor laser
+constexpr std::uint8_t kA = kAcceptorChannel;   // acceptor channel, acceptor laser
+constexpr std::uint8_t kDD = kDonorExcitation;  // donor channel, donor laser
+constexpr std::uint8_t kAD = kAcceptorChannel | kDonorExcitation;  // acceptor channel, donor laser
 
 PhotonHdf5Recipe recipe(const Tweak& tweak) {
   PhotonHdf5Recipe result;
@@ -77,12 +77,17 @@ std::vector<ReadCase> read_cases() {
        {},
        kDefaultKept,
        {kDD, kA, kD, kA, kDD}},
-      {"overrides apply where the file lacks the fields", nullptr, relabelled, kDefaultKept,
+      {"overrides apply where the file lacks the fields",
+       nullptr,
+       relabelled,
+       kDefaultKept,
        {kD, kAD, kD, kA, kDD}},
       {"fixed NUL-padded strings",
-       [](PhotonHdf5Recipe& r) { r.encoding = hdf5::StringEncoding::kNulPadded; }, {}},
+       [](PhotonHdf5Recipe& r) { r.encoding = hdf5::StringEncoding::kNulPadded; },
+       {}},
       {"variable-length strings",
-       [](PhotonHdf5Recipe& r) { r.encoding = hdf5::StringEncoding::kVariableLength; }, {}},
+       [](PhotonHdf5Recipe& r) { r.encoding = hdf5::StringEncoding::kVariableLength; },
+       {}},
       {"uint32 timestamps, int16 detectors with arbitrary ids",
        [](PhotonHdf5Recipe& r) {
          r.timestamp_type = hdf5::IntegerType::kUInt32;
@@ -116,7 +121,9 @@ std::vector<ReadCase> read_cases() {
        {10, 20, 30, 40, 50, 60},
        {kDD, kDD, kDD, kDD, kDD, kDD}},
       {"spot 2 of a multi-spot file with gaps",
-       [](PhotonHdf5Recipe& r) { r.groups = {"/photon_data0", "/photon_data2", "/photon_data5"}; },
+       [](PhotonHdf5Recipe& r) {
+         r.groups = {"/photon_data0", "/photon_data2", "/photon_data5"};
+       },
        spot_two},
       {"spot 0 of a single-spot file", nullptr, spot_zero},
   };
@@ -224,13 +231,25 @@ std::vector<RefusalCase> refusal_cases() {
   };
   const std::string settings = "/photon_data/measurement_specs";
   return {
-      {"no file", nullptr, {}, "Could not read from file @",
-       [](const std::string& path) { std::filesystem::remove(path); }, ErrorKind::kIo},
-      {"not HDF5", nullptr, {}, "File @ is not an HDF5 file.",
+      {"no file",
+       nullptr,
+       {},
+       "Could not read from file @",
+       [](const std::string& path) { std::filesystem::remove(path); },
+       ErrorKind::kIo},
+      {"not HDF5",
+       nullptr,
+       {},
+       "File @ is not an HDF5 file.",
        [](const std::string& path) { write_file(path, "timestamps\n1 2 3\n"); }},
-      {"cut short", [](PhotonHdf5Recipe& r) { r.gzip = true; }, {},
-       "File @ is a damaged or truncated HDF5 file.", truncate_to_half},
-      {"compressed with a filter HDF5 lacks", [](PhotonHdf5Recipe& r) { r.gzip = true; }, {},
+      {"cut short",
+       [](PhotonHdf5Recipe& r) { r.gzip = true; },
+       {},
+       "File @ is a damaged or truncated HDF5 file.",
+       truncate_to_half},
+      {"compressed with a filter HDF5 lacks",
+       [](PhotonHdf5Recipe& r) { r.gzip = true; },
+       {},
        "/photon_data/timestamps in file @ is compressed with HDF5 filter 32000 (lzf), which this "
        "HDF5 library does not provide.",
        patch_deflate_to_lzf},
@@ -239,39 +258,66 @@ std::vector<RefusalCase> refusal_cases() {
          r.root_format_name.reset();
          r.identity = false;
        },
-       {}, "File @ is an HDF5 file but not a Photon-HDF5 file (it has no format_name)."},
-      {"another format", [](PhotonHdf5Recipe& r) { r.root_format_name = "Photon-HDF4"; }, {},
+       {},
+       "File @ is an HDF5 file but not a Photon-HDF5 file (it has no format_name)."},
+      {"another format",
+       [](PhotonHdf5Recipe& r) { r.root_format_name = "Photon-HDF4"; },
+       {},
        "File @ is not a Photon-HDF5 file: its format_name is 'Photon-HDF4'."},
-      {"version 0.3", [](PhotonHdf5Recipe& r) { r.version = "0.3"; }, {},
+      {"version 0.3",
+       [](PhotonHdf5Recipe& r) { r.version = "0.3"; },
+       {},
        "File @ is Photon-HDF5 version 0.3; versions 0.4 and 0.5 can be read."},
       {"both /photon_data and numbered spots",
-       [](PhotonHdf5Recipe& r) { r.groups = {"/photon_data", "/photon_data1"}; }, {},
+       [](PhotonHdf5Recipe& r) {
+         r.groups = {"/photon_data", "/photon_data1"};
+       },
+       {},
        "File @ has both /photon_data and numbered spots (1): it is neither single- nor "
        "multi-spot."},
-      {"multi-spot without a spot", multi_spot, {},
+      {"multi-spot without a spot",
+       multi_spot,
+       {},
        "File @ is a multi-spot file (spots 0, 2, 5): choose a spot."},
       {"a spot that does not exist", multi_spot, spot_three,
        "File @ has no spot 3; its spots are 0, 2, 5."},
       {"spot 1 of a single-spot file", nullptr, spot_one,
        "File @ has no spot 1: it holds a single spot (/photon_data), spot 0."},
-      {"no timestamps unit", [](PhotonHdf5Recipe& r) { r.unit.reset(); }, {},
+      {"no timestamps unit",
+       [](PhotonHdf5Recipe& r) { r.unit.reset(); },
+       {},
        "File @ has no dataset /photon_data/timestamps_specs/timestamps_unit."},
-      {"a zero unit", [](PhotonHdf5Recipe& r) { r.unit = 0.0; }, {},
+      {"a zero unit",
+       [](PhotonHdf5Recipe& r) { r.unit = 0.0; },
+       {},
        "/photon_data/timestamps_specs/timestamps_unit in file @ is 0; it must be a positive "
        "finite number of seconds."},
-      {"an infinite unit", [](PhotonHdf5Recipe& r) { r.unit = std::numeric_limits<double>::infinity(); }, {},
+      {"an infinite unit",
+       [](PhotonHdf5Recipe& r) { r.unit = std::numeric_limits<double>::infinity(); },
+       {},
        "/photon_data/timestamps_specs/timestamps_unit in file @ is inf; it must be a positive "
        "finite number of seconds."},
-      {"no measurement type", [](PhotonHdf5Recipe& r) { r.type.reset(); }, {},
+      {"no measurement type",
+       [](PhotonHdf5Recipe& r) { r.type.reset(); },
+       {},
        "File @ has no dataset " + settings + "/measurement_type."},
-      {"an unknown measurement type", [](PhotonHdf5Recipe& r) { r.type = "smFRET-usALEX-3c"; }, {},
+      {"an unknown measurement type",
+       [](PhotonHdf5Recipe& r) { r.type = "smFRET-usALEX-3c"; },
+       {},
        "Measurement type 'smFRET-usALEX-3c' of file @ cannot be read; the readable types are "
        "smFRET, smFRET-usALEX and smFRET-nsALEX."},
-      {"no acceptor channel", [](PhotonHdf5Recipe& r) { r.acceptor.reset(); }, {},
+      {"no acceptor channel",
+       [](PhotonHdf5Recipe& r) { r.acceptor.reset(); },
+       {},
        "File @ has no dataset " + settings + "/detectors_specs/spectral_ch2."},
-      {"a detector in both channels", [](PhotonHdf5Recipe& r) { r.acceptor = {{0, 1}}; }, {},
+      {"a detector in both channels",
+       [](PhotonHdf5Recipe& r) {
+         r.acceptor = {{0, 1}};
+       },
+       {},
        "File @ names detector 0 both donor (spectral_ch1) and acceptor (spectral_ch2) channel."},
-      {"no detectors array although two detectors", [](PhotonHdf5Recipe& r) { r.detectors.reset(); },
+      {"no detectors array although two detectors",
+       [](PhotonHdf5Recipe& r) { r.detectors.reset(); },
        {},
        "File @ has no /photon_data/detectors, which only a measurement with one detector may "
        "omit, but its detector channels name 0, 1."},
@@ -289,7 +335,8 @@ std::vector<RefusalCase> refusal_cases() {
          us_alex(r);
          r.period = {2.5};
        },
-       {}, settings + "/alex_period in file @ is not made of whole numbers."},
+       {},
+       settings + "/alex_period in file @ is not made of whole numbers."},
       {"a usALEX window of three numbers",
        [us_alex](PhotonHdf5Recipe& r) {
          us_alex(r);
@@ -304,15 +351,26 @@ std::vector<RefusalCase> refusal_cases() {
        },
        {},
        "File @ has no dataset /photon_data/nanotimes, which a smFRET-nsALEX measurement needs."},
-      {"floating-point timestamps", [](PhotonHdf5Recipe& r) { r.float_timestamps = true; }, {},
+      {"floating-point timestamps",
+       [](PhotonHdf5Recipe& r) { r.float_timestamps = true; },
+       {},
        "/photon_data/timestamps in file @ is not a 1-D array of integers."},
-      {"decreasing timestamps", [](PhotonHdf5Recipe& r) { r.timestamps = {10, 20, 15, 40, 50, 60}; },
-       {}, "/photon_data/timestamps in file @ decreases at index 2 (15 after 20)."},
+      {"decreasing timestamps",
+       [](PhotonHdf5Recipe& r) { r.timestamps = {10, 20, 15, 40, 50, 60}; },
+       {},
+       "/photon_data/timestamps in file @ decreases at index 2 (15 after 20)."},
       {"detectors shorter than timestamps",
-       [](PhotonHdf5Recipe& r) { r.detectors = {{0, 1, 0, 1, 0}}; }, {},
+       [](PhotonHdf5Recipe& r) {
+         r.detectors = {{0, 1, 0, 1, 0}};
+       },
+       {},
        "/photon_data/detectors in file @ has 5 values but /photon_data/timestamps has 6: they "
        "must be equally long."},
-      {"only marker photons", [](PhotonHdf5Recipe& r) { r.detectors = {{7, 7, 7, 7, 7, 7}}; }, {},
+      {"only marker photons",
+       [](PhotonHdf5Recipe& r) {
+         r.detectors = {{7, 7, 7, 7, 7, 7}};
+       },
+       {},
        "File @ holds no photon of the donor or acceptor detectors (0, 1) in /photon_data."},
   };
 }
@@ -326,8 +384,7 @@ TEST(PhotonHdf5Reader, RefusesWithMessagesNamingFileAndFault) {
     if (c.damage) c.damage(path);
     std::string message = c.message;
     message.replace(message.find('@'), 1, path);
-    const std::optional<Error> error =
-        caught_error([&] { read_photon_hdf5(path, c.overrides); });
+    const std::optional<Error> error = caught_error([&] { read_photon_hdf5(path, c.overrides); });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->message(), "\n\nERROR: " + message + "\n");
     EXPECT_EQ(error->kind(), c.kind);

@@ -21,8 +21,6 @@
 namespace pelmora {
 namespace {
 
-
-
 // ---- plain reference loops (1-based, as the algorithm is written) ----
 
 void reference_fft_complex(double* first, int nn, int isign) {

@@ -1,7 +1,6 @@
 #include "numeric/indexed_array.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 
 #include <limits>
@@ -100,8 +99,7 @@ TEST(IndexedArrayDeathTest, ExhaustedMemoryEndsTheRun) {
                 limit_address_space(kTwoGiB);
                 dmatrix(0, 9, 0, 100'000'000 - 1);
               }),
-              ::testing::ExitedWithCode(1),
-              "^\n\nERROR: allocation failure 2 in dmatrix\\(\\)\n$");
+              ::testing::ExitedWithCode(1), "^\n\nERROR: allocation failure 2 in dmatrix\\(\\)\n$");
 }
 
 }  // namespace

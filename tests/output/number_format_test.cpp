@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "output/result_file.h"
 #include "cli/console.h"
+#include "output/result_file.h"
 #include "support/run_binary.h"
 
 namespace pelmora {

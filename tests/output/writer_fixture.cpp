@@ -13,7 +13,7 @@ HandBuilt build(const HandBuiltRun& run) {
   options.max_distance = run.max_distance;
   options.distance_bins = run.distance_bins;
   built.settings = derive_settings(options);
-  built.format = run.eps_output ? MapFormat::kEps
+  built.format = run.eps_output     ? MapFormat::kEps
                  : run.short_format ? MapFormat::kShort
                                     : MapFormat::kPlain;
   built.xmgr = run.xmgr_output;

@@ -55,9 +55,10 @@ Outcome analyse(const Job& job, int threads) {
       hash = mix(hash, trajectory.backward.row(j), row_bytes);
     }
     outcome.trajectory_bits = hash;
-    const LikelihoodScanResult scan = scan_likelihood(
-        photons, job.settings, log_spaced_coefficients(0.1e-14, 10e-14, 3), engine);
-    for (const CoefficientRun& run : scan.runs) outcome.log_likelihoods.push_back(run.log_likelihood);
+    const LikelihoodScanResult scan =
+        scan_likelihood(photons, job.settings, log_spaced_coefficients(0.1e-14, 10e-14, 3), engine);
+    for (const CoefficientRun& run : scan.runs)
+      outcome.log_likelihoods.push_back(run.log_likelihood);
     outcome.probability = scan.probability;
   } catch (const Error& error) {
     outcome.error = error.message();
@@ -126,25 +127,38 @@ TEST(Library, RefusedArguments) {
   };
   const Case cases[] = {
       {"two photons", {0, 1}, {0, 1}, "\n\nERROR: Too few photons (2).\n\n"},
-      {"lengths differ", {0, 1, 2}, {0, 1}, "\n\nERROR: 3 arrival times but 2 colours: give one colour per photon.\n"},
-      {"decreasing", {0, 2, 1}, {0, 1, 0},
+      {"lengths differ",
+       {0, 1, 2},
+       {0, 1},
+       "\n\nERROR: 3 arrival times but 2 colours: give one colour per photon.\n"},
+      {"decreasing",
+       {0, 2, 1},
+       {0, 1, 0},
        "\n\nERROR: Photon at index 2: arrival time 1.000000 mu s is earlier than the one before it "
        "(2.000000 mu s); photon times must not decrease.\n"},
-      {"colour 2", {0, 1, 2}, {0, 2, 0},
+      {"colour 2",
+       {0, 1, 2},
+       {0, 2, 0},
        "\n\nERROR: Photon at index 1: colour 2 is neither donor (0) nor acceptor (1).\n"},
-      {"nan", {0, nan, 2}, {0, 1, 0},
+      {"nan",
+       {0, nan, 2},
+       {0, 1, 0},
        "\n\nERROR: Photon at index 1: arrival time nan mu s is not a finite single-precision "
        "number.\n"},
-      {"beyond float", {0, 1, 1e39}, {0, 1, 0},
+      {"beyond float",
+       {0, 1, 1e39},
+       {0, 1, 0},
        "\n\nERROR: Photon at index 2: arrival time 1e+39 mu s is not a finite single-precision "
        "number.\n"},
-      {"infinite", {-inf, 1, 2}, {0, 1, 0},
+      {"infinite",
+       {-inf, 1, 2},
+       {0, 1, 0},
        "\n\nERROR: Photon at index 0: arrival time -inf mu s is not a finite single-precision "
        "number.\n"},
   };
   for (const Case& c : cases) {
-    const std::optional<Error> error = caught_error(
-        [&] { photon_list_from_arrays(c.times, c.acceptor, silent_observer()); });
+    const std::optional<Error> error =
+        caught_error([&] { photon_list_from_arrays(c.times, c.acceptor, silent_observer()); });
     ASSERT_TRUE(error) << c.name;
     EXPECT_EQ(error->kind(), ErrorKind::kInput) << c.name;
     EXPECT_EQ(error->message(), c.message) << c.name;
@@ -228,8 +242,8 @@ TEST(Library, ScanOfShortRunsAsksTheObserverToGoOn) {
     EngineOptions engine;
     engine.threads = threads;
     const std::optional<Error> error = caught_error([&] {
-      scan_likelihood(photons, derive_settings(options), log_spaced_coefficients(1e-15, 1e-13, 1000),
-                      engine, observer);
+      scan_likelihood(photons, derive_settings(options),
+                      log_spaced_coefficients(1e-15, 1e-13, 1000), engine, observer);
     });
     ASSERT_TRUE(error.has_value()) << threads << " threads";
     EXPECT_EQ(error->kind(), ErrorKind::kCancelled);

@@ -33,7 +33,8 @@ void write_photon_hdf5(const std::string& path, const PhotonHdf5Recipe& recipe) 
       hdf5::write_integers(file, group + "/nanotimes", *recipe.nanotimes,
                            hdf5::IntegerType::kUInt16, compression);
     }
-    if (recipe.unit) hdf5::write_number(file, group + "/timestamps_specs/timestamps_unit", *recipe.unit);
+    if (recipe.unit)
+      hdf5::write_number(file, group + "/timestamps_specs/timestamps_unit", *recipe.unit);
     const std::string settings = group + "/measurement_specs";
     if (recipe.type) {
       hdf5::write_text(file, settings + "/measurement_type", *recipe.type, recipe.encoding);

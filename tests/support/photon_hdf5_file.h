@@ -15,7 +15,7 @@ namespace pelmora::testing {
 struct PhotonHdf5Recipe {
   std::optional<std::string> root_format_name = "Photon-HDF5";  // none: no root attributes
   std::string version = "0.5";
-  bool identity = true;                      // /identity/format_name and format_version
+  bool identity = true;  // /identity/format_name and format_version
   std::vector<std::string> groups = {"/photon_data"};
   std::vector<std::int64_t> timestamps = {10, 20, 30, 40, 50, 60};
   hdf5::IntegerType timestamp_type = hdf5::IntegerType::kInt64;

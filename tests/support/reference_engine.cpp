@@ -3,9 +3,9 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "state/distance_distribution.h"
 #include "engine/propagator.h"
 #include "engine/time_grid.h"
+#include "state/distance_distribution.h"
 
 namespace pelmora::testing {
 

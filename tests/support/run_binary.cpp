@@ -35,9 +35,13 @@ void ScratchDir::write(const std::string& name, const std::string& contents) con
   write_file(path_ / name, contents);
 }
 
-std::string ScratchDir::read(const std::string& name) const { return read_file(path_ / name); }
+std::string ScratchDir::read(const std::string& name) const {
+  return read_file(path_ / name);
+}
 
-bool ScratchDir::exists(const std::string& name) const { return fs::exists(path_ / name); }
+bool ScratchDir::exists(const std::string& name) const {
+  return fs::exists(path_ / name);
+}
 
 std::string read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -96,7 +100,8 @@ ProcessResult run_program(const std::string& program, const std::vector<std::str
   posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
 
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int spawned =
+      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) throw std::runtime_error("cannot start " + program);
 

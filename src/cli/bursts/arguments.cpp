@@ -11,7 +11,9 @@ namespace pelmora::bursts_cli {
 
 namespace {
 
-[[noreturn]] void refuse(std::string message) { throw Error(ErrorKind::kOption, std::move(message)); }
+[[noreturn]] void refuse(std::string message) {
+  throw Error(ErrorKind::kOption, std::move(message));
+}
 
 bool looks_like_option(std::string_view argument) {
   // "-5" and "-.5" are values (a negative distance), not options.
@@ -36,9 +38,10 @@ Arguments::Arguments(std::string_view command, std::span<const std::string_view>
       continue;
     }
     if (options.with_value.count(name) == 0) {
-      refuse(format_text("\n\nERROR: pelmora-bursts %s takes no option %s (see pelmora-bursts "
-                         "%s --help).\n",
-                         command_.c_str(), name.c_str(), command_.c_str()));
+      refuse(
+          format_text("\n\nERROR: pelmora-bursts %s takes no option %s (see pelmora-bursts "
+                      "%s --help).\n",
+                      command_.c_str(), name.c_str(), command_.c_str()));
     }
     if (i + 1 >= arguments.size()) {
       refuse(format_text("\n\nERROR: Option %s needs a value.\n", name.c_str()));

@@ -74,8 +74,8 @@ void run_combine(CommandArguments words, Console& console) {
     if (share.bursts.empty()) continue;
     bool agree = share.coefficients.size() == report.coefficients.size();
     for (std::size_t i = 0; agree && i < share.coefficients.size(); ++i) {
-      agree = std::abs(share.coefficients[i] - report.coefficients[i]) <=
-              1e-9 * report.coefficients[i];
+      agree =
+          std::abs(share.coefficients[i] - report.coefficients[i]) <= 1e-9 * report.coefficients[i];
     }
     if (!agree) {
       throw Error(ErrorKind::kInput, "\n\nERROR: Share " + names.front() +

@@ -10,9 +10,10 @@ namespace pelmora::bursts_cli {
 namespace {
 
 void print_rates(Console& out, const char* label, const StreamRates& rates) {
-  out.print("%s all photons %.1f Hz, donor channel %.1f Hz, acceptor channel %.1f Hz "
-            "(donor excitation; per second of measurement)\n",
-            label, rates.all.rate_hz, rates.donor.rate_hz, rates.acceptor.rate_hz);
+  out.print(
+      "%s all photons %.1f Hz, donor channel %.1f Hz, acceptor channel %.1f Hz "
+      "(donor excitation; per second of measurement)\n",
+      label, rates.all.rate_hz, rates.donor.rate_hz, rates.acceptor.rate_hz);
 }
 
 }  // namespace
@@ -54,11 +55,11 @@ void run_info(CommandArguments words, Console& out, Console& console) {
             listed(d.donor_detectors).c_str(), listed(d.acceptor_detectors).c_str());
   if (d.alex) {
     if (d.alex->nanotime_windows.empty()) {
-      out.print("Alternation: period %lld, offset %lld, donor excitation %lld to %lld "
-                "(timestamp units)\n",
-                static_cast<long long>(d.alex->period), static_cast<long long>(d.alex->offset),
-                static_cast<long long>(d.alex->donor_start),
-                static_cast<long long>(d.alex->donor_stop));
+      out.print(
+          "Alternation: period %lld, offset %lld, donor excitation %lld to %lld "
+          "(timestamp units)\n",
+          static_cast<long long>(d.alex->period), static_cast<long long>(d.alex->offset),
+          static_cast<long long>(d.alex->donor_start), static_cast<long long>(d.alex->donor_stop));
     } else {
       out.write("Donor excitation: nanotimes");
       for (const auto& [start, stop] : d.alex->nanotime_windows) {
@@ -69,11 +70,14 @@ void run_info(CommandArguments words, Console& out, Console& console) {
   }
   out.write("Photons per detector (of which in donor excitation):\n");
   for (const DetectorCount& detector : d.detectors) {
-    const bool donor = std::count(d.donor_detectors.begin(), d.donor_detectors.end(), detector.detector) > 0;
+    const bool donor =
+        std::count(d.donor_detectors.begin(), d.donor_detectors.end(), detector.detector) > 0;
     const bool acceptor =
         std::count(d.acceptor_detectors.begin(), d.acceptor_detectors.end(), detector.detector) > 0;
     out.print("  detector %lld (%s): %lld (%lld)\n", static_cast<long long>(detector.detector),
-              donor ? "donor" : acceptor ? "acceptor" : "not analysed",
+              donor      ? "donor"
+              : acceptor ? "acceptor"
+                         : "not analysed",
               static_cast<long long>(detector.photons),
               static_cast<long long>(detector.donor_excited));
   }
@@ -81,8 +85,8 @@ void run_info(CommandArguments words, Console& out, Console& console) {
   for (const std::uint8_t flags : m.flags) donor_excited += is_donor_excited(flags) ? 1 : 0;
   out.print("Donor and acceptor channels: %zu photons, %lld in donor excitation\n",
             m.timestamps.size(), static_cast<long long>(donor_excited));
-  const Background background =
-      estimate_background(m, arguments.real("--bg-window", BurstSearchOptions{}.background_window_s));
+  const Background background = estimate_background(
+      m, arguments.real("--bg-window", BurstSearchOptions{}.background_window_s));
   print_rates(out, "Background:", background.whole);
   for (const std::string& warning : background.warnings) console.write(warning);
 }

@@ -104,8 +104,7 @@ std::string parameter_grid_text(const ParameterScan& scan) {
   for (std::size_t p = 0; p < scan.values.size(); ++p) {
     for (std::size_t i = 0; i < runs; ++i) {
       text += format_text("%.17g,%.17g,%.17g,%.17g\n", scan.values[p], scan.coefficients[i],
-                          scan.joint_log_likelihood[p * runs + i],
-                          scan.probability[p * runs + i]);
+                          scan.joint_log_likelihood[p * runs + i], scan.probability[p * runs + i]);
     }
   }
   return text;
@@ -115,16 +114,18 @@ void print_estimate_warnings(const JointEstimate& estimate, const LikelihoodGrid
                              Console& console) {
   const AxisEstimate& d = estimate.coefficient;
   if (d.peak.shape == PeakShape::kGridEdge) {
-    console.print("WARNING: the joint log L is largest at the %s D of the grid (%g m^2/s), so D "
-                  "may lie beyond it; widen the range of D (-Dmin, -Dmax).\n",
-                  d.peak.grid_index == 0 ? "smallest" : "largest",
-                  grid.coefficients.values[d.peak.grid_index]);
+    console.print(
+        "WARNING: the joint log L is largest at the %s D of the grid (%g m^2/s), so D "
+        "may lie beyond it; widen the range of D (-Dmin, -Dmax).\n",
+        d.peak.grid_index == 0 ? "smallest" : "largest",
+        grid.coefficients.values[d.peak.grid_index]);
   }
   if (d.resamples_at_edge > 0) {
-    console.print("WARNING: %d of %d bootstrap resamples have their maximum at an edge of the "
-                  "grid of D, so the interval may reach beyond it; widen the range of D (-Dmin, "
-                  "-Dmax).\n",
-                  d.resamples_at_edge, estimate.bootstrap.resamples);
+    console.print(
+        "WARNING: %d of %d bootstrap resamples have their maximum at an edge of the "
+        "grid of D, so the interval may reach beyond it; widen the range of D (-Dmin, "
+        "-Dmax).\n",
+        d.resamples_at_edge, estimate.bootstrap.resamples);
   }
 }
 
@@ -133,11 +134,11 @@ std::string estimate_line(const JointEstimate& estimate, const std::string& para
   std::string line = format_text("D = %.4g m^2/s", d.peak.value);
   switch (estimate.interval) {
     case IntervalSource::kBootstrap:
-      line += format_text(" (68 %%: %.4g to %.4g; 95 %%: %.4g to %.4g; bootstrap of %zu bursts, "
-                          "%d resamples, seed %llu).",
-                          d.ci68->low, d.ci68->high, d.ci95->low, d.ci95->high, estimate.bursts,
-                          estimate.bootstrap.resamples,
-                          static_cast<unsigned long long>(estimate.bootstrap.seed));
+      line += format_text(
+          " (68 %%: %.4g to %.4g; 95 %%: %.4g to %.4g; bootstrap of %zu bursts, "
+          "%d resamples, seed %llu).",
+          d.ci68->low, d.ci68->high, d.ci95->low, d.ci95->high, estimate.bursts,
+          estimate.bootstrap.resamples, static_cast<unsigned long long>(estimate.bootstrap.seed));
       break;
     case IntervalSource::kSingleBurst:
       line += " (a single burst: no bootstrap, no interval).";
@@ -166,12 +167,12 @@ void finish_joint_report(const JointReport& report, const JointOutputs& outputs,
       continue;
     }
     const BurstLoglik& burst = report.bursts[b];
-    console.print("WARNING: burst %lld (%s to %s s) left out: %s.\n",
-                  static_cast<long long>(burst.window.number),
-                  format_table_seconds(burst.window.t_start_s).c_str(),
-                  format_table_seconds(burst.window.t_stop_s).c_str(),
-                  report.left_out_reasons[b].empty() ? "no log L"
-                                                     : report.left_out_reasons[b].c_str());
+    console.print(
+        "WARNING: burst %lld (%s to %s s) left out: %s.\n",
+        static_cast<long long>(burst.window.number),
+        format_table_seconds(burst.window.t_start_s).c_str(),
+        format_table_seconds(burst.window.t_stop_s).c_str(),
+        report.left_out_reasons[b].empty() ? "no log L" : report.left_out_reasons[b].c_str());
   }
   if (analysed == 0 && !report.share) {
     throw Error(ErrorKind::kComputation,
@@ -257,20 +258,23 @@ void finish_joint_report(const JointReport& report, const JointOutputs& outputs,
   int with_boundary = 0;
   for (const int count : report.boundary_runs) with_boundary += count > 0 ? 1 : 0;
   if (with_boundary > 0) {
-    console.print("WARNING: possible boundary artifacts in %d of %zu bursts (at some of the "
-                  "coefficients); enlarge [-min,-max].\n",
-                  with_boundary, report.bursts.size());
+    console.print(
+        "WARNING: possible boundary artifacts in %d of %zu bursts (at some of the "
+        "coefficients); enlarge [-min,-max].\n",
+        with_boundary, report.bursts.size());
   }
   if (report.collapsed_bursts > 0) {
-    console.print("WARNING: %d bursts were left out because the smallest D values are too small "
-                  "for them on this grid; a larger -Dmin (or a coarser -d) keeps them in the joint "
-                  "sum, which leaving them out biases.\n",
-                  report.collapsed_bursts);
+    console.print(
+        "WARNING: %d bursts were left out because the smallest D values are too small "
+        "for them on this grid; a larger -Dmin (or a coarser -d) keeps them in the joint "
+        "sum, which leaving them out biases.\n",
+        report.collapsed_bursts);
   }
   if (report.simultaneous_photons > 0) {
-    console.print("Note: %d photons arrived at the time of the one before and were moved 0.01 "
-                  "mu s later, as the photon reader does.\n",
-                  report.simultaneous_photons);
+    console.print(
+        "Note: %d photons arrived at the time of the one before and were moved 0.01 "
+        "mu s later, as the photon reader does.\n",
+        report.simultaneous_photons);
   }
   if (estimate) print_estimate_warnings(*estimate, grid, console);
   console.print("%d of %zu bursts analysed.", analysed, report.bursts.size());

@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "cli/bursts/arguments.h"
 #include "bursts/d_estimate.h"
 #include "bursts/loglik_file.h"
 #include "bursts/parameter_scan.h"
+#include "cli/bursts/arguments.h"
 #include "cli/console.h"
 #include "pelmora/measurement.h"
 
@@ -47,7 +47,7 @@ struct JointReport {
   std::vector<std::pair<std::string, double>> number_attributes;
   std::vector<std::pair<std::string, std::int64_t>> integer_attributes;
   int simultaneous_photons = 0;
-  int collapsed_bursts = 0;  // left out for a distribution lost to rounding residue
+  int collapsed_bursts = 0;    // left out for a distribution lost to rounding residue
   std::string model = "free";  // of the distance's free energy, as given
   // A model parameter scanned with D: the joint scan over both, and each
   // burst's log L over the (D, parameter) cells, coefficient i and value j at
@@ -66,7 +66,7 @@ std::vector<double> joint_log_likelihood(const std::vector<BurstLoglik>& bursts,
 // Warns of every burst left out, refuses (kComputation) a run in which no
 // burst was analysed (a share excepted), writes the outputs whole or not at
 // all, and prints the summary.
-void finish_joint_report(const JointReport& report, const JointOutputs& outputs,
-                         Console& console, bool quiet);
+void finish_joint_report(const JointReport& report, const JointOutputs& outputs, Console& console,
+                         bool quiet);
 
 }  // namespace pelmora::bursts_cli

@@ -12,7 +12,9 @@ namespace pelmora::bursts_cli {
 
 namespace {
 
-[[noreturn]] void refuse(std::string message) { throw Error(ErrorKind::kOption, std::move(message)); }
+[[noreturn]] void refuse(std::string message) {
+  throw Error(ErrorKind::kOption, std::move(message));
+}
 
 }  // namespace
 
@@ -20,14 +22,15 @@ const std::vector<std::string> kMeasurementOptions = {"--spot", "--type", "--ale
                                                       "--alex-offset", "--donor-window"};
 const std::vector<std::string> kSearchOptions = {"--m", "--F", "--min-rate", "--min-photons",
                                                  "--bg-window"};
-const std::vector<std::string> kScanSettingOptions = {"-R", "-min", "-max", "-d",
+const std::vector<std::string> kScanSettingOptions = {"-R",    "-min",  "-max", "-d",
                                                       "-Dmin", "-Dmax", "-n"};
 
 MeasurementOverrides measurement_overrides(const Arguments& arguments) {
   MeasurementOverrides overrides;
   if (arguments.given("--spot")) {
     const long long spot = arguments.whole("--spot", 0);
-    if (spot < 0 || spot > 1000000) refuse("\n\nERROR: Option --spot takes a spot number from 0.\n");
+    if (spot < 0 || spot > 1000000)
+      refuse("\n\nERROR: Option --spot takes a spot number from 0.\n");
     overrides.spot = static_cast<int>(spot);
   }
   overrides.measurement_type = arguments.text("--type");
@@ -38,9 +41,10 @@ MeasurementOverrides measurement_overrides(const Arguments& arguments) {
     long long stop = 0;
     char end = 0;
     if (std::sscanf(window->c_str(), "%lld:%lld%c", &start, &stop, &end) != 2) {
-      refuse(format_text("\n\nERROR: Option --donor-window takes START:STOP in timestamp units "
-                         "(it is '%s').\n",
-                         window->c_str()));
+      refuse(
+          format_text("\n\nERROR: Option --donor-window takes START:STOP in timestamp units "
+                      "(it is '%s').\n",
+                      window->c_str()));
     }
     overrides.donor_window = std::pair<std::int64_t, std::int64_t>(start, stop);
   }
@@ -81,9 +85,8 @@ ScanSettings scan_settings(const Arguments& arguments) {
   s.runs = outcome.settings.runs;
   s.coefficients = log_spaced_coefficients(s.min_coeff, s.max_coeff, s.runs);
   s.text = format_text("R=%.17g min=%.17g max=%.17g d=%d Dmin=%.17g Dmax=%.17g n=%d",
-                       s.analysis.foerster_radius, s.analysis.min_distance,
-                       s.analysis.max_distance, s.analysis.distance_bins, s.min_coeff,
-                       s.max_coeff, s.runs);
+                       s.analysis.foerster_radius, s.analysis.min_distance, s.analysis.max_distance,
+                       s.analysis.distance_bins, s.min_coeff, s.max_coeff, s.runs);
   return s;
 }
 
@@ -91,7 +94,8 @@ bool is_hdf5_file(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   char signature[8] = {};
   file.read(signature, sizeof signature);
-  return file.gcount() == 8 && std::string_view(signature, 8) == std::string_view("\x89HDF\r\n\x1a\n", 8);
+  return file.gcount() == 8 &&
+         std::string_view(signature, 8) == std::string_view("\x89HDF\r\n\x1a\n", 8);
 }
 
 BurstList burst_list(const Measurement& measurement, const Arguments& arguments) {
@@ -100,8 +104,7 @@ BurstList burst_list(const Measurement& measurement, const Arguments& arguments)
     list.windows = read_burst_table(*table);
     list.source = "table " + *table;
     for (const BurstWindow& window : list.windows) {
-      list.counts.push_back(
-          count_burst_photons(measurement, window.t_start_s, window.t_stop_s));
+      list.counts.push_back(count_burst_photons(measurement, window.t_start_s, window.t_stop_s));
     }
     return list;
   }
@@ -118,9 +121,8 @@ BurstList burst_list(const Measurement& measurement, const Arguments& arguments)
   list.source = options.min_rate_khz
                     ? format_text("search m=%d min-rate=%.17g kHz min-photons=%d", options.m,
                                   *options.min_rate_khz, options.min_photons)
-                    : format_text("search m=%d F=%.17g bg-window=%.17g s min-photons=%d",
-                                  options.m, options.F, options.background_window_s,
-                                  options.min_photons);
+                    : format_text("search m=%d F=%.17g bg-window=%.17g s min-photons=%d", options.m,
+                                  options.F, options.background_window_s, options.min_photons);
   return list;
 }
 
@@ -139,16 +141,15 @@ std::string windows_fingerprint(const std::vector<BurstWindow>& windows) {
 }
 
 std::string measurement_text(const MeasurementDescription& d) {
-  std::string text = format_text("input=%s size=%llu type=%s", d.path.c_str(),
-                                 static_cast<unsigned long long>(d.file_size),
-                                 d.measurement_type.c_str());
+  std::string text =
+      format_text("input=%s size=%llu type=%s", d.path.c_str(),
+                  static_cast<unsigned long long>(d.file_size), d.measurement_type.c_str());
   if (d.spot) text += format_text(" spot=%d", *d.spot);
   if (d.alex) {
-    text += format_text(" alex-period=%lld alex-offset=%lld donor-window=%lld:%lld",
-                        static_cast<long long>(d.alex->period),
-                        static_cast<long long>(d.alex->offset),
-                        static_cast<long long>(d.alex->donor_start),
-                        static_cast<long long>(d.alex->donor_stop));
+    text += format_text(
+        " alex-period=%lld alex-offset=%lld donor-window=%lld:%lld",
+        static_cast<long long>(d.alex->period), static_cast<long long>(d.alex->offset),
+        static_cast<long long>(d.alex->donor_start), static_cast<long long>(d.alex->donor_stop));
     for (const auto& [start, stop] : d.alex->nanotime_windows) {
       text += format_text(" nanotimes=%lld:%lld", static_cast<long long>(start),
                           static_cast<long long>(stop));

@@ -5,13 +5,13 @@
 #include "base/error.h"
 #include "bursts/background_choice.h"
 #include "bursts/parameter_scan.h"
-#include "engine/model_grid.h"
-#include "input/distance_model_text.h"
 #include "cli/bursts/arguments.h"
 #include "cli/bursts/commands.h"
 #include "cli/bursts/joint_outputs.h"
 #include "cli/bursts/measurement_options.h"
 #include "cli/bursts/scan_progress.h"
+#include "engine/model_grid.h"
+#include "input/distance_model_text.h"
 #include "pelmora/machine_options.h"
 #include "state/text_format.h"
 
@@ -21,11 +21,11 @@ namespace {
 
 // The bursts to analyse, whichever way they came.
 struct Bursts {
-  std::vector<BurstWindow> windows;   // in table order
-  std::vector<PhotonList> photons;    // of each window
-  std::vector<BurstCounts> counts;    // analysed photons and colours (measurement input)
-  std::vector<std::string> refused;   // a reason when a burst cannot be held as a record
-  std::string input_text;             // what the values were computed from
+  std::vector<BurstWindow> windows;  // in table order
+  std::vector<PhotonList> photons;   // of each window
+  std::vector<BurstCounts> counts;   // analysed photons and colours (measurement input)
+  std::vector<std::string> refused;  // a reason when a burst cannot be held as a record
+  std::string input_text;            // what the values were computed from
   std::vector<std::pair<std::string, std::string>> attributes;
   std::vector<std::pair<std::string, double>> numbers;
   std::vector<std::pair<std::string, std::int64_t>> sizes;
@@ -125,8 +125,9 @@ void add_file_bursts(const Arguments& arguments, const Shard& shard, Bursts& bur
                       " is a Photon-HDF5 file: scan takes one measurement, or photon files "
                       "only.\n");
     }
-    inputs += (inputs.empty() ? "" : ",") + name + format_text(":%llu",
-        static_cast<unsigned long long>(std::filesystem::file_size(name)));
+    inputs +=
+        (inputs.empty() ? "" : ",") + name +
+        format_text(":%llu", static_cast<unsigned long long>(std::filesystem::file_size(name)));
   }
   bursts.input_text = "inputs=" + inputs;
   bursts.attributes.push_back({"input", inputs});
@@ -156,8 +157,8 @@ void run_scan(CommandArguments words, Console& console) {
   options.with_value.insert(kMeasurementOptions.begin(), kMeasurementOptions.end());
   options.with_value.insert(kSearchOptions.begin(), kSearchOptions.end());
   options.with_value.insert(kScanSettingOptions.begin(), kScanSettingOptions.end());
-  options.with_value.insert({"--bursts", "--loglik", "--joint", "-o", "--shard", "--model",
-                             "--background", "--grid"});
+  options.with_value.insert(
+      {"--bursts", "--loglik", "--joint", "-o", "--shard", "--model", "--background", "--grid"});
   options.with_value.insert(kEstimateOptions.begin(), kEstimateOptions.end());
   options.flags.insert("-q");
   const Arguments arguments("scan", words, options);
@@ -222,9 +223,9 @@ void run_scan(CommandArguments words, Console& console) {
   for (const PhotonList& photons : bursts.photons) records.push_back(&photons);
   std::vector<int> analysed;
   for (const PhotonList& photons : bursts.photons) analysed.push_back(photons.photon_count);
-  const std::vector<BackgroundShares> shares = burst_background_shares(
-      choice.background, bursts.background ? &*bursts.background : nullptr, bursts.windows,
-      analysed);
+  const std::vector<BackgroundShares> shares =
+      burst_background_shares(choice.background, bursts.background ? &*bursts.background : nullptr,
+                              bursts.windows, analysed);
   if (choice.model.models.front().confined() && !quiet) {
     console.print("Model %s, background %s.\n", choice.model.text.c_str(),
                   choice.background.text().c_str());
@@ -246,8 +247,8 @@ void run_scan(CommandArguments words, Console& console) {
   std::optional<ParameterScan> parameter_scan;
   std::size_t shown = 0;  // the value whose per-burst log L the lines hold
   if (choice.model.scanned()) {
-    parameter_scan = join_parameter_scan(choice.model.parameter, choice.model.parameter_values,
-                                         joints);
+    parameter_scan =
+        join_parameter_scan(choice.model.parameter, choice.model.parameter_values, joints);
     const std::vector<double>& cells = parameter_scan->probability;
     shown = static_cast<std::size_t>(std::max_element(cells.begin(), cells.end()) - cells.begin()) /
             settings.coefficients.size();
@@ -289,7 +290,8 @@ void run_scan(CommandArguments words, Console& console) {
       if (verdict.left_out == LeftOut::kCollapsed) ++report.collapsed_bursts;
     } else {
       for (std::size_t i = 0; i < settings.coefficients.size(); ++i) {
-        line.log_likelihood.push_back(joint.table.at(static_cast<int>(b), static_cast<int>(i)).log_likelihood);
+        line.log_likelihood.push_back(
+            joint.table.at(static_cast<int>(b), static_cast<int>(i)).log_likelihood);
       }
     }
     report.bursts.push_back(std::move(line));
@@ -302,8 +304,9 @@ void run_scan(CommandArguments words, Console& console) {
   report.integer_columns = {{"donor", donors}, {"acceptor", acceptors}};
   report.number_columns = {{"raw_E", raw_efficiency}};
   if (shard) {
-    report.share = ShareHeader{*shard, static_cast<std::int64_t>(
-        measurement ? 0 : arguments.names().size()), report.settings_text};
+    report.share =
+        ShareHeader{*shard, static_cast<std::int64_t>(measurement ? 0 : arguments.names().size()),
+                    report.settings_text};
     if (measurement) {
       // The table's size is in the settings text ("table=N:..."); the share
       // line carries it too, for combine's count check.
@@ -316,7 +319,8 @@ void run_scan(CommandArguments words, Console& console) {
     const std::size_t runs = settings.coefficients.size();
     report.parameter_scan = &*parameter_scan;
     report.grid_csv = arguments.text("--grid");
-    report.number_attributes.push_back({"parameter_best_value", choice.model.parameter_values[shown]});
+    report.number_attributes.push_back(
+        {"parameter_best_value", choice.model.parameter_values[shown]});
     for (std::size_t b = 0; b < count; ++b) {
       std::vector<double> row;
       if (!report.bursts[b].log_likelihood.empty()) {

@@ -31,11 +31,12 @@ void run_search(CommandArguments words, Console& console) {
     background = estimate_background(m, search.background_window_s);
     for (const std::string& warning : background.warnings) console.write(warning);
     if (!quiet) {
-      console.print("Background of all photons: %.1f Hz (%zu window%s of %g s); minimum burst rate "
-                    "F x background = %.1f kHz.\n",
-                    background.whole.all.rate_hz, background.windows.size(),
-                    background.windows.size() == 1 ? "" : "s", search.background_window_s,
-                    search.F * background.whole.all.rate_hz / 1000);
+      console.print(
+          "Background of all photons: %.1f Hz (%zu window%s of %g s); minimum burst rate "
+          "F x background = %.1f kHz.\n",
+          background.whole.all.rate_hz, background.windows.size(),
+          background.windows.size() == 1 ? "" : "s", search.background_window_s,
+          search.F * background.whole.all.rate_hz / 1000);
     }
   }
   const BurstSearchResult found = search_bursts(m, search, background);
@@ -45,10 +46,11 @@ void run_search(CommandArguments words, Console& console) {
     write_burst_table(*arguments.text("-o"), bursts);
   }
   if (!quiet) {
-    console.print("Found %zu bursts of at least %d analysed photons (%lld smaller ones dropped); "
-                  "table written to %s.\n",
-                  found.bursts.size(), search.min_photons, static_cast<long long>(found.too_small),
-                  arguments.text("-o")->c_str());
+    console.print(
+        "Found %zu bursts of at least %d analysed photons (%lld smaller ones dropped); "
+        "table written to %s.\n",
+        found.bursts.size(), search.min_photons, static_cast<long long>(found.too_small),
+        arguments.text("-o")->c_str());
   }
 }
 
@@ -68,9 +70,8 @@ void run_export(CommandArguments words, Console& console) {
   const auto found = std::find_if(windows.begin(), windows.end(),
                                   [&](const BurstWindow& w) { return w.number == wanted; });
   if (found == windows.end()) {
-    throw Error(ErrorKind::kOption,
-                "\n\nERROR: The burst table " + *arguments.text("--bursts") + " has no burst " +
-                    std::to_string(wanted) + ".\n");
+    throw Error(ErrorKind::kOption, "\n\nERROR: The burst table " + *arguments.text("--bursts") +
+                                        " has no burst " + std::to_string(wanted) + ".\n");
   }
   const Measurement m = read_photon_hdf5(arguments.names()[0], measurement_overrides(arguments));
   const BurstPhotons photons = burst_photons(m, *found);
