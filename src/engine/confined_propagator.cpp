@@ -37,6 +37,18 @@ void add_scaled(double* to, const double* from, double factor, int count) {
 
 }  // namespace
 
+int mode_factors(const DiffusionModes& modes, double diff_coeff, double dt, double* factor) {
+  // D in m^2/s times dt in us, in nm^2.
+  const double spread = diff_coeff * dt * 1e12;
+  int kept = 0;
+  for (; kept < modes.modes; ++kept) {
+    const double exponent = modes.rates[static_cast<std::size_t>(kept)] * spread;
+    if (!(exponent < kModeCutoff)) break;  // the rates ascend: so do the rest
+    factor[kept] = std::exp(-exponent);
+  }
+  return kept;
+}
+
 bool propagate_confined(FftWorkspace& workspace, const DiffusionModes& modes, double diff_coeff,
                         std::span<const double> source, std::span<double> destination, double dt) {
   const int bins = modes.bins;
@@ -56,15 +68,11 @@ bool propagate_confined(FftWorkspace& workspace, const DiffusionModes& modes, do
   const std::span<const double> used = source.first(m);
   if (std::none_of(used.begin(), used.end(), [](double v) { return v > 0.0; })) return false;
 
-  // D in m^2/s times dt in us, in nm^2.
-  const double spread = diff_coeff * dt * 1e12;
   double* coefficient = workspace.mode_coefficients.data();
-  int kept = 0;
-  for (; kept < modes.modes; ++kept) {
-    const double exponent = modes.rates[static_cast<std::size_t>(kept)] * spread;
-    if (!(exponent < kModeCutoff)) break;  // the rates ascend: so do the rest
-    coefficient[kept] = std::exp(-exponent) *
-                        dot(&modes.right[static_cast<std::size_t>(kept) * m], source.data(), bins);
+  const int kept = mode_factors(modes, diff_coeff, dt, coefficient);
+  for (int k = 0; k < kept; ++k) {
+    coefficient[k] =
+        coefficient[k] * dot(&modes.right[static_cast<std::size_t>(k) * m], source.data(), bins);
   }
   // The source is read in full before the destination (maybe the same) is written.
   double* out = destination.data();

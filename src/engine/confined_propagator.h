@@ -20,6 +20,12 @@ namespace pelmora {
                                       double diff_coeff, std::span<const double> source,
                                       std::span<double> destination, double dt);
 
+// The factors exp(-lambda_k D dt) of a step of `dt` microseconds with
+// `diff_coeff` (m^2/s) into factor[k], for the modes k = 0, 1, ... whose
+// exponent is below 100: returns their count.  The step multiplies mode k's
+// projection of the source by factor[k] and leaves out the other modes.
+int mode_factors(const DiffusionModes& modes, double diff_coeff, double dt, double* factor);
+
 }  // namespace pelmora
 
 namespace pelmora {

@@ -1,7 +1,9 @@
 #include "engine/likelihood_run.h"
 
 #include <algorithm>
+#include <thread>
 
+#include "engine/diffusion_step.h"
 #include "engine/propagator.h"
 
 namespace pelmora {
@@ -44,81 +46,26 @@ void LikelihoodRun::weigh(SharedRun& run, int k, const PhotonChain& own,
   if (edges) ++outcome.boundary_photons;
 }
 
-bool LikelihoodRun::recompute_block(SharedRun& run, int b, ScanDirection other,
-                                    HalfOutcome& outcome, StopCheck& stop) {
-  PhotonChain& chain = this->chain(other);
-  const int first = run.block_first(b);
-  const int last = run.block_last(b);
-  const bool forward = other == ScanDirection::kForward;
-  chain.resume(forward ? first - 1 : last + 1, run.slot(b));
-  for (int i = 0; i <= last - first; ++i) {
-    const int k = forward ? first + i : last - i;
-    if (!go_on(run, outcome, stop)) return false;
-    // The other chain takes, or has taken, these very steps; should one of
-    // them fail, that chain ends the run as well.
-    if (!chain.advance(k, rows_.row_span(static_cast<std::size_t>(k - first)))) {
-      outcome.collapsed = true;
-      return false;
-    }
+LaneStep LikelihoodRun::step_to(SharedRun& run, PhotonChain& chain, int k, std::span<double> row) {
+  LaneStep step = chain.step_to(k, row);
+  if (GapFactors* factors = run.gap_factors()) {
+    // Gap g lies between photons g and g + 1.
+    step.factors = factors;
+    step.gap = chain.direction() == ScanDirection::kForward ? k - 1 : k;
   }
-  return true;
+  return step;
 }
 
-bool LikelihoodRun::cross_block(SharedRun& run, int b, PhotonChain& own, bool weighs,
-                                HalfOutcome& outcome, StopCheck& stop) {
-  const bool forward = own.direction() == ScanDirection::kForward;
-  const int first = run.block_first(b);
-  const int last = run.block_last(b);
-  for (int i = 0; i <= last - first; ++i) {
-    const int k = forward ? first + i : last - i;
-    if (!go_on(run, outcome, stop)) return false;
-    if (!own.advance(k)) {
-      outcome.collapsed = true;
-      return false;
-    }
-    if (weighs) weigh(run, k, own, rows_.row_span(static_cast<std::size_t>(k - first)), outcome);
-  }
-  return true;
-}
-
-bool LikelihoodRun::pass_photon(SharedRun& run, int b, bool first, PhotonChain& own,
-                                HalfOutcome& outcome, StopCheck& stop) {
-  const int j = run.block_first(b);
-  if (!go_on(run, outcome, stop)) return false;
-  // The first chain here propagates straight into the slot it leaves.
-  if (!own.advance(j, first ? run.slot(b) : std::span<double>())) {
-    outcome.collapsed = true;
-    return false;
-  }
-  if (first) {
-    run.publish(b);
-    return true;
-  }
-  if (!run.await(b, stop)) {
-    outcome.stopped = true;
-    return false;
-  }
-  weigh(run, j, own, run.slot(b), outcome);
-  return true;
-}
-
-bool LikelihoodRun::pass_block(SharedRun& run, int b, bool first, PhotonChain& own,
-                               HalfOutcome& outcome, StopCheck& stop) {
-  if (first) {
-    copy_row(own.weighted(), run.slot(b));
-    run.publish(b);
-    return cross_block(run, b, own, false, outcome, stop);
-  }
-  if (!run.await(b, stop)) {
-    outcome.stopped = true;
-    return false;
-  }
-  return recompute_block(run, b, opposite(own.direction()), outcome, stop) &&
-         cross_block(run, b, own, true, outcome, stop);
-}
-
-void LikelihoodRun::run_half(SharedRun& run, ScanDirection direction, StopCheck& stop) {
+// The first chain to reach a block leaves what the second needs there: in
+// row mode its row (propagated straight into the block's slot), in
+// checkpoint mode its carried vector at the block's entry, after which it
+// crosses the block.  The second chain weighs the block's photons: in row
+// mode with the slot's row, in checkpoint mode with the first chain's rows
+// of the block, which it recomputes from the checkpoint first.
+ChainTask LikelihoodRun::half(SharedRun& run, ScanDirection direction, StopCheck& stop) {
+  using Propagate = ChainTask::Propagate;
   PhotonChain& own = chain(direction);
+  PhotonChain& other = chain(opposite(direction));
   for (PhotonChain* c : {&forward_, &backward_}) {
     c->set_photons(run.photons());
     c->set_diff_coeff(run.diff_coeff());
@@ -132,24 +79,120 @@ void LikelihoodRun::run_half(SharedRun& run, ScanDirection direction, StopCheck&
   const bool forward = direction == ScanDirection::kForward;
   // Nothing to do in a run that the other chain has ended already.
   bool going = go_on(run, outcome, stop);
-  if (going && !own.start()) {
-    outcome.collapsed = true;
-    going = false;
+  if (going) {
+    if (co_await Propagate{own.start_step()}) {
+      own.started();
+    } else {
+      outcome.collapsed = true;
+      going = false;
+    }
   }
   const int blocks = run.blocks();
   for (int i = 0; going && i < blocks; ++i) {
     const int b = forward ? i : blocks - 1 - i;
     const bool first = run.claim(b);
-    going = run.keeps_rows() ? pass_photon(run, b, first, own, outcome, stop)
-                             : pass_block(run, b, first, own, outcome, stop);
+    const int block_first = run.block_first(b);
+    const int block_last = run.block_last(b);
+    if (run.keeps_rows()) {
+      if (!go_on(run, outcome, stop)) {
+        going = false;
+        break;
+      }
+      if (!co_await Propagate{
+              step_to(run, own, block_first, first ? run.slot(b) : std::span<double>())}) {
+        outcome.collapsed = true;
+        going = false;
+        break;
+      }
+      own.arrived(block_first);
+      if (first) {
+        run.publish(b);
+        continue;
+      }
+    }
+    if (!first) {
+      // Waits, a round at a time, for the other chain to publish the block:
+      // it claimed the block a step ago at most.
+      while (going && !run.published(b)) {
+        if (run.over() || stop()) {
+          outcome.stopped = true;
+          going = false;
+        } else {
+          co_await ChainTask::Pause{};
+        }
+      }
+      if (!going) break;
+    }
+    if (run.keeps_rows()) {
+      weigh(run, block_first, own, run.slot(b), outcome);
+      continue;
+    }
+    if (first) {
+      copy_row(own.weighted(), run.slot(b));
+      run.publish(b);
+    } else {
+      // The other chain's rows of the block, from its checkpoint.  It takes,
+      // or has taken, these very steps; should one of them fail, that chain
+      // ends the run as well.
+      const bool other_forward = !forward;
+      other.resume(other_forward ? block_first - 1 : block_last + 1, run.slot(b));
+      for (int s = 0; going && s <= block_last - block_first; ++s) {
+        const int k = other_forward ? block_first + s : block_last - s;
+        if (!go_on(run, outcome, stop)) {
+          going = false;
+        } else if (co_await Propagate{other.step_to(
+                       k, rows_.row_span(static_cast<std::size_t>(k - block_first)))}) {
+          other.arrived(k);
+        } else {
+          outcome.collapsed = true;
+          going = false;
+        }
+      }
+    }
+    // Across the block, weighing each photon with the other chain's
+    // recomputed row when this chain is the second here.
+    for (int s = 0; going && s <= block_last - block_first; ++s) {
+      const int k = forward ? block_first + s : block_last - s;
+      if (!go_on(run, outcome, stop)) {
+        going = false;
+      } else if (co_await Propagate{own.step_to(k)}) {
+        own.arrived(k);
+        if (!first) {
+          weigh(run, k, own, rows_.row_span(static_cast<std::size_t>(k - block_first)), outcome);
+        }
+      } else {
+        outcome.collapsed = true;
+        going = false;
+      }
+    }
   }
   // The chain's last step, to the photon at its far end: it weighs nothing,
   // but its weights count towards most_negative and it may collapse too.
-  if (going && go_on(run, outcome, stop) && !own.advance(forward ? run.photon_count() - 1 : 0)) {
-    outcome.collapsed = true;
+  if (going && go_on(run, outcome, stop)) {
+    const int last = forward ? run.photon_count() - 1 : 0;
+    if (co_await Propagate{step_to(run, own, last)}) {
+      own.arrived(last);
+    } else {
+      outcome.collapsed = true;
+    }
   }
   outcome.most_negative = own.most_negative();
   run.end_half(direction, outcome);
+}
+
+void LikelihoodRun::run_half(SharedRun& run, ScanDirection direction, StopCheck& stop) {
+  ChainTask task = half(run, direction, stop);
+  const DistanceGrid& grid = run.grid();
+  const std::size_t bins = static_cast<std::size_t>(bins_);
+  for (task.resume(); !task.done(); task.resume()) {
+    if (const LaneStep* step = task.step()) {
+      task.answer(diffusion_step(workspace_, grid, step->diff_coeff, {step->source, bins},
+                                 {step->destination, bins}, step->dt));
+    } else {
+      std::this_thread::yield();  // waiting for the other chain on another thread
+    }
+  }
+  task.rethrow();
 }
 
 RunResult LikelihoodRun::run(SharedRun& run, StopCheck& stop) {

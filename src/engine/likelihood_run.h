@@ -4,12 +4,14 @@
 // (the distribution at j given the photons before it) and the backward row
 // (given the photons after it) together.  A run is two chains that meet
 // (shared_run.h): one worker may run both halves one after the other, or two
-// workers one half each at the same time.  Either way every number is the
+// workers one half each at the same time, or a worker may run a half in one
+// vector lane beside other runs' halves.  Either way every number is the
 // same bit for bit.
 #pragma once
 
 #include <span>
 
+#include "engine/chain_task.h"
 #include "engine/photon_chain.h"
 #include "engine/shared_run.h"
 #include "engine/stop_check.h"
@@ -18,18 +20,22 @@
 
 namespace pelmora {
 
-// One worker's engine: its own propagator workspace, a chain in each
+// One chain slot's engine: its own propagator workspace, a chain in each
 // direction and the rows it recomputes, reused from run to run and from
-// record to record.  Nothing is shared with other workers except the
-// read-only grid and photon records and the runs it takes a half of.
+// record to record.  Nothing is shared with other slots except the read-only
+// grid and photon records and the runs it takes a half of.
 class LikelihoodRun {
  public:
   explicit LikelihoodRun(const DistanceGrid& grid);
 
-  // Runs one chain of `run` (prepared, and not yet run in that direction)
-  // and hands its outcome to run.end_half.  Allocates only before the chain
-  // claims its first block, so that a failure leaves the other chain free to
-  // finish.
+  // One chain of `run` (prepared, and not yet run in that direction) as a
+  // coroutine that hands out its steps; at its end it hands its outcome to
+  // run.end_half.  Allocates only before the chain claims its first block,
+  // so that a failure leaves the other chain free to finish.  The engine
+  // runs one such chain at a time.
+  ChainTask half(SharedRun& run, ScanDirection direction, StopCheck& stop);
+
+  // The same, every step taken here as it comes.
   void run_half(SharedRun& run, ScanDirection direction, StopCheck& stop);
 
   // Both halves one after the other: the whole run on this thread.
@@ -45,25 +51,10 @@ class LikelihoodRun {
   // Weighs photon k with own's row and the other chain's row.
   static void weigh(SharedRun& run, int k, const PhotonChain& own, std::span<const double> other,
                     HalfOutcome& outcome);
-  // The steps of a chain below return false, with the reason in `outcome`,
-  // when the chain ends before the end of the block.
-  //
-  // Row mode: carries `own` to block b's photon; the first chain there leaves
-  // its row, the second weighs.
-  bool pass_photon(SharedRun& run, int b, bool first, PhotonChain& own, HalfOutcome& outcome,
-                   StopCheck& stop);
-  // Checkpoint mode: the first chain at block b leaves its checkpoint and
-  // crosses; the second recomputes the first's rows and crosses weighing.
-  bool pass_block(SharedRun& run, int b, bool first, PhotonChain& own, HalfOutcome& outcome,
-                  StopCheck& stop);
-  // Rebuilds into rows_ the other chain's rows of block b from its
-  // checkpoint.
-  bool recompute_block(SharedRun& run, int b, ScanDirection other, HalfOutcome& outcome,
-                       StopCheck& stop);
-  // Carries `own` through block b; when `weighs`, weighs each photon with
-  // the other chain's row in rows_.
-  bool cross_block(SharedRun& run, int b, PhotonChain& own, bool weighs, HalfOutcome& outcome,
-                   StopCheck& stop);
+  // The step that carries `chain` to photon k, with the run's store of a
+  // confined model's factors when it keeps one.
+  static LaneStep step_to(SharedRun& run, PhotonChain& chain, int k, std::span<double> row = {});
+
   int bins_;
   FftWorkspace workspace_;
   PhotonChain forward_;

@@ -12,9 +12,11 @@
 
 #include "base/error.h"
 #include "engine/colour_check.h"
+#include "engine/lane_propagator.h"
 #include "engine/likelihood_run.h"
 #include "engine/photon_chain.h"
 #include "engine/scan_arithmetic.h"
+#include "engine/scan_worker.h"
 #include "engine/shared_run.h"
 #include "engine/stop_check.h"
 #include "engine/task_board.h"
@@ -28,11 +30,7 @@ namespace {
 
 constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
 
-// One run to compute: a record and a coefficient.
-struct Task {
-  int record;
-  int run;
-};
+using Task = ScanTask;
 
 // Why a whole record is left out, if it is.
 LeftOut record_verdict(const PhotonList& photons, const DistanceGrid& grid) {
@@ -63,10 +61,9 @@ CoefficientRun as_coefficient_run(double diff_coeff, const RunResult& result) {
   throw Error(ErrorKind::kCancelled, "\n\nERROR: The analysis was stopped before it ended.\n");
 }
 
-// The scan's schedule: tasks in report order, each of two halves (its forward
-// and its backward chain), handed to the workers in that order: whole tasks
-// first, then the last ones by halves.  Each worker has an engine of its own;
-// the runs' storage is lent from task to task.
+// The scan's schedule: tasks in report order, computed by the workers
+// (engine/scan_worker.h) and reported in that order.  Each worker has an
+// engine per chain slot; the runs' storage is lent from task to task.
 class Scan {
  public:
   Scan(std::span<const PhotonList* const> records, std::span<const double> coefficients,
@@ -75,107 +72,74 @@ class Scan {
 
   std::vector<Task>& tasks() { return tasks_; }
 
-  // Computes the tasks on `workers` threads (at least 2) and hands each
-  // result to `report` in task order.
+  // Computes the tasks on `workers` threads (this one alone for 1) and hands
+  // each result to `report` in task order.
   template <typename Report>
-  void run_threaded(int workers, Observer& observer, Report& report) {
+  void run(int workers, Observer& observer, Report& report) {
     const std::size_t tasks = tasks_.size();
+    if (tasks == 0) return;
+    const int lanes = LanePropagator::lanes_for(grid_, engine_.simd);
+    const std::size_t slots = static_cast<std::size_t>(workers) * static_cast<std::size_t>(lanes);
     TaskBoard board(tasks);
     std::vector<TaskRun> runs(tasks);
-    // At most one run per worker is in progress at any time.
-    RunPool pool(grid_, engine_.row_storage_budget / static_cast<std::size_t>(workers),
-                 engine_.checkpoint_spacing);
-    // The first tasks go whole to one worker each: a short record's rows then
-    // stay in the cache of the core that wrote them, and its two chains need
-    // no hand-over.  The last `workers` tasks are handed out by halves, so
-    // that two workers share each of them and no core waits idle for the
-    // scan's last runs.  Either way every run gives the same bits.
-    const std::size_t whole =
-        tasks > static_cast<std::size_t>(workers) ? tasks - static_cast<std::size_t>(workers) : 0;
-    const std::size_t shares = whole + 2 * (tasks - whole);
-    std::atomic<std::size_t> next{0};
+    // At most one run per slot is in progress at any time.
+    RunPool pool(grid_, engine_.row_storage_budget / slots, engine_.checkpoint_spacing);
+    ScanShares shares(tasks, slots, lanes);
     std::atomic<bool> stop{false};
-    auto work = [&] {
-      std::optional<LikelihoodRun> engine;
-      StopCheck worker_stop(stop, nullptr);
-      for (std::size_t share = next++; share < shares; share = next++) {
-        // Once stopped, the caller takes no more results.
-        if (stop.load(std::memory_order_relaxed)) return;
-        const bool both = share < whole;
-        const std::size_t t = both ? share : whole + (share - whole) / 2;
-        const ScanDirection first =
-            both || (share - whole) % 2 == 0 ? ScanDirection::kForward : ScanDirection::kBackward;
-        TaskRun& run = runs[t];
-        for (const ScanDirection direction : {first, ScanDirection::kBackward}) {
-          try {
-            // Created in the thread that uses it, so that its workspace is
-            // first touched there.
-            if (!engine) engine.emplace(grid_);
-            SharedRun* shared = run.join(pool, photons_of(tasks_[t]), coefficient_of(tasks_[t]));
-            if (shared != nullptr) engine->run_half(*shared, direction, worker_stop);
-          } catch (...) {
-            // The report rethrows it when it reaches this task.
-            run.fail(direction, std::current_exception());
-          }
-          if (run.leave()) run.post(t, board, pool);
-          if (!both) break;
-        }
-      }
-    };
-    std::vector<std::jthread> threads;
+    ScanContext context{records_, coefficients_, tasks_, runs, pool, board, shares, stop};
     const RaiseOnUnwind raise(stop);
-    for (int w = 0; w < workers; ++w) {
-      std::optional<std::jthread> thread = try_start_thread(work);
-      if (thread) threads.push_back(std::move(*thread));
-    }
-    if (static_cast<int>(threads.size()) < workers) {
-      observer.warning(fewer_threads_warning(workers - static_cast<int>(threads.size()), workers));
-    }
-    if (threads.empty()) {
-      run_here(observer, report);
-      return;
-    }
     StopCheck caller(stop, &observer);
-    for (std::size_t t = 0; t < tasks; ++t) {
-      report.started(tasks_[t]);
-      // Asked before every wait, not only when one times out: when each run
-      // is done within a wait, the observer must still be asked every so
-      // often (poll keeps to its interval).
-      do {
+    std::size_t next = 0;
+    // Reports the tasks done so far, in order; with `patience`, waits that
+    // long for the next one.
+    auto report_done = [&](std::optional<std::chrono::milliseconds> patience) {
+      while (next < tasks) {
         caller.poll();
         if (caller.cancelled()) report_cancelled();
-      } while (!board.wait(t, std::chrono::milliseconds(50)));
-      const RunResult result = board.take(t);
-      if (result.stopped) report_cancelled();
-      report.finished(tasks_[t], result);
-    }
-  }
+        if (!(patience ? board.wait(next, *patience) : board.done(next))) return;
+        report.started(tasks_[next]);
+        const RunResult result = board.take(next);
+        if (result.stopped) report_cancelled();
+        report.finished(tasks_[next], result);
+        ++next;
+      }
+    };
 
-  // Computes the tasks one after another on this thread.
-  template <typename Report>
-  void run_here(Observer& observer, Report& report) {
-    if (tasks_.empty()) return;
-    std::atomic<bool> stop{false};
-    StopCheck caller(stop, &observer);
-    SharedRun run(grid_, engine_.row_storage_budget, engine_.checkpoint_spacing);
-    LikelihoodRun engine(grid_);
-    for (const Task& task : tasks_) {
-      report.started(task);
-      run.prepare(photons_of(task), coefficient_of(task));
-      const RunResult result = engine.run(run, caller);
-      if (result.stopped) report_cancelled();
-      report.finished(task, result);
+    std::vector<std::jthread> threads;
+    if (workers > 1) {
+      for (int w = 0; w < workers; ++w) {
+        std::optional<std::jthread> thread = try_start_thread([&] {
+          // Created in the thread that uses it, so that its storage is first
+          // touched there.
+          std::optional<ScanWorker> worker;
+          try {
+            worker.emplace(grid_, engine_.simd, context);
+          } catch (...) {
+            // The report rethrows it when it reaches a task of this worker.
+            fail_shares(context, std::current_exception());
+            return;
+          }
+          worker->run();
+        });
+        if (thread) threads.push_back(std::move(*thread));
+      }
+      if (static_cast<int>(threads.size()) < workers) {
+        observer.warning(
+            fewer_threads_warning(workers - static_cast<int>(threads.size()), workers));
+      }
     }
+    if (threads.empty()) {
+      // This thread works, and reports between its rounds.
+      ScanWorker worker(grid_, engine_.simd, context);
+      while (worker.round()) report_done(std::nullopt);
+    }
+    // Asked before every wait, not only when one times out: when each run is
+    // done within a wait, the observer must still be asked every so often
+    // (poll keeps to its interval).
+    while (next < tasks) report_done(std::chrono::milliseconds(50));
   }
 
  private:
-  const PhotonList& photons_of(const Task& task) const {
-    return *records_[static_cast<std::size_t>(task.record)];
-  }
-  double coefficient_of(const Task& task) const {
-    return coefficients_[static_cast<std::size_t>(task.run)];
-  }
-
   std::span<const PhotonList* const> records_;
   std::span<const double> coefficients_;
   const DistanceGrid& grid_;
@@ -255,11 +219,7 @@ LikelihoodTable scan_records(std::span<const PhotonList* const> records,
   const int workers = static_cast<int>(
       std::clamp<std::size_t>(static_cast<std::size_t>(std::max(engine.threads, 1)), 1,
                               std::max<std::size_t>(2 * scan.tasks().size(), 1)));
-  if (workers > 1) {
-    scan.run_threaded(workers, observer, report);
-  } else {
-    scan.run_here(observer, report);
-  }
+  scan.run(workers, observer, report);
   report.left_out_until(table.records);
   return table;
 }

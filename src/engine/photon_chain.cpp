@@ -24,7 +24,7 @@ int PhotonChain::first_photon() const {
   return direction_ == ScanDirection::kForward ? 0 : photons_->photon_count - 1;
 }
 
-bool PhotonChain::start() {
+LaneStep PhotonChain::start_step() {
   photon_ = first_photon();
   most_negative_ = 0.0;
   const DVector& colour = colour_probability(grid_, *photons_, photons_->photon_types[photon_]);
@@ -32,14 +32,24 @@ bool PhotonChain::start() {
   for (int i = 0; i < bins; ++i) weighted_[i] = colour[i];
   if (grid_.modes) weigh_by_equilibrium(weighted_.span().first(bins_), *grid_.modes);
   propagated_row_ = propagated_.span().first(bins_);
-  if (!diffusion_step(workspace_, grid_, diff_coeff_, weighted(), propagated_.span(), 0.0)) {
+  return {weighted_.data(), propagated_.data(), diff_coeff_, 0.0};
+}
+
+void PhotonChain::started() {
+  const int bins = grid_.points.bins;
+  for (int i = 0; i < bins; ++i) weighted_[i] = propagated_[i];
+}
+
+bool PhotonChain::start() {
+  const LaneStep step = start_step();
+  if (!diffusion_step(workspace_, grid_, diff_coeff_, weighted(), propagated_.span(), step.dt)) {
     return false;
   }
-  for (int i = 0; i < bins; ++i) weighted_[i] = propagated_[i];
+  started();
   return true;
 }
 
-bool PhotonChain::advance(int k, std::span<double> row) {
+LaneStep PhotonChain::step_to(int k, std::span<double> row) {
   assert(k == next_photon(photon_));
   assert(row.empty() || row.size() == bins_);
   const std::vector<double>& time = photons_->photon_times;
@@ -49,10 +59,21 @@ bool PhotonChain::advance(int k, std::span<double> row) {
   photon_ = k;
   const std::span<double> destination = row.empty() ? propagated_.span() : row;
   propagated_row_ = destination.first(bins_);
-  if (!diffusion_step(workspace_, grid_, diff_coeff_, weighted(), destination, step)) {
+  return {weighted_.data(), destination.data(), diff_coeff_, step};
+}
+
+bool PhotonChain::advance(int k, std::span<double> row) {
+  const LaneStep step = step_to(k, row);
+  if (!diffusion_step(workspace_, grid_, diff_coeff_, weighted(),
+                      {step.destination, propagated_row_.size()}, step.dt)) {
     return false;
   }
-  const double* propagated = destination.data();
+  arrived(k);
+  return true;
+}
+
+void PhotonChain::arrived(int k) {
+  const double* propagated = propagated_row_.data();
   const double* colour = colour_probability(grid_, *photons_, photons_->photon_types[k]).data();
   double* weighted = weighted_.data();
   const int bins = grid_.points.bins;
@@ -72,7 +93,6 @@ bool PhotonChain::advance(int k, std::span<double> row) {
     most_negative = std::min(most_negative, propagated[i]);
   }
   most_negative_ = most_negative;
-  return true;
 }
 
 void PhotonChain::resume(int k, std::span<const double> weighted) {

@@ -12,6 +12,7 @@
 
 #include <span>
 
+#include "engine/lane_propagator.h"
 #include "engine/propagator.h"
 #include "numeric/indexed_array.h"
 #include "state/distance_grid.h"
@@ -48,6 +49,14 @@ class PhotonChain {
   // is written there instead of into the chain, and propagated() shows it
   // there until the next step: a row that is to be kept needs no copy.
   [[nodiscard]] bool advance(int k, std::span<double> row = {});
+
+  // The same in two halves, for a propagation that runs elsewhere (in a
+  // lane beside other chains' steps): the step start() or advance() takes,
+  // and what follows once that step has been taken and has succeeded.
+  LaneStep start_step();
+  void started();
+  LaneStep step_to(int k, std::span<double> row = {});
+  void arrived(int k);
   // Continues from a weighted vector that an earlier pass left at photon k.
   void resume(int k, std::span<const double> weighted);
 

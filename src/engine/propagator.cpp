@@ -22,11 +22,10 @@ bool usable_sum(double sum) {
   return sum > 0.0 && std::isfinite(sum);
 }
 
-// Diffusion kernel exp(-x^2 / (4 D dt)) in wrap-around order, unnormalised:
-// kernel[j+1] is the weight of a displacement of +j spacings, kernel[n+1-j]
-// that of -j spacings.
-void build_kernel(const UnitOffset<double>& kernel, int n, const PropagationGrid& grid,
-                  double diff_coeff, double dt) {
+}  // namespace
+
+int kernel_weights(int n, const PropagationGrid& grid, double diff_coeff, double dt,
+                   double* weight) {
   const double width = (grid.rmax - grid.rmin) * 1e-9;  // metres
   const double spread = 4 * diff_coeff * dt * 1e-6;     // dt in seconds
   const double spacings = grid.bins - 1;
@@ -36,8 +35,7 @@ void build_kernel(const UnitOffset<double>& kernel, int n, const PropagationGrid
   constexpr int kBlock = 64;
   double exponent[kBlock];
   int j = 0;
-  bool cut = false;
-  while (j <= half && !cut) {
+  while (j <= half) {
     const int count = std::min(kBlock, half + 1 - j);
     int k = 0;
     for (; k + 2 <= count; k += 2) {
@@ -51,13 +49,22 @@ void build_kernel(const UnitOffset<double>& kernel, int n, const PropagationGrid
     }
     for (k = 0; k < count; ++k, ++j) {
       // e grows with j, so once past the cutoff every further weight is 0.
-      if (!(exponent[k] < kKernelCutoff)) {
-        cut = true;
-        break;
-      }
-      kernel[j + 1] = std::exp(-exponent[k]);
+      if (!(exponent[k] < kKernelCutoff)) return j;
+      weight[j] = std::exp(-exponent[k]);
     }
   }
+  return j;
+}
+
+namespace {
+
+// Diffusion kernel exp(-x^2 / (4 D dt)) in wrap-around order, unnormalised:
+// kernel[j+1] is the weight of a displacement of +j spacings, kernel[n+1-j]
+// that of -j spacings.
+void build_kernel(const UnitOffset<double>& kernel, int n, const PropagationGrid& grid,
+                  double diff_coeff, double dt) {
+  const int half = n / 2;
+  int j = kernel_weights(n, grid, diff_coeff, dt, &kernel[1]);
   for (; j <= half; ++j) kernel[j + 1] = 0.0;
   for (j = 1; j <= half; ++j) kernel[n + 1 - j] = kernel[j + 1];
 }

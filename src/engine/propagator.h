@@ -25,4 +25,12 @@ FftWorkspace make_fft_workspace(int bins);
                              double diff_coeff, std::span<const double> source,
                              std::span<double> destination, double dt);
 
+// The kernel's weights exp(-x^2 / (4 D dt)) for displacements of j = 0, 1,
+// ... grid spacings, at most n/2 + 1 of them, into weight[j]: the step's
+// kernel (unnormalised) for an FFT of length n.  Returns the count written;
+// every weight from there on is exactly 0 (its exponent reached the cut-off
+// of e^-100, where exp is no longer evaluated).
+int kernel_weights(int n, const PropagationGrid& grid, double diff_coeff, double dt,
+                   double* weight);
+
 }  // namespace pelmora

@@ -44,6 +44,10 @@ void SharedRun::prepare(const PhotonList& photons, double diff_coeff) {
   blocks_ = keeps_rows_ ? interior : (interior + spacing_ - 1) / spacing_;
   const std::size_t blocks = static_cast<std::size_t>(blocks_);
   reserve_rows(slots_, blocks, static_cast<std::size_t>(bins_));
+  // The factors take as much room as the rows again.
+  shares_factors_ = grid_.modes && keeps_rows_ &&
+                    2.0 * interior * bins_ * sizeof(double) <= static_cast<double>(row_budget_);
+  if (shares_factors_) factors_.prepare(count_ - 1, grid_.modes->modes);
   if (claim_capacity_ < blocks) {
     claims_.reset();
     claim_capacity_ = 0;
@@ -82,6 +86,10 @@ bool SharedRun::await(int b, StopCheck& stop) {
     std::this_thread::yield();
   }
   return true;
+}
+
+bool SharedRun::published(int b) const {
+  return claims_[static_cast<std::size_t>(b)].load(std::memory_order_acquire) == kPublished;
 }
 
 bool SharedRun::weigh(int j, std::span<const double> forward, std::span<const double> backward) {

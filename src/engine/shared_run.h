@@ -24,6 +24,7 @@
 #include <span>
 #include <vector>
 
+#include "engine/gap_factors.h"
 #include "engine/photon_chain.h"
 #include "engine/stop_check.h"
 #include "numeric/row_block.h"
@@ -86,6 +87,13 @@ class SharedRun {
   // Waits until the other chain has published block b.  False when the run
   // ends first (the other chain collapsed or stopped) or `stop` says so.
   bool await(int b, StopCheck& stop);
+  // Whether block b has been published.
+  bool published(int b) const;
+
+  // A confined model's run in row mode keeps the factors of each gap for the
+  // chain that crosses it second (gap_factors.h), when they fit the row
+  // budget beside the rows; else nullptr.
+  GapFactors* gap_factors() { return shares_factors_ ? &factors_ : nullptr; }
 
   // Weighs photon j with its two rows; true when their product reaches the
   // grid's edges.
@@ -110,6 +118,8 @@ class SharedRun {
   int spacing_ = 1;
   int blocks_ = 0;
   bool keeps_rows_ = true;
+  bool shares_factors_ = false;
+  GapFactors factors_;
   RowBlock slots_;  // per block: the first chain's row (row mode) or checkpoint
   std::unique_ptr<std::atomic<unsigned char>[]> claims_;  // per block: free, claimed, published
   std::size_t claim_capacity_ = 0;

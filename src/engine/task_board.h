@@ -49,6 +49,12 @@ class TaskBoard {
     return posted_.wait_for(lock, patience, [&] { return static_cast<bool>(done_[task]); });
   }
 
+  // Whether the task is done, without waiting.
+  bool done(std::size_t task) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return done_[task] != 0;
+  }
+
   // The result of a done task; rethrows what its worker met.
   RunResult take(std::size_t task) {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -39,6 +39,33 @@ ThreadCountOutcome settle_thread_count(const char* environment_value, unsigned c
   return outcome;
 }
 
+SimdPathOutcome settle_simd_path(const char* environment_value, bool (*available)(SimdPath)) {
+  SimdPathOutcome outcome;
+  if (environment_value == nullptr) {
+    outcome.path = SimdPath::kSse2;
+    for (const SimdPath path : {SimdPath::kAvx512, SimdPath::kAvx2}) {
+      if (available(path)) {
+        outcome.path = path;
+        break;
+      }
+    }
+    return outcome;
+  }
+  const std::optional<SimdPath> path = parse_simd_path(environment_value);
+  if (!path) {
+    outcome.error = format_text(
+        "\n\nERROR: PELMORA_SIMD must be scalar, sse2, avx2 or avx512 (it is '%.40s').\n",
+        environment_value);
+  } else if (!available(*path)) {
+    outcome.error =
+        format_text("\n\nERROR: PELMORA_SIMD asks for %s, which this processor does not have.\n",
+                    simd_path_name(*path));
+  } else {
+    outcome.path = *path;
+  }
+  return outcome;
+}
+
 std::size_t row_storage_budget(std::size_t physical_memory) {
   return std::min(physical_memory / 4, std::size_t{4} << 30);
 }
@@ -49,6 +76,9 @@ EngineOptions engine_options_for_this_machine() {
       settle_thread_count(std::getenv("PELMORA_THREADS"), static_cast<unsigned>(available_cpus()));
   if (outcome.error) throw Error(ErrorKind::kOption, *outcome.error);
   engine.threads = outcome.threads;
+  const SimdPathOutcome simd = settle_simd_path(std::getenv("PELMORA_SIMD"));
+  if (simd.error) throw Error(ErrorKind::kOption, *simd.error);
+  engine.simd = simd.path;
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long page_size = sysconf(_SC_PAGE_SIZE);
   if (pages > 0 && page_size > 0) {

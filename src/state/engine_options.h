@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "numeric/simd_path.h"
+
 namespace pelmora {
 
 // How the engine schedules its work.  These settings change speed and
@@ -20,6 +22,11 @@ struct EngineOptions {
   // Checkpoint spacing in photons; 0 chooses about the square root of the
   // photon count.
   int checkpoint_spacing = 0;
+  // The instruction set the propagations run on (numeric/simd_path.h): the
+  // likelihood scan steps several runs at once, one in each vector lane,
+  // each lane with exactly the scalar path's arithmetic.  Must be available
+  // on this processor.
+  SimdPath simd = best_simd_path();
 };
 
 }  // namespace pelmora

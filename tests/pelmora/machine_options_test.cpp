@@ -23,6 +23,30 @@ TEST(MachineOptions, ThreadCountFromTheEnvironmentOrTheCores) {
   }
 }
 
+// Without PELMORA_SIMD the widest path the processor has; with it, the
+// path named, refused when the processor lacks it or the name is unknown.
+TEST(MachineOptions, SimdPathFromTheEnvironmentOrTheProcessor) {
+  const auto up_to_avx2 = [](SimdPath path) { return path != SimdPath::kAvx512; };
+  const auto baseline = [](SimdPath path) {
+    return path == SimdPath::kScalar || path == SimdPath::kSse2;
+  };
+  EXPECT_EQ(settle_simd_path(nullptr, up_to_avx2).path, SimdPath::kAvx2);
+  EXPECT_EQ(settle_simd_path(nullptr, baseline).path, SimdPath::kSse2);
+  EXPECT_EQ(settle_simd_path("scalar", baseline).path, SimdPath::kScalar);
+  EXPECT_EQ(settle_simd_path("avx2", up_to_avx2).path, SimdPath::kAvx2);
+  const SimdPathOutcome lacking = settle_simd_path("avx512", up_to_avx2);
+  ASSERT_TRUE(lacking.error);
+  EXPECT_EQ(*lacking.error,
+            "\n\nERROR: PELMORA_SIMD asks for avx512, which this processor does not have.\n");
+  for (const char* invalid : {"", "AVX2", "avx", "sse4", "avx2 "}) {
+    const SimdPathOutcome outcome = settle_simd_path(invalid, up_to_avx2);
+    ASSERT_TRUE(outcome.error) << invalid;
+    EXPECT_EQ(*outcome.error,
+              std::string("\n\nERROR: PELMORA_SIMD must be scalar, sse2, avx2 or avx512 (it is '") +
+                  invalid + "').\n");
+  }
+}
+
 TEST(MachineOptions, RowBudgetIsAQuarterOfMemoryUpToFourGiB) {
   constexpr std::size_t kGiB = std::size_t{1} << 30;
   EXPECT_EQ(row_storage_budget(8 * kGiB), 2 * kGiB);

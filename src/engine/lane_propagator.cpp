@@ -1,0 +1,246 @@
+#include "engine/lane_propagator.h"
+
+#include <algorithm>
+#include <bit>
+#include <cassert>
+#include <cmath>
+
+#include "engine/confined_propagator.h"
+#include "engine/diffusion_step.h"
+#include "engine/gap_factors.h"
+#include "engine/propagator.h"
+#include "state/analysis_settings.h"
+
+namespace pelmora {
+
+namespace {
+
+bool usable_sum(double sum) {
+  return sum > 0.0 && std::isfinite(sum);
+}
+
+bool any_positive(const double* values, int count) {
+  return std::any_of(values, values + count, [](double v) { return v > 0.0; });
+}
+
+}  // namespace
+
+// The storage of the kernels of one width: each keeps the layout of its own
+// lanes (and a free lane's response from step to step).
+struct LanePropagator::Width {
+  const LaneKernels* kernels = nullptr;
+  int lanes = 0;
+  AlignedDoubles data;       // free: the sources; zero from index M on
+  AlignedDoubles responses;  // free: each lane's response
+  AlignedDoubles scratch;
+  AlignedDoubles factors;  // confined: modes x lanes
+  std::vector<KernelKey> keys;       // free: the step whose response each lane holds
+  std::vector<char> valid;           // whether it holds one
+  std::vector<int> extents;          // lags from which its response is 0 up to n/2
+  std::vector<const double*> sources;
+  std::vector<double*> destinations;
+  std::vector<int> kept;
+  std::vector<double> sums;
+};
+
+int LanePropagator::lanes_for(const DistanceGrid& grid, SimdPath path) {
+  // The kernels take no transform shorter than kShortest.
+  if (!grid.modes && fft_length_for(grid.points.bins) < LaneConvolutionTables::kShortest) return 1;
+  return simd_lanes(path);
+}
+
+LanePropagator::LanePropagator(const DistanceGrid& grid, SimdPath path)
+    : grid_(grid),
+      bins_(grid.points.bins),
+      lanes_(lanes_for(grid, path)),
+      kernels_(lanes_ > 1 ? lane_kernels(path) : LaneKernelSet{}),
+      scalar_(make_fft_workspace(bins_)),
+      factor_row_(static_cast<std::size_t>(bins_)),
+      spare_(static_cast<std::size_t>(bins_)) {
+  if (!grid.modes && kernels_.count > 0) {
+    convolution_ = std::make_unique<LaneConvolutionTables>(scalar_.fft_length);
+    weights_.resize(static_cast<std::size_t>(scalar_.fft_length / 2 + 1));
+  }
+}
+
+LanePropagator::~LanePropagator() = default;
+
+LanePropagator::Width& LanePropagator::width_for(int count) {
+  // The narrowest kernel that takes them all.
+  const LaneKernels* chosen = kernels_.by_width[0];
+  for (int i = 0; i < kernels_.count; ++i) {
+    if (kernels_.by_width[i]->width >= count) chosen = kernels_.by_width[i];
+  }
+  for (const std::unique_ptr<Width>& width : widths_) {
+    if (width->kernels == chosen) return *width;
+  }
+  auto width = std::make_unique<Width>();
+  const int lanes = chosen->width;
+  const std::size_t w = static_cast<std::size_t>(lanes);
+  const std::size_t m = static_cast<std::size_t>(bins_);
+  width->kernels = chosen;
+  width->lanes = lanes;
+  if (grid_.modes) {
+    const std::size_t modes = static_cast<std::size_t>(grid_.modes->modes);
+    width->scratch = AlignedDoubles((2 * m + modes) * w);
+    width->factors = AlignedDoubles(modes * w);
+  } else {
+    const std::size_t n = static_cast<std::size_t>(convolution_->length());
+    width->data = AlignedDoubles(n * w);
+    width->responses = AlignedDoubles(n * w);
+    width->scratch = AlignedDoubles(3 * n * w);
+    width->keys.resize(w);
+    width->valid.assign(w, 0);
+    width->extents.assign(w, 0);
+  }
+  width->sources.resize(w);
+  width->destinations.resize(w);
+  width->kept.resize(w);
+  width->sums.resize(w);
+  widths_.push_back(std::move(width));
+  return *widths_.back();
+}
+
+void LanePropagator::propagate(std::span<const LaneStep> steps, std::span<char> ok) {
+  assert(ok.size() >= steps.size());
+  pending_.clear();
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const LaneStep& step = steps[i];
+    if (step.dt == 0.0 || kernels_.count == 0) {
+      // Normalising only, or the scalar path: one at a time.
+      ok[i] = diffusion_step(scalar_, grid_, step.diff_coeff, {step.source, static_cast<std::size_t>(bins_)},
+                             {step.destination, static_cast<std::size_t>(bins_)}, step.dt);
+    } else if (!any_positive(step.source, bins_)) {
+      ok[i] = false;
+    } else {
+      pending_.push_back(static_cast<int>(i));
+    }
+  }
+  const std::span<const int> pending(pending_);
+  const std::size_t widest = static_cast<std::size_t>(kernels_.count > 0 ? lanes_ : 1);
+  for (std::size_t first = 0; first < pending.size(); first += widest) {
+    run_kernel(steps, pending.subspan(first, std::min(widest, pending.size() - first)), ok);
+  }
+}
+
+void LanePropagator::run_kernel(std::span<const LaneStep> steps, std::span<const int> which,
+                                std::span<char> ok) {
+  if (which.size() == 1) {
+    // One distribution alone goes the scalar way, which needs no transposing.
+    const LaneStep& step = steps[static_cast<std::size_t>(which[0])];
+    ok[static_cast<std::size_t>(which[0])] =
+        diffusion_step(scalar_, grid_, step.diff_coeff, {step.source, static_cast<std::size_t>(bins_)},
+                       {step.destination, static_cast<std::size_t>(bins_)}, step.dt);
+    return;
+  }
+  Width& width = width_for(static_cast<int>(which.size()));
+  for (int b = 0; b < width.lanes; ++b) {
+    // Spare lanes repeat the first step and write to the spare row.
+    const bool used = static_cast<std::size_t>(b) < which.size();
+    const LaneStep& step = steps[static_cast<std::size_t>(used ? which[b] : which[0])];
+    width.sources[static_cast<std::size_t>(b)] = step.source;
+    width.destinations[static_cast<std::size_t>(b)] = used ? step.destination : spare_.data();
+  }
+  if (grid_.modes) {
+    prepare_confined(width, steps, which);
+    ConfinedLaneStep call;
+    call.bins = bins_;
+    call.modes = *std::max_element(width.kept.begin(), width.kept.end());
+    call.left = grid_.modes->left.data();
+    call.right = grid_.modes->right.data();
+    call.sources = width.sources.data();
+    call.destinations = width.destinations.data();
+    call.kept = width.kept.data();
+    call.factors = width.factors.data();
+    call.sums = width.sums.data();
+    call.scratch = width.scratch.data();
+    width.kernels->confined_step(call);
+  } else {
+    prepare_free(width, steps, which);
+    FreeLaneStep call;
+    call.plan = &convolution_->plan();
+    call.bins = bins_;
+    call.sources = width.sources.data();
+    call.destinations = width.destinations.data();
+    call.data = width.data.data();
+    call.responses = width.responses.data();
+    call.sums = width.sums.data();
+    call.scratch = width.scratch.data();
+    width.kernels->free_step(call);
+  }
+  for (std::size_t b = 0; b < which.size(); ++b) {
+    ok[static_cast<std::size_t>(which[b])] = usable_sum(width.sums[b]);
+  }
+}
+
+void LanePropagator::prepare_confined(Width& width, std::span<const LaneStep> steps,
+                                      std::span<const int> which) {
+  const DiffusionModes& modes = *grid_.modes;
+  const std::size_t w = static_cast<std::size_t>(width.lanes);
+  double* factors = width.factors.data();
+  for (std::size_t b = 0; b < w; ++b) {
+    const bool used = b < which.size();
+    if (!used) {
+      // A spare lane keeps the first lane's modes, so that it masks none.
+      width.kept[b] = width.kept[0];
+      for (int k = 0; k < width.kept[b]; ++k) {
+        factors[static_cast<std::size_t>(k) * w + b] = factors[static_cast<std::size_t>(k) * w];
+      }
+      continue;
+    }
+    const LaneStep& step = steps[static_cast<std::size_t>(which[b])];
+    int kept = 0;
+    const double* row = nullptr;
+    bool fill = false;
+    if (step.factors != nullptr) {
+      row = step.factors->find(step.gap, kept);
+      if (row == nullptr && step.factors->claim(step.gap)) fill = true;
+    }
+    if (row == nullptr) {
+      double* out = fill ? step.factors->slot(step.gap) : factor_row_.data();
+      kept = mode_factors(modes, step.diff_coeff, step.dt, out);
+      if (fill) step.factors->publish(step.gap, kept);
+      row = out;
+    }
+    width.kept[b] = kept;
+    for (int k = 0; k < kept; ++k) factors[static_cast<std::size_t>(k) * w + b] = row[k];
+  }
+  // Modes a lane leaves out are masked in the kernel; their factors are set
+  // to 0 all the same, so that nothing stale enters the arithmetic.
+  const int most = *std::max_element(width.kept.begin(), width.kept.end());
+  for (std::size_t b = 0; b < w; ++b) {
+    for (int k = width.kept[b]; k < most; ++k) factors[static_cast<std::size_t>(k) * w + b] = 0.0;
+  }
+}
+
+void LanePropagator::prepare_free(Width& width, std::span<const LaneStep> steps,
+                                  std::span<const int> which) {
+  const std::size_t w = static_cast<std::size_t>(width.lanes);
+  const int n = convolution_->length();
+  const int half = n / 2;
+  double* responses = width.responses.data();
+  const PropagationGrid& points = grid_.points;
+  for (std::size_t b = 0; b < which.size(); ++b) {
+    const LaneStep& step = steps[static_cast<std::size_t>(which[b])];
+    const KernelKey key{bins_, std::bit_cast<std::uint64_t>(points.rmin),
+                        std::bit_cast<std::uint64_t>(points.rmax),
+                        std::bit_cast<std::uint64_t>(step.diff_coeff),
+                        std::bit_cast<std::uint64_t>(step.dt)};
+    if (width.valid[b] && width.keys[b] == key) continue;
+    // The weights of lags 0..count-1 go to index j and its mirror n - j;
+    // lags beyond that are 0, and were 0 already from the previous extent on.
+    double* weight = weights_.data();
+    const int count = kernel_weights(n, points, step.diff_coeff, step.dt, weight);
+    const int extent = std::max(count, width.extents[b]);
+    for (int j = 0; j < extent && j <= half; ++j) {
+      const double value = j < count ? weight[j] : 0.0;
+      responses[static_cast<std::size_t>(j) * w + b] = value;
+      if (j > 0) responses[static_cast<std::size_t>(n - j) * w + b] = value;
+    }
+    width.extents[b] = count;
+    width.keys[b] = key;
+    width.valid[b] = 1;
+  }
+}
+
+}  // namespace pelmora

@@ -1,0 +1,77 @@
+// Several propagation steps at once, one in each lane of the vector
+// registers: free diffusion or a confined model's step for up to lanes()
+// distributions per call, each with its own source, coefficient and time
+// step.  Every step gives the bits that diffusion_step (engine/
+// diffusion_step.h) gives for it alone.
+#pragma once
+
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "numeric/aligned_doubles.h"
+#include "numeric/lane_convolution.h"
+#include "numeric/lane_kernels.h"
+#include "state/distance_grid.h"
+#include "state/fft_workspace.h"
+
+namespace pelmora {
+
+class GapFactors;
+
+// One step: as diffusion_step(workspace, grid, diff_coeff, source,
+// destination, dt); the destination may be the source.
+struct LaneStep {
+  const double* source = nullptr;  // M values
+  double* destination = nullptr;   // M values
+  double diff_coeff = 0.0;         // m^2/s
+  double dt = 0.0;                 // mu s, >= 0
+  // A confined model's factors exp(-lambda D dt) depend on the gap between
+  // two photons alone, and the two passes of a run cross each gap: with a
+  // store, the first step over gap `gap` leaves them there and the second
+  // takes them.  None for free diffusion.
+  GapFactors* factors = nullptr;
+  int gap = 0;
+};
+
+class LanePropagator {
+ public:
+  // For `grid` (which must outlive it) on `path`, which must be available.
+  LanePropagator(const DistanceGrid& grid, SimdPath path);
+  ~LanePropagator();
+  LanePropagator(const LanePropagator&) = delete;
+  LanePropagator& operator=(const LanePropagator&) = delete;
+
+  // Steps per vector: the path's width (1 for the scalar path).
+  int lanes() const { return lanes_; }
+  // The same without building one.
+  static int lanes_for(const DistanceGrid& grid, SimdPath path);
+
+  // Carries out every step, ok[i] = whether step i kept a distribution
+  // (diffusion_step's return value).  Any number of steps; lanes() at a time
+  // fill the vectors.
+  void propagate(std::span<const LaneStep> steps, std::span<char> ok);
+
+ private:
+  struct Width;
+  // Steps that reach a kernel: dt > 0 and something positive to carry.
+  void run_kernel(std::span<const LaneStep> steps, std::span<const int> which,
+                  std::span<char> ok);
+  Width& width_for(int count);
+  void prepare_confined(Width& width, std::span<const LaneStep> steps, std::span<const int> which);
+  void prepare_free(Width& width, std::span<const LaneStep> steps, std::span<const int> which);
+
+  const DistanceGrid& grid_;
+  int bins_;
+  int lanes_;
+  LaneKernelSet kernels_;
+  FftWorkspace scalar_;  // steps taken one at a time
+  std::unique_ptr<LaneConvolutionTables> convolution_;
+  std::vector<std::unique_ptr<Width>> widths_;
+  std::vector<double> factor_row_;  // one lane's factors
+  std::vector<double> weights_;     // one lane's kernel weights
+  std::vector<int> pending_;
+  AlignedDoubles spare_;  // destination of the lanes no step fills
+};
+
+}  // namespace pelmora
