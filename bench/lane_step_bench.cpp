@@ -76,9 +76,8 @@ void BM_LaneStep(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   const double steps_done = static_cast<double>(state.iterations()) * lanes;
-  state.counters["us_per_step"] =
-      benchmark::Counter(steps_done * 1e-6, benchmark::Counter::kIsRate |
-                                                benchmark::Counter::kInvert);
+  state.counters["us_per_step"] = benchmark::Counter(
+      steps_done * 1e-6, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   if (model != 0) {
     state.counters["GMAdd_per_s"] = benchmark::Counter(
         steps_done * 2.0 * bins * grid.modes->modes * 1e-9, benchmark::Counter::kIsRate);

@@ -40,11 +40,8 @@ void weigh_by_equilibrium(std::span<double> values, const DiffusionModes& modes)
 // distribution at the photon (the equilibrium is otherwise counted twice):
 // its sum over the grid, and that sum weighted by the photon's colour, each
 // added in ascending order of the points.
-struct ChainOverlap {
-  double sum = 0;
-  double colour_sum = 0;
-};
-ChainOverlap confined_overlap(std::span<const double> forward, std::span<const double> backward,
-                              const DiffusionModes& modes, const double* colour);
+void confined_overlap(std::span<const double> forward, std::span<const double> backward,
+                      const DiffusionModes& modes, const double* colour, double& sum,
+                      double& colour_sum);
 
 }  // namespace pelmora

@@ -7,7 +7,6 @@
 
 #include "engine/confined_propagator.h"
 #include "engine/diffusion_step.h"
-#include "engine/gap_factors.h"
 #include "engine/propagator.h"
 #include "state/analysis_settings.h"
 
@@ -19,8 +18,20 @@ bool usable_sum(double sum) {
   return sum > 0.0 && std::isfinite(sum);
 }
 
+// Doubles the cache of exp factors may hold: 16 MiB, tens of thousands of
+// steps.  Photon times in clock ticks repeat their spacings from burst to
+// burst; a hit saves a step's exp calls (a confined model's M of them) for
+// a read from memory.
+constexpr std::size_t kCachedFactors = std::size_t{1} << 21;
+
 bool any_positive(const double* values, int count) {
   return std::any_of(values, values + count, [](double v) { return v > 0.0; });
+}
+
+// The most factors (confined) or kernel weights (free) of one step.
+std::size_t largest_factors(const DistanceGrid& grid) {
+  return grid.modes ? static_cast<std::size_t>(grid.modes->modes)
+                    : static_cast<std::size_t>(fft_length_for(grid.points.bins) / 2 + 1);
 }
 
 }  // namespace
@@ -33,10 +44,10 @@ struct LanePropagator::Width {
   AlignedDoubles data;       // free: the sources; zero from index M on
   AlignedDoubles responses;  // free: each lane's response
   AlignedDoubles scratch;
-  AlignedDoubles factors;  // confined: modes x lanes
-  std::vector<KernelKey> keys;       // free: the step whose response each lane holds
-  std::vector<char> valid;           // whether it holds one
-  std::vector<int> extents;          // lags from which its response is 0 up to n/2
+  AlignedDoubles factors;       // confined: modes x lanes
+  std::vector<KernelKey> keys;  // free: the step whose response each lane holds
+  std::vector<char> valid;      // whether it holds one
+  std::vector<int> extents;     // lags from which its response is 0 up to n/2
   std::vector<const double*> sources;
   std::vector<double*> destinations;
   std::vector<int> kept;
@@ -55,11 +66,10 @@ LanePropagator::LanePropagator(const DistanceGrid& grid, SimdPath path)
       lanes_(lanes_for(grid, path)),
       kernels_(lanes_ > 1 ? lane_kernels(path) : LaneKernelSet{}),
       scalar_(make_fft_workspace(bins_)),
-      factor_row_(static_cast<std::size_t>(bins_)),
+      factors_(lanes_ > 1 ? kCachedFactors : 0, largest_factors(grid)),
       spare_(static_cast<std::size_t>(bins_)) {
   if (!grid.modes && kernels_.count > 0) {
     convolution_ = std::make_unique<LaneConvolutionTables>(scalar_.fft_length);
-    weights_.resize(static_cast<std::size_t>(scalar_.fft_length / 2 + 1));
   }
 }
 
@@ -108,7 +118,8 @@ void LanePropagator::propagate(std::span<const LaneStep> steps, std::span<char> 
     const LaneStep& step = steps[i];
     if (step.dt == 0.0 || kernels_.count == 0) {
       // Normalising only, or the scalar path: one at a time.
-      ok[i] = diffusion_step(scalar_, grid_, step.diff_coeff, {step.source, static_cast<std::size_t>(bins_)},
+      ok[i] = diffusion_step(scalar_, grid_, step.diff_coeff,
+                             {step.source, static_cast<std::size_t>(bins_)},
                              {step.destination, static_cast<std::size_t>(bins_)}, step.dt);
     } else if (!any_positive(step.source, bins_)) {
       ok[i] = false;
@@ -128,9 +139,9 @@ void LanePropagator::run_kernel(std::span<const LaneStep> steps, std::span<const
   if (which.size() == 1) {
     // One distribution alone goes the scalar way, which needs no transposing.
     const LaneStep& step = steps[static_cast<std::size_t>(which[0])];
-    ok[static_cast<std::size_t>(which[0])] =
-        diffusion_step(scalar_, grid_, step.diff_coeff, {step.source, static_cast<std::size_t>(bins_)},
-                       {step.destination, static_cast<std::size_t>(bins_)}, step.dt);
+    ok[static_cast<std::size_t>(which[0])] = diffusion_step(
+        scalar_, grid_, step.diff_coeff, {step.source, static_cast<std::size_t>(bins_)},
+        {step.destination, static_cast<std::size_t>(bins_)}, step.dt);
     return;
   }
   Width& width = width_for(static_cast<int>(which.size()));
@@ -190,16 +201,11 @@ void LanePropagator::prepare_confined(Width& width, std::span<const LaneStep> st
     }
     const LaneStep& step = steps[static_cast<std::size_t>(which[b])];
     int kept = 0;
-    const double* row = nullptr;
-    bool fill = false;
-    if (step.factors != nullptr) {
-      row = step.factors->find(step.gap, kept);
-      if (row == nullptr && step.factors->claim(step.gap)) fill = true;
-    }
+    const double* row = factors_.find(step.diff_coeff, step.dt, kept);
     if (row == nullptr) {
-      double* out = fill ? step.factors->slot(step.gap) : factor_row_.data();
+      double* out = factors_.reserve(step.diff_coeff, step.dt);
       kept = mode_factors(modes, step.diff_coeff, step.dt, out);
-      if (fill) step.factors->publish(step.gap, kept);
+      factors_.commit(kept);
       row = out;
     }
     width.kept[b] = kept;
@@ -222,15 +228,20 @@ void LanePropagator::prepare_free(Width& width, std::span<const LaneStep> steps,
   const PropagationGrid& points = grid_.points;
   for (std::size_t b = 0; b < which.size(); ++b) {
     const LaneStep& step = steps[static_cast<std::size_t>(which[b])];
-    const KernelKey key{bins_, std::bit_cast<std::uint64_t>(points.rmin),
-                        std::bit_cast<std::uint64_t>(points.rmax),
-                        std::bit_cast<std::uint64_t>(step.diff_coeff),
-                        std::bit_cast<std::uint64_t>(step.dt)};
+    const KernelKey key{
+        bins_, std::bit_cast<std::uint64_t>(points.rmin), std::bit_cast<std::uint64_t>(points.rmax),
+        std::bit_cast<std::uint64_t>(step.diff_coeff), std::bit_cast<std::uint64_t>(step.dt)};
     if (width.valid[b] && width.keys[b] == key) continue;
     // The weights of lags 0..count-1 go to index j and its mirror n - j;
     // lags beyond that are 0, and were 0 already from the previous extent on.
-    double* weight = weights_.data();
-    const int count = kernel_weights(n, points, step.diff_coeff, step.dt, weight);
+    int count = 0;
+    const double* weight = factors_.find(step.diff_coeff, step.dt, count);
+    if (weight == nullptr) {
+      double* out = factors_.reserve(step.diff_coeff, step.dt);
+      count = kernel_weights(n, points, step.diff_coeff, step.dt, out);
+      factors_.commit(count);
+      weight = out;
+    }
     const int extent = std::max(count, width.extents[b]);
     for (int j = 0; j < extent && j <= half; ++j) {
       const double value = j < count ? weight[j] : 0.0;

@@ -2,13 +2,16 @@
 // registers: free diffusion or a confined model's step for up to lanes()
 // distributions per call, each with its own source, coefficient and time
 // step.  Every step gives the bits that diffusion_step (engine/
-// diffusion_step.h) gives for it alone.
+// diffusion_step.h) gives for it alone.  The exp factors of a step come
+// from a cache (engine/step_factor_cache.h) when the same coefficient and
+// step came before.
 #pragma once
 
 #include <memory>
 #include <span>
 #include <vector>
 
+#include "engine/step_factor_cache.h"
 #include "numeric/aligned_doubles.h"
 #include "numeric/lane_convolution.h"
 #include "numeric/lane_kernels.h"
@@ -17,8 +20,6 @@
 
 namespace pelmora {
 
-class GapFactors;
-
 // One step: as diffusion_step(workspace, grid, diff_coeff, source,
 // destination, dt); the destination may be the source.
 struct LaneStep {
@@ -26,12 +27,6 @@ struct LaneStep {
   double* destination = nullptr;   // M values
   double diff_coeff = 0.0;         // m^2/s
   double dt = 0.0;                 // mu s, >= 0
-  // A confined model's factors exp(-lambda D dt) depend on the gap between
-  // two photons alone, and the two passes of a run cross each gap: with a
-  // store, the first step over gap `gap` leaves them there and the second
-  // takes them.  None for free diffusion.
-  GapFactors* factors = nullptr;
-  int gap = 0;
 };
 
 class LanePropagator {
@@ -55,8 +50,7 @@ class LanePropagator {
  private:
   struct Width;
   // Steps that reach a kernel: dt > 0 and something positive to carry.
-  void run_kernel(std::span<const LaneStep> steps, std::span<const int> which,
-                  std::span<char> ok);
+  void run_kernel(std::span<const LaneStep> steps, std::span<const int> which, std::span<char> ok);
   Width& width_for(int count);
   void prepare_confined(Width& width, std::span<const LaneStep> steps, std::span<const int> which);
   void prepare_free(Width& width, std::span<const LaneStep> steps, std::span<const int> which);
@@ -68,8 +62,7 @@ class LanePropagator {
   FftWorkspace scalar_;  // steps taken one at a time
   std::unique_ptr<LaneConvolutionTables> convolution_;
   std::vector<std::unique_ptr<Width>> widths_;
-  std::vector<double> factor_row_;  // one lane's factors
-  std::vector<double> weights_;     // one lane's kernel weights
+  StepFactorCache factors_;  // each lane's factors or kernel weights
   std::vector<int> pending_;
   AlignedDoubles spare_;  // destination of the lanes no step fills
 };

@@ -46,16 +46,6 @@ void LikelihoodRun::weigh(SharedRun& run, int k, const PhotonChain& own,
   if (edges) ++outcome.boundary_photons;
 }
 
-LaneStep LikelihoodRun::step_to(SharedRun& run, PhotonChain& chain, int k, std::span<double> row) {
-  LaneStep step = chain.step_to(k, row);
-  if (GapFactors* factors = run.gap_factors()) {
-    // Gap g lies between photons g and g + 1.
-    step.factors = factors;
-    step.gap = chain.direction() == ScanDirection::kForward ? k - 1 : k;
-  }
-  return step;
-}
-
 // The first chain to reach a block leaves what the second needs there: in
 // row mode its row (propagated straight into the block's slot), in
 // checkpoint mode its carried vector at the block's entry, after which it
@@ -99,7 +89,7 @@ ChainTask LikelihoodRun::half(SharedRun& run, ScanDirection direction, StopCheck
         break;
       }
       if (!co_await Propagate{
-              step_to(run, own, block_first, first ? run.slot(b) : std::span<double>())}) {
+              own.step_to(block_first, first ? run.slot(b) : std::span<double>())}) {
         outcome.collapsed = true;
         going = false;
         break;
@@ -170,7 +160,7 @@ ChainTask LikelihoodRun::half(SharedRun& run, ScanDirection direction, StopCheck
   // but its weights count towards most_negative and it may collapse too.
   if (going && go_on(run, outcome, stop)) {
     const int last = forward ? run.photon_count() - 1 : 0;
-    if (co_await Propagate{step_to(run, own, last)}) {
+    if (co_await Propagate{own.step_to(last)}) {
       own.arrived(last);
     } else {
       outcome.collapsed = true;

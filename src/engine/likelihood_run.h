@@ -51,9 +51,6 @@ class LikelihoodRun {
   // Weighs photon k with own's row and the other chain's row.
   static void weigh(SharedRun& run, int k, const PhotonChain& own, std::span<const double> other,
                     HalfOutcome& outcome);
-  // The step that carries `chain` to photon k, with the run's store of a
-  // confined model's factors when it keeps one.
-  static LaneStep step_to(SharedRun& run, PhotonChain& chain, int k, std::span<double> row = {});
 
   int bins_;
   FftWorkspace workspace_;

@@ -84,7 +84,7 @@ class Scan {
     std::vector<TaskRun> runs(tasks);
     // At most one run per slot is in progress at any time.
     RunPool pool(grid_, engine_.row_storage_budget / slots, engine_.checkpoint_spacing);
-    ScanShares shares(tasks, slots, lanes);
+    ScanShares shares(tasks, workers, lanes);
     std::atomic<bool> stop{false};
     ScanContext context{records_, coefficients_, tasks_, runs, pool, board, shares, stop};
     const RaiseOnUnwind raise(stop);

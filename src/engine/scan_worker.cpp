@@ -4,13 +4,22 @@
 
 namespace pelmora {
 
-ScanShares::ScanShares(std::size_t tasks, std::size_t slots, int lanes)
-    : whole_(lanes == 1 && tasks > slots ? tasks - slots : 0),
+ScanShares::ScanShares(std::size_t tasks, int workers, int lanes)
+    : workers_(static_cast<std::size_t>(workers)),
+      whole_(lanes == 1 && tasks > workers_ ? tasks - workers_ : 0),
       shares_(whole_ + 2 * (tasks - whole_)) {}
 
-std::optional<ScanShares::Share> ScanShares::next() {
+std::optional<ScanShares::Share> ScanShares::next(int running) {
+  // Near the end each worker runs its part of the shares still running or
+  // left, so that no worker takes them all while another waits idle.
+  const std::size_t taken = next_.load(std::memory_order_relaxed);
+  if (taken >= shares_) return std::nullopt;
+  const std::size_t part =
+      (shares_ - taken + running_.load(std::memory_order_relaxed) + workers_ - 1) / workers_;
+  if (running > 0 && static_cast<std::size_t>(running) >= part) return std::nullopt;
   const std::size_t share = next_.fetch_add(1, std::memory_order_relaxed);
   if (share >= shares_) return std::nullopt;
+  running_.fetch_add(1, std::memory_order_relaxed);
   if (share < whole_) return Share{share, ScanDirection::kForward, true};
   const std::size_t half = share - whole_;
   return Share{whole_ + half / 2,
@@ -18,13 +27,14 @@ std::optional<ScanShares::Share> ScanShares::next() {
 }
 
 void fail_shares(ScanContext& context, std::exception_ptr failure) {
-  while (const std::optional<ScanShares::Share> share = context.shares.next()) {
+  while (const std::optional<ScanShares::Share> share = context.shares.next(0)) {
     TaskRun& run = context.runs[share->task];
     for (const ScanDirection direction : {share->first, ScanDirection::kBackward}) {
       run.fail(direction, failure);
       if (run.leave()) run.post(share->task, context.board, context.pool);
       if (!share->both) break;
     }
+    context.shares.ended();
   }
 }
 
@@ -78,21 +88,25 @@ void ScanWorker::end(Slot& slot) {
   // Once stopped, the backward half ends as soon as it begins.
   if (slot.share.both && slot.direction == ScanDirection::kForward) {
     begin(slot, ScanDirection::kBackward);
+    return;
   }
+  slot.running = false;
+  --running_;
+  context_.shares.ended();
 }
 
 bool ScanWorker::round() {
-  bool busy = false;
   for (Slot& slot : slots_) {
-    while (!slot.task.valid() && !context_.stop.load(std::memory_order_relaxed)) {
-      const std::optional<ScanShares::Share> share = context_.shares.next();
+    while (!slot.running && !context_.stop.load(std::memory_order_relaxed)) {
+      const std::optional<ScanShares::Share> share = context_.shares.next(running_);
       if (!share) break;
       slot.share = *share;
+      slot.running = true;
+      ++running_;
       begin(slot, share->first);
     }
-    busy = busy || slot.task.valid();
   }
-  if (!busy) return false;
+  if (running_ == 0) return false;
 
   steps_.clear();
   asking_.clear();

@@ -47,14 +47,21 @@ class ScanShares {
     ScanDirection first;  // the half to run (first)
     bool both;            // then the backward half too
   };
-  // `slots`: chain slots over all workers; `lanes`: slots per worker.
-  ScanShares(std::size_t tasks, std::size_t slots, int lanes);
-  std::optional<Share> next();
+  // `workers` of `lanes` chain slots each.
+  ScanShares(std::size_t tasks, int workers, int lanes);
+  // The next share for a worker that runs `running` of them: none once all
+  // are handed out, nor, near the end, while that worker runs its part of
+  // what is left (so that the last shares spread over the workers).
+  std::optional<Share> next(int running);
+  // A share handed out by next() has ended.
+  void ended() { running_.fetch_sub(1, std::memory_order_relaxed); }
 
  private:
+  std::size_t workers_;
   std::size_t whole_;   // shares below this are whole tasks
   std::size_t shares_;  // all shares
   std::atomic<std::size_t> next_{0};
+  std::atomic<std::size_t> running_{0};  // handed out and not yet ended
 };
 
 // What the workers of one scan share.
@@ -94,6 +101,7 @@ class ScanWorker {
     ChainTask task;
     ScanShares::Share share{};
     ScanDirection direction = ScanDirection::kForward;
+    bool running = false;  // holds a share from next()
   };
   // Begins `direction` of the slot's share; ends it at once when it cannot run.
   void begin(Slot& slot, ScanDirection direction);
@@ -106,6 +114,7 @@ class ScanWorker {
   StopCheck stop_;
   LanePropagator propagator_;
   std::vector<Slot> slots_;
+  int running_ = 0;  // slots that hold a share
   std::vector<LaneStep> steps_;
   std::vector<int> asking_;  // the slot of each step
   std::vector<char> ok_;

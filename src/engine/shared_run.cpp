@@ -44,10 +44,6 @@ void SharedRun::prepare(const PhotonList& photons, double diff_coeff) {
   blocks_ = keeps_rows_ ? interior : (interior + spacing_ - 1) / spacing_;
   const std::size_t blocks = static_cast<std::size_t>(blocks_);
   reserve_rows(slots_, blocks, static_cast<std::size_t>(bins_));
-  // The factors take as much room as the rows again.
-  shares_factors_ = grid_.modes && keeps_rows_ &&
-                    2.0 * interior * bins_ * sizeof(double) <= static_cast<double>(row_budget_);
-  if (shares_factors_) factors_.prepare(count_ - 1, grid_.modes->modes);
   if (claim_capacity_ < blocks) {
     claims_.reset();
     claim_capacity_ = 0;
@@ -98,9 +94,7 @@ bool SharedRun::weigh(int j, std::span<const double> forward, std::span<const do
   double sum = 0.0;
   double colour_sum = 0.0;
   if (grid_.modes) {
-    const ChainOverlap overlap = confined_overlap(forward, backward, *grid_.modes, colour.data());
-    sum = overlap.sum;
-    colour_sum = overlap.colour_sum;
+    confined_overlap(forward, backward, *grid_.modes, colour.data(), sum, colour_sum);
   } else {
     for (int k = 0; k < bins_; ++k) {
       const double t = forward[static_cast<std::size_t>(k)] * backward[static_cast<std::size_t>(k)];

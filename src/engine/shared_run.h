@@ -24,7 +24,6 @@
 #include <span>
 #include <vector>
 
-#include "engine/gap_factors.h"
 #include "engine/photon_chain.h"
 #include "engine/stop_check.h"
 #include "numeric/row_block.h"
@@ -90,11 +89,6 @@ class SharedRun {
   // Whether block b has been published.
   bool published(int b) const;
 
-  // A confined model's run in row mode keeps the factors of each gap for the
-  // chain that crosses it second (gap_factors.h), when they fit the row
-  // budget beside the rows; else nullptr.
-  GapFactors* gap_factors() { return shares_factors_ ? &factors_ : nullptr; }
-
   // Weighs photon j with its two rows; true when their product reaches the
   // grid's edges.
   bool weigh(int j, std::span<const double> forward, std::span<const double> backward);
@@ -118,8 +112,6 @@ class SharedRun {
   int spacing_ = 1;
   int blocks_ = 0;
   bool keeps_rows_ = true;
-  bool shares_factors_ = false;
-  GapFactors factors_;
   RowBlock slots_;  // per block: the first chain's row (row mode) or checkpoint
   std::unique_ptr<std::atomic<unsigned char>[]> claims_;  // per block: free, claimed, published
   std::size_t claim_capacity_ = 0;

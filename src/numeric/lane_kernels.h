@@ -28,15 +28,15 @@ namespace pelmora {
 // sum_k coefficient_k left_k over the modes the lane keeps, then normalised.
 struct ConfinedLaneStep {
   int bins = 0;
-  int modes = 0;                       // modes computed: the most any lane keeps
-  const double* left = nullptr;        // mode k at [k * bins, (k + 1) * bins)
-  const double* right = nullptr;       // likewise
+  int modes = 0;                           // modes computed: the most any lane keeps
+  const double* left = nullptr;            // mode k at [k * bins, (k + 1) * bins)
+  const double* right = nullptr;           // likewise
   const double* const* sources = nullptr;  // per lane: bins values
   double* const* destinations = nullptr;   // per lane: bins values; may be the lane's source
-  const int* kept = nullptr;           // per lane: its modes 0..kept-1
-  const double* factors = nullptr;     // interleaved, modes x width: exp(-rate_k D dt) per lane
-  double* sums = nullptr;              // per lane, out: the sum the result was divided by
-  double* scratch = nullptr;           // interleaved, (2 bins + modes) x width
+  const int* kept = nullptr;               // per lane: its modes 0..kept-1
+  const double* factors = nullptr;         // interleaved, modes x width: exp(-rate_k D dt) per lane
+  double* sums = nullptr;                  // per lane, out: the sum the result was divided by
+  double* scratch = nullptr;               // interleaved, (2 bins + modes) x width
 };
 
 // The tables of one convolution length n (at least 16) as plain arrays

@@ -354,7 +354,7 @@ template <typename Input>
 void transform(Twiddles w, int nn, const std::int32_t* reversed, Input input, Complex* x) {
   const int block = nn < kBlockPositions ? nn : kBlockPositions;
   const int eighth = nn / 8;
-  const int offsets[8] = {0, 4 * eighth, 2 * eighth, 6 * eighth,
+  const int offsets[8] = {0,      4 * eighth, 2 * eighth, 6 * eighth,
                           eighth, 5 * eighth, 3 * eighth, 7 * eighth};
   for (int first = 0; first < nn; first += block) {
     for (int p = first; p < first + block; p += 8) {
@@ -432,8 +432,8 @@ void products_to_half_length(const LaneFftPlan& plan, const Complex* z, Complex*
   }
   if (nn >= 2) {
     const int middle = nn >> 1;
-    q[middle] = spectrum_product(z[middle].re, z[middle].im, z[n - middle].re,
-                                 z[n - middle].im, inverse_h);
+    q[middle] =
+        spectrum_product(z[middle].re, z[middle].im, z[n - middle].re, z[n - middle].im, inverse_h);
   }
   const double c1 = 0.5;
   const V d1 = edge_product_re(z, 0, inverse_h);
@@ -452,13 +452,18 @@ void free_step(const FreeLaneStep& step) {
   Complex* q = z + n;                                     // nn values
   gather_rows(step.sources, bins, data);
   // The data enters as the real parts, the response as the imaginary parts.
-  transform({plan.forward_pairs}, n, plan.reversed,
-            [data, response](int j) { return Complex{data[j], response[j]}; }, z);
+  transform(
+      {plan.forward_pairs}, n, plan.reversed,
+      [data, response](int j) {
+        return Complex{data[j], response[j]};
+      },
+      z);
   products_to_half_length(plan, z, q);
   // The inverse transform of nn values; value k of the result is entries 2k
   // (real part) and 2k + 1 (imaginary part) of the convolution.
   Complex* x = z;
-  transform({plan.inverse_pairs}, nn, plan.reversed_half, [q](int k) { return q[k]; }, x);
+  transform(
+      {plan.inverse_pairs}, nn, plan.reversed_half, [q](int k) { return q[k]; }, x);
 
   // The normalisation over the first bins entries, in ascending order.
   const V* result = reinterpret_cast<const V*>(x);

@@ -51,9 +51,9 @@ bool simd_path_available(SimdPath path) {
       // The compiler's check covers the operating system's support too (the
       // wider registers saved on a context switch).
       __builtin_cpu_init();
-      return path == SimdPath::kAvx2 ? __builtin_cpu_supports("avx2") != 0
-                                     : __builtin_cpu_supports("avx512f") != 0 &&
-                                           __builtin_cpu_supports("avx2") != 0;
+      return path == SimdPath::kAvx2
+                 ? __builtin_cpu_supports("avx2") != 0
+                 : __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx2") != 0;
 #else
       return false;
 #endif

@@ -13,7 +13,6 @@
 
 #include "engine/diffusion_step.h"
 #include "engine/distance_grid.h"
-#include "engine/gap_factors.h"
 #include "engine/model_grid.h"
 #include "engine/propagator.h"
 
@@ -110,43 +109,65 @@ TEST_P(LanePaths, StepsMatchOneAtATimeBitForBit) {
           ASSERT_EQ(ok[i], expected_ok[i]) << name << " M " << m << " step " << i;
           if (!ok[i]) continue;
           EXPECT_TRUE(same_bits(in_place ? rows[i] : outs[i], expected[i]))
-              << simd_path_name(path) << " " << name << " M " << m << " steps " << count
-              << " step " << i << " dt " << cases[i].dt;
+              << simd_path_name(path) << " " << name << " M " << m << " steps " << count << " step "
+              << i << " dt " << cases[i].dt;
         }
       }
     }
   }
 }
 
-// The factors one step leaves for a gap are the ones the next step over the
-// same gap takes, whatever the lanes around it.
-TEST_P(LanePaths, SharedGapFactorsGiveTheSameBits) {
+// Steps of a coefficient and time step that came before take their factors
+// from the cache: the same bits as the first time, on both models.
+TEST_P(LanePaths, RepeatedStepsGiveTheSameBits) {
   const SimdPath path = GetParam();
   if (!simd_path_available(path)) GTEST_SKIP() << simd_path_name(path) << " not on this processor";
-  const DistanceGrid grid = grid_named("chain", 40);
-  const int m = grid.points.bins;
-  LanePropagator lanes(grid, path);
-  FftWorkspace workspace = make_fft_workspace(m);
-  const std::vector<Case> cases = cases_for(m, 5, 12);
-  GapFactors store;
-  store.prepare(static_cast<int>(cases.size()), grid.modes->modes);
-  for (int round = 0; round < 2; ++round) {
-    std::vector<std::vector<double>> outs(cases.size(), std::vector<double>(m));
-    std::vector<LaneStep> steps;
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-      steps.push_back({cases[i].source.data(), outs[i].data(), cases[i].diff_coeff, cases[i].dt,
-                       &store, static_cast<int>(i)});
-    }
-    std::vector<char> ok(cases.size());
-    lanes.propagate(steps, ok);
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-      std::vector<double> expected(static_cast<std::size_t>(m));
-      ASSERT_EQ(ok[i], diffusion_step(workspace, grid, cases[i].diff_coeff, cases[i].source,
-                                      expected, cases[i].dt));
-      if (ok[i]) {
-        EXPECT_TRUE(same_bits(outs[i], expected)) << "round " << round << " step " << i;
+  for (const std::string name : {"chain", "free"}) {
+    const DistanceGrid grid = grid_named(name, 40);
+    const int m = grid.points.bins;
+    LanePropagator lanes(grid, path);
+    FftWorkspace workspace = make_fft_workspace(m);
+    const std::vector<Case> cases = cases_for(m, 5, 12);
+    for (int round = 0; round < 3; ++round) {
+      std::vector<std::vector<double>> outs(cases.size(), std::vector<double>(m));
+      std::vector<LaneStep> steps;
+      // Each round in another order, so that a step meets other neighbours.
+      for (std::size_t k = 0; k < cases.size(); ++k) {
+        const std::size_t i = (k * (2 * round + 1)) % cases.size();
+        steps.push_back({cases[i].source.data(), outs[i].data(), cases[i].diff_coeff, cases[i].dt});
+      }
+      std::vector<char> ok(cases.size());
+      lanes.propagate(steps, ok);
+      for (std::size_t k = 0; k < cases.size(); ++k) {
+        const std::size_t i = (k * (2 * round + 1)) % cases.size();
+        std::vector<double> expected(static_cast<std::size_t>(m));
+        ASSERT_EQ(ok[k], diffusion_step(workspace, grid, cases[i].diff_coeff, cases[i].source,
+                                        expected, cases[i].dt));
+        if (ok[k]) {
+          EXPECT_TRUE(same_bits(outs[i], expected)) << name << " round " << round << " step " << i;
+        }
       }
     }
+  }
+}
+
+// A full cache starts again empty: whatever it hands back is what was stored
+// for that coefficient and step.
+TEST(StepFactorCache, HandsBackWhatWasStoredOrNothing) {
+  StepFactorCache cache(64, 8);
+  for (int i = 0; i < 200; ++i) {
+    const double dt = 1.0 + i % 37;
+    const double diff_coeff = 1e-14 * (1 + i % 3);
+    int count = 0;
+    if (const double* values = cache.find(diff_coeff, dt, count)) {
+      ASSERT_EQ(count, 1 + static_cast<int>(dt) % 8);
+      for (int k = 0; k < count; ++k) EXPECT_EQ(values[k], dt * diff_coeff + k);
+      continue;
+    }
+    double* out = cache.reserve(diff_coeff, dt);
+    count = 1 + static_cast<int>(dt) % 8;
+    for (int k = 0; k < count; ++k) out[k] = dt * diff_coeff + k;
+    cache.commit(count);
   }
 }
 
