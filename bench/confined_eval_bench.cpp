@@ -56,7 +56,8 @@ double multiply_adds(const std::vector<PhotonList>& bursts, const DiffusionModes
 
 int main(int argc, char** argv) {
   if (argc < 7) {
-    std::fprintf(stderr, "usage: confined_eval_bench MEASUREMENT.h5 MODEL D THREADS REPEATS BINS...\n");
+    std::fprintf(stderr,
+                 "usage: confined_eval_bench MEASUREMENT.h5 MODEL D THREADS REPEATS BINS...\n");
     return 1;
   }
   const Measurement measurement = read_photon_hdf5(argv[1]);
@@ -67,8 +68,8 @@ int main(int argc, char** argv) {
   const int repeats = std::max(1, std::atoi(argv[5]));
 
   const BurstSearchOptions search;
-  const BurstSearchResult found =
-      search_bursts(measurement, search, estimate_background(measurement, search.background_window_s));
+  const BurstSearchResult found = search_bursts(
+      measurement, search, estimate_background(measurement, search.background_window_s));
   std::vector<PhotonList> bursts;
   long long photons = 0;
   for (const Burst& burst : found.bursts) {
@@ -78,11 +79,13 @@ int main(int argc, char** argv) {
   std::vector<const PhotonList*> pointers;
   for (const PhotonList& burst : bursts) pointers.push_back(&burst);
   const double coefficients[] = {diff_coeff};
-  std::printf("%zu bursts, %lld photons, %s, D = %g m^2/s, %d thread(s), path %s\n",
+  // PELMORA_SIMD as the engine options read it (the build before the lane
+  // paths has none).
+  const char* simd = std::getenv("PELMORA_SIMD");
+  std::printf("%zu bursts, %lld photons, %s, D = %g m^2/s, %d thread(s), PELMORA_SIMD=%s\n",
               bursts.size(), photons, argv[2], diff_coeff, engine.threads,
-              simd_path_name(engine.simd));
-  std::printf("%6s %12s %14s %10s %16s\n", "M", "wall [s]", "us per photon", "GMAdd/s",
-              "log L");
+              simd != nullptr ? simd : "(unset)");
+  std::printf("%6s %12s %14s %10s %16s\n", "M", "wall [s]", "us per photon", "GMAdd/s", "log L");
   for (int a = 6; a < argc; ++a) {
     AnalysisOptions options;
     options.distance_bins = std::max(std::atoi(argv[a]), kMinDistanceBins);

@@ -177,12 +177,14 @@ EngineOptions engine_options(int threads) {
 }
 
 AnalysisSettings settings_of(double foerster_radius, double min_distance,
-                             std::optional<double> max_distance, int distance_bins) {
+                             std::optional<double> max_distance, int distance_bins,
+                             bool confined = false) {
   AnalysisOptions options;
   options.foerster_radius = foerster_radius;
   options.min_distance = min_distance;
   options.max_distance = max_distance;
   options.distance_bins = distance_bins;
+  if (confined) options.fewest_distance_bins = kMinConfinedBins;
   return derive_settings(options);
 }
 
@@ -305,9 +307,9 @@ py::dict scan(const py::list& records, bool from_bursts, const std::vector<std::
               py::object progress, const std::string& model_text,
               const std::string& background_text, const Measurement* measurement,
               const Doubles& starts, const Doubles& stops) {
-  const AnalysisSettings settings =
-      settings_of(foerster_radius, min_distance, max_distance, distance_bins);
   const ModelScan model = parse_model_scan(model_text);
+  const AnalysisSettings settings = settings_of(foerster_radius, min_distance, max_distance,
+                                                distance_bins, model.models.front().confined());
   const BackgroundChoice background = parse_background_choice(background_text);
   if (background.mode == BackgroundChoice::Mode::kAuto && measurement == nullptr) {
     throw Error(ErrorKind::kInput,

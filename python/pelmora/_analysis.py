@@ -227,7 +227,8 @@ def scan(bursts, D, *, R0=6.5, rmin=0, rmax=None, bins=400, threads=None, progre
     ``model`` is the free energy of the distance, as ``--model`` of the
     burst program: "free", "chain:RMS", "box:A:B", "pmf:FILE", or
     "chain:FROM:TO:COUNT" to scan RMS too (see ScanResult).  A confined model
-    covers its own support with ``bins`` points.  ``background`` mixes
+    covers its own support with ``bins`` points (10 or more; free diffusion
+    takes 50 or more).  ``background`` mixes
     background photons into the colours: "off", "auto" (rates estimated from
     the measurement as the burst search does; needs ``(measurement, table)``)
     or "D_HZ,A_HZ".  By default, as for the burst program, "auto" with a

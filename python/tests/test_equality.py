@@ -115,19 +115,21 @@ def test_search_and_scan_of_a_measurement_are_the_burst_programs(measurement_fil
             assert np.array_equal(f[name][()], values, equal_nan=True), name
 
 
-# chain:6 without a background takes the programs' default, "auto" on a measurement.
-@pytest.mark.parametrize("model, background", [("chain:6", None), ("box:2:10", "400,300")])
-def test_confined_scan_is_the_burst_programs(measurement_file, tmp_path, model, background):
+# chain:6 without a background takes the programs' default, "auto" on a measurement;
+# a confined model's grid takes from 10 points on.
+@pytest.mark.parametrize("model, background, bins",
+                         [("chain:6", None, 50), ("box:2:10", "400,300", 10)])
+def test_confined_scan_is_the_burst_programs(measurement_file, tmp_path, model, background, bins):
     m = pelmora.read_photon_hdf5(measurement_file)
     run_program("pelmora-bursts", ["search", measurement_file, "-o", "bursts.csv", "-q"], tmp_path)
     run_program("pelmora-bursts", ["scan", measurement_file, "--bursts", "bursts.csv", "-Dmin", "0.1",
-                                   "-Dmax", "10", "-n", "5", "-d", "50", "--model", model,
+                                   "-Dmax", "10", "-n", "5", "-d", str(bins), "--model", model,
                                    *(["--background", background] if background else []),
                                    "--loglik", "loglik.csv", "--joint", "joint.dat", "-q"],
                 tmp_path)
     table = pelmora.read_burst_table(tmp_path / "bursts.csv")
     D = pelmora.log_spaced(0.1 * 1e-14, 10 * 1e-14, 5)
-    result = pelmora.scan((m, table), D, bins=50, model=model, background=background)
+    result = pelmora.scan((m, table), D, bins=bins, model=model, background=background)
     assert (result.model, result.background) == (model, background or "auto")
     assert loglik_text(result) == (tmp_path / "loglik.csv").read_text()
     assert likelihood_text(D, result.P) == (tmp_path / "joint.dat").read_text()

@@ -55,6 +55,8 @@ REFUSED = [
     (lambda: scan(D=[[1e-14]]), "D must be a number or a one-dimensional array"),
     (lambda: scan(R0=0), "Foerster radius must be > 0."),
     (lambda: pelmora.scan([(TIMES, COLOURS)], D, bins=20), "number of distance bins must be > 49."),
+    (lambda: pelmora.scan([(TIMES, COLOURS)], D, bins=9, model="chain:6"),
+     "number of distance bins must be > 9."),
     (lambda: scan(threads=0), "threads must be at least 1"),
     (lambda: trajectory(time_bins=3), "number of time slices (3) must be > 3."),
     (lambda: trajectory(D=0), "Diffusion coefficient 0 m^2/s must be a positive finite number."),
@@ -65,6 +67,24 @@ REFUSED = [
 def test_refused_input_is_a_value_error_with_its_message(call, message):
     with pytest.raises(ValueError, match=re.escape(message)):
         call()
+
+
+# PELMORA_SIMD chooses the instruction set, as for the programs; every one
+# this processor has gives the same numbers, and an unknown one is refused.
+def test_instruction_sets_give_the_same_numbers(monkeypatch):
+    monkeypatch.setenv("PELMORA_SIMD", "scalar")
+    expected = scan(D=pelmora.log_spaced(1e-16, 1e-13, 9)).loglik
+    for path in ["sse2", "avx2", "avx512"]:
+        monkeypatch.setenv("PELMORA_SIMD", path)
+        try:
+            got = scan(D=pelmora.log_spaced(1e-16, 1e-13, 9)).loglik
+        except ValueError as error:
+            assert "does not have" in str(error)
+            continue
+        assert np.array_equal(got, expected), path
+    monkeypatch.setenv("PELMORA_SIMD", "avx3")
+    with pytest.raises(ValueError, match="PELMORA_SIMD must be scalar, sse2, avx2 or avx512"):
+        scan()
 
 
 @pytest.mark.parametrize("times, colours, same_as", [

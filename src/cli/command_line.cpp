@@ -154,11 +154,13 @@ std::optional<CommandLineError> scan_arguments(std::span<const std::string_view>
 }
 
 // Defaults, checks and mode selection, in their fixed order.
-std::optional<CommandLineError> settle(RunSettings& s, std::vector<std::string>& warnings) {
+std::optional<CommandLineError> settle(RunSettings& s, std::vector<std::string>& warnings,
+                                       int fewest_distance_bins) {
   if (s.foerster_radius == 0) s.foerster_radius = 6.5;
   if (s.max_distance == 0) s.max_distance = 2 * s.foerster_radius;
-  if (s.distance_bins < kMinDistanceBins) {
-    return plain_error("\n\nERROR: number of distance bins must be > 49.\n");
+  if (s.distance_bins < fewest_distance_bins) {
+    return plain_error(format_text("\n\nERROR: number of distance bins must be > %d.\n",
+                                   fewest_distance_bins - 1));
   }
   if (s.distance_bins >= kDistanceBinsLimit) {
     return plain_error(
@@ -232,8 +234,9 @@ void convert_units(RunSettings& s) {
   s.max_coeff *= 1e-14;
 }
 
-AnalysisOptions analysis_options(const RunSettings& s) {
+AnalysisOptions analysis_options(const RunSettings& s, int fewest_distance_bins) {
   AnalysisOptions options;
+  options.fewest_distance_bins = fewest_distance_bins;
   options.foerster_radius = s.foerster_radius;
   options.min_distance = s.min_distance;
   options.max_distance = s.max_distance;
@@ -243,20 +246,23 @@ AnalysisOptions analysis_options(const RunSettings& s) {
 
 }  // namespace
 
-CommandLineOutcome interpret_arguments(std::span<const std::string_view> arguments) {
+CommandLineOutcome interpret_arguments(std::span<const std::string_view> arguments,
+                                       int fewest_distance_bins) {
   CommandLineOutcome outcome;
   if (arguments.empty() || arguments.size() > kMaxArguments) {
     outcome.error = CommandLineError{"", true};
     return outcome;
   }
   outcome.error = scan_arguments(arguments, outcome.settings);
-  if (!outcome.error) outcome.error = settle(outcome.settings, outcome.warnings);
+  if (!outcome.error) {
+    outcome.error = settle(outcome.settings, outcome.warnings, fewest_distance_bins);
+  }
   if (outcome.error) return outcome;
   convert_units(outcome.settings);
   // Every option has been checked by now except the width of the range,
   // which only its extension can exceed.
   try {
-    outcome.analysis = derive_settings(analysis_options(outcome.settings));
+    outcome.analysis = derive_settings(analysis_options(outcome.settings, fewest_distance_bins));
   } catch (const Error& error) {
     outcome.error = plain_error(error.message());
   }

@@ -34,8 +34,10 @@ struct CommandLineOutcome {
 // Matches the options, fills the name slots, applies the defaults and checks
 // in their fixed order, selects the mode, converts the coefficients to m^2/s
 // and derives the analysis settings.  `arguments` excludes the program name.
-// Pure: prints nothing.
-CommandLineOutcome interpret_arguments(std::span<const std::string_view> arguments);
+// `fewest_distance_bins`: kMinDistanceBins, or kMinConfinedBins for the
+// settings of a confined model (AnalysisOptions).  Pure: prints nothing.
+CommandLineOutcome interpret_arguments(std::span<const std::string_view> arguments,
+                                       int fewest_distance_bins = kMinDistanceBins);
 
 // Thin layer: prints the warnings (setting warnings_flag); an error is thrown
 // as kOption with its message (and the usage text where it belongs).

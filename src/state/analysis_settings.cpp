@@ -24,8 +24,9 @@ AnalysisSettings derive_settings(const AnalysisOptions& options) {
   if (options.max_distance && !std::isfinite(*options.max_distance)) {
     refuse("\n\nERROR: Invalid maximum distance: not a finite number.\n");
   }
-  if (options.distance_bins < kMinDistanceBins) {
-    refuse("\n\nERROR: number of distance bins must be > 49.\n");
+  if (options.distance_bins < options.fewest_distance_bins) {
+    refuse(format_text("\n\nERROR: number of distance bins must be > %d.\n",
+                       options.fewest_distance_bins - 1));
   }
   if (options.distance_bins >= kDistanceBinsLimit) {
     refuse(format_text("\n\nERROR: number of distance bins must be < %d.\n", kDistanceBinsLimit));

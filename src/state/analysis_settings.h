@@ -12,6 +12,7 @@ namespace pelmora {
 
 // Limits of the user's choices.
 inline constexpr int kMinDistanceBins = 50;       // fewer distance points are refused
+inline constexpr int kMinConfinedBins = 10;       // the same for a confined model's grid
 inline constexpr int kDistanceBinsLimit = 20000;  // the count must stay below this
 inline constexpr int kMinTimeBins = 4;            // fewer time slices are refused
 inline constexpr int kTimeBinsLimit = 100000;     // the count must stay below this
@@ -27,6 +28,11 @@ struct AnalysisOptions {
   // Distance points within [min_distance, max_distance]; the internal grid
   // has three times as many.
   int distance_bins = 400;
+  // The fewest distance points accepted: kMinDistanceBins, or
+  // kMinConfinedBins for a confined model, whose grid covers the model's
+  // support with the points themselves (engine/model_grid.h) and converges
+  // with far fewer of them.
+  int fewest_distance_bins = kMinDistanceBins;
 };
 
 struct AnalysisSettings {
@@ -43,9 +49,9 @@ struct AnalysisSettings {
 
 // Applies the defaults and derives the internal grid.  Refuses (Error of
 // kind kInput) a radius that is not a positive finite number, range limits
-// that are not finite, a distance count outside [50, 19999] and a range whose
-// extension exceeds the range of numbers, with the messages the command line
-// gives for the same faults.
+// that are not finite, a distance count outside [fewest_distance_bins,
+// 19999] and a range whose extension exceeds the range of numbers, with the
+// messages the command line gives for the same faults.
 AnalysisSettings derive_settings(const AnalysisOptions& options);
 
 // FFT length for M internal grid points: the smallest power of two above

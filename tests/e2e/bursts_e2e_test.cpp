@@ -340,6 +340,9 @@ TEST_F(BurstsProgram, RefusalsNameTheFaultAndWriteNothing) {
       {{"scan", "m.h5", "--grid", "out.csv", "-o", "r.h5"}, "--grid writes the cells"},
       {{"scan", "m.h5", "--model", "box:2:10", "-d", "2001", "--loglik", "out.csv"},
        "at most 2000 distance points"},
+      {{"scan", "m.h5", "--model", "chain:6", "-d", "9", "--loglik", "out.csv"},
+       "number of distance bins must be > 9"},
+      {{"scan", "m.h5", "-d", "10", "--loglik", "out.csv"}, "number of distance bins must be > 49"},
   };
   for (const Case& c : cases) {
     const ProcessResult result = bursts(c.arguments, scratch);
@@ -347,6 +350,43 @@ TEST_F(BurstsProgram, RefusalsNameTheFaultAndWriteNothing) {
     EXPECT_NE(result.standard_error.find("ERROR:"), std::string::npos) << result.standard_error;
     EXPECT_NE(result.standard_error.find(c.message), std::string::npos) << result.standard_error;
     EXPECT_FALSE(scratch.exists("out.csv")) << c.message;
+  }
+  const ProcessResult simd = run_program(kBursts, {"scan", "m.h5", "--loglik", "out.csv"},
+                                         scratch.path(), {"PELMORA_SIMD=wide"});
+  EXPECT_EQ(simd.status, 1);
+  EXPECT_NE(simd.standard_error.find("PELMORA_SIMD must be scalar, sse2, avx2 or avx512"),
+            std::string::npos)
+      << simd.standard_error;
+}
+
+// A confined model takes its grid from 10 points on; every instruction set
+// this processor has gives the scalar path's bytes for it, on one thread and
+// on two.
+TEST_F(BurstsProgram, SmallConfinedGridsGiveTheSameBytesOnEveryPath) {
+  const std::vector<std::string> arguments = {
+      "scan", "m.h5", "--bursts", "bursts.csv", "--model", "chain:6", "-d", "10",
+      "-n",   "5",    "--loglik", "l.csv",      "--joint", "j.dat",   "-q"};
+  ScratchDir scalar;
+  std::filesystem::copy(folder() / "m.h5", scalar / "m.h5");
+  std::filesystem::copy(folder() / "bursts.csv", scalar / "bursts.csv");
+  const ProcessResult reference =
+      run_program(kBursts, arguments, scalar.path(), {"PELMORA_SIMD=scalar"});
+  ASSERT_EQ(reference.status, 0) << reference.standard_error;
+  for (const char* path : {"sse2", "avx2", "avx512"}) {
+    for (const char* threads : {"1", "2"}) {
+      ScratchDir lanes;
+      std::filesystem::copy(folder() / "m.h5", lanes / "m.h5");
+      std::filesystem::copy(folder() / "bursts.csv", lanes / "bursts.csv");
+      const ProcessResult result = run_program(
+          kBursts, arguments, lanes.path(),
+          {std::string("PELMORA_SIMD=") + path, std::string("PELMORA_THREADS=") + threads});
+      if (result.status == 1 && result.standard_error.find("does not have") != std::string::npos) {
+        continue;  // not on this processor
+      }
+      ASSERT_EQ(result.status, 0) << result.standard_error;
+      EXPECT_TRUE(lanes.read("l.csv") == scalar.read("l.csv")) << path << ", " << threads;
+      EXPECT_TRUE(lanes.read("j.dat") == scalar.read("j.dat")) << path << ", " << threads;
+    }
   }
 }
 

@@ -1,5 +1,5 @@
-// The thread count changes how the work is scheduled, never a byte of what
-// the program prints or writes.
+// The thread count and the instruction set (PELMORA_SIMD) change how the
+// work is scheduled, never a byte of what the program prints or writes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -20,17 +20,21 @@ struct Outcome {
   std::map<std::string, std::string> files;
 };
 
-Outcome run_with_threads(const std::string& photons, const std::vector<std::string>& arguments,
-                         int threads) {
+Outcome run_with(const std::string& photons, const std::vector<std::string>& arguments,
+                 const std::vector<std::string>& environment) {
   ScratchDir folder;
   folder.write("photons.txt", photons);
-  const ProcessResult result =
-      run_pelmora(arguments, folder.path(), {"PELMORA_THREADS=" + std::to_string(threads)});
+  const ProcessResult result = run_pelmora(arguments, folder.path(), environment);
   Outcome outcome{result.status, result.standard_error, {}};
   for (const fs::directory_entry& entry : fs::directory_iterator(folder.path())) {
     outcome.files[entry.path().filename().string()] = read_file(entry.path());
   }
   return outcome;
+}
+
+Outcome run_with_threads(const std::string& photons, const std::vector<std::string>& arguments,
+                         int threads) {
+  return run_with(photons, arguments, {"PELMORA_THREADS=" + std::to_string(threads)});
 }
 
 TEST(ThreadsEndToEnd, SameBytesForAnyThreadCount) {
@@ -61,6 +65,36 @@ TEST(ThreadsEndToEnd, SameBytesForAnyThreadCount) {
   }
 }
 
+// Scan mode steps several runs at once in vector lanes; every instruction
+// set this processor has gives the scalar path's bytes (others are skipped).
+TEST(ThreadsEndToEnd, SameBytesOnEveryInstructionSet) {
+  const ScratchDir generated;
+  const ProcessResult made =
+      run_program((fs::path(PELMORA_BINARY).parent_path() / "generate_photons").string(),
+                  {"-n", "300", "-rate", "0.05", "-seed", "9", "photons.txt"}, generated.path());
+  ASSERT_EQ(made.status, 0);
+  const std::string photons = generated.read("photons.txt");
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{"-d", "50", "-n", "9", "photons.txt", "l.dat"},
+                                             {"-d", "50", "-t", "20", "photons.txt", "m.dat"}}) {
+    const Outcome scalar = run_with(photons, arguments, {"PELMORA_SIMD=scalar"});
+    ASSERT_EQ(scalar.status, 0) << scalar.standard_error;
+    for (const char* path : {"sse2", "avx2", "avx512"}) {
+      for (const char* threads : {"1", "2"}) {
+        const Outcome lanes = run_with(
+            photons, arguments,
+            {std::string("PELMORA_SIMD=") + path, std::string("PELMORA_THREADS=") + threads});
+        if (lanes.status == 1 && lanes.standard_error.find("does not have") != std::string::npos) {
+          continue;  // not on this processor
+        }
+        EXPECT_EQ(lanes.status, 0) << path;
+        EXPECT_EQ(lanes.standard_error, scalar.standard_error) << path << ", " << threads;
+        EXPECT_EQ(lanes.files, scalar.files) << path << ", " << threads;
+      }
+    }
+  }
+}
+
 TEST(ThreadsEndToEnd, InvalidThreadCountIsRefused) {
   ScratchDir folder;
   const ProcessResult result =
@@ -70,6 +104,11 @@ TEST(ThreadsEndToEnd, InvalidThreadCountIsRefused) {
       result.standard_error,
       banner_text() +
           "\n\nERROR: PELMORA_THREADS must be a whole number of at least 1 (it is 'zero').\n");
+  const ProcessResult simd = run_pelmora({"photons.txt"}, folder.path(), {"PELMORA_SIMD=avx3"});
+  EXPECT_EQ(simd.status, 1);
+  EXPECT_EQ(simd.standard_error,
+            banner_text() +
+                "\n\nERROR: PELMORA_SIMD must be scalar, sse2, avx2 or avx512 (it is 'avx3').\n");
 }
 
 }  // namespace

@@ -99,7 +99,8 @@ TEST(SimdPaths, ScansGiveTheScalarBits) {
         grid.modes ? std::span<const PhotonList* const>(mixed_pointers) : pointers;
     EngineOptions scalar;
     scalar.simd = SimdPath::kScalar;
-    const LikelihoodTable want = scan_records(inputs, coefficients, grid, scalar, silent_observer());
+    const LikelihoodTable want =
+        scan_records(inputs, coefficients, grid, scalar, silent_observer());
     for (const SimdPath path : kLanePaths) {
       if (!simd_path_available(path)) continue;
       for (int threads : {1, 2}) {
@@ -134,9 +135,9 @@ TEST(SimdPaths, ManyCoefficientsOfOneRecordGiveTheScalarBits) {
       EngineOptions engine;
       engine.simd = path;
       engine.threads = threads;
-      expect_same_tables(scan_records(record, coefficients, grid, engine, silent_observer()), want,
-                         std::string(simd_path_name(path)) + ", " + std::to_string(threads) +
-                             " threads");
+      expect_same_tables(
+          scan_records(record, coefficients, grid, engine, silent_observer()), want,
+          std::string(simd_path_name(path)) + ", " + std::to_string(threads) + " threads");
     }
   }
 }

@@ -41,6 +41,15 @@ TEST(AnalysisSettings, RefusedOptions) {
     EXPECT_EQ(error->kind(), ErrorKind::kInput);
     EXPECT_EQ(error->message(), c.message);
   }
+  // A confined model's grid takes fewer points: from 10 on.
+  AnalysisOptions confined;
+  confined.fewest_distance_bins = kMinConfinedBins;
+  confined.distance_bins = 9;
+  const std::optional<Error> few = testing::caught_error([&] { derive_settings(confined); });
+  ASSERT_TRUE(few);
+  EXPECT_EQ(few->message(), "\n\nERROR: number of distance bins must be > 9.\n");
+  confined.distance_bins = 10;
+  EXPECT_EQ(derive_settings(confined).distance_bins, 10);
   const AnalysisSettings defaults = derive_settings({});
   EXPECT_EQ(defaults.max_distance, 13.0);
   EXPECT_EQ(defaults.internal_bins, 1200);

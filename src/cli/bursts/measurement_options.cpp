@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "cli/command_line.h"
 #include "engine/scan_arithmetic.h"
+#include "input/distance_model_text.h"
 #include "state/text_format.h"
 
 namespace pelmora::bursts_cli {
@@ -14,6 +15,19 @@ namespace {
 
 [[noreturn]] void refuse(std::string message) {
   throw Error(ErrorKind::kOption, std::move(message));
+}
+
+// Whether --model names a confined model, whose grid takes fewer distance
+// points.  A model that does not parse counts as free here: the scan refuses
+// it with its own message.
+bool confined_model(const Arguments& arguments) {
+  const std::optional<std::string> model = arguments.text("--model");
+  if (!model) return false;
+  try {
+    return parse_model_scan(*model).models.front().confined();
+  } catch (const Error&) {
+    return false;
+  }
 }
 
 }  // namespace
@@ -76,7 +90,8 @@ ScanSettings scan_settings(const Arguments& arguments) {
   }
   words.emplace_back("photons");
   const std::vector<std::string_view> views(words.begin(), words.end());
-  const CommandLineOutcome outcome = interpret_arguments(views);
+  const CommandLineOutcome outcome =
+      interpret_arguments(views, confined_model(arguments) ? kMinConfinedBins : kMinDistanceBins);
   if (outcome.error) refuse(outcome.error->message);
   ScanSettings s;
   s.analysis = outcome.analysis;
