@@ -8,6 +8,7 @@
 #include "engine/confined_propagator.h"
 #include "engine/diffusion_step.h"
 #include "engine/propagator.h"
+#include "numeric/lanes.h"
 #include "state/analysis_settings.h"
 
 namespace pelmora {
@@ -28,6 +29,29 @@ bool any_positive(const double* values, int count) {
   return std::any_of(values, values + count, [](double v) { return v > 0.0; });
 }
 
+// weighted = destination * colour; *lowest lowered to the most negative
+// destination value.  The most negative value is the same whatever order the
+// values are compared in (a negative number replaces a larger one, 0 and -0
+// never replace each other), so two lanes look for it side by side.
+void weigh_by_colour(const LaneStep& step, int bins) {
+  const double* propagated = step.destination;
+  const double* colour = step.colour;
+  double* weighted = step.weighted;
+  Lanes lowest = broadcast(*step.lowest);
+  int i = 0;
+  for (; i + 2 <= bins; i += 2) {
+    const Lanes p = load_lanes(propagated + i);
+    store_lanes(weighted + i, p * load_lanes(colour + i));
+    lowest = p < lowest ? p : lowest;
+  }
+  double most_negative = std::min(lowest[0], lowest[1]);
+  for (; i < bins; ++i) {
+    weighted[i] = propagated[i] * colour[i];
+    most_negative = std::min(most_negative, propagated[i]);
+  }
+  *step.lowest = most_negative;
+}
+
 // The most factors (confined) or kernel weights (free) of one step.
 std::size_t largest_factors(const DistanceGrid& grid) {
   return grid.modes ? static_cast<std::size_t>(grid.modes->modes)
@@ -35,6 +59,16 @@ std::size_t largest_factors(const DistanceGrid& grid) {
 }
 
 }  // namespace
+
+bool take_step(FftWorkspace& workspace, const DistanceGrid& grid, const LaneStep& step) {
+  const std::size_t bins = static_cast<std::size_t>(grid.points.bins);
+  if (!diffusion_step(workspace, grid, step.diff_coeff, {step.source, bins},
+                      {step.destination, bins}, step.dt)) {
+    return false;
+  }
+  if (step.colour != nullptr) weigh_by_colour(step, grid.points.bins);
+  return true;
+}
 
 // The storage of the kernels of one width: each keeps the layout of its own
 // lanes (and a free lane's response from step to step).
@@ -118,9 +152,7 @@ void LanePropagator::propagate(std::span<const LaneStep> steps, std::span<char> 
     const LaneStep& step = steps[i];
     if (step.dt == 0.0 || kernels_.count == 0) {
       // Normalising only, or the scalar path: one at a time.
-      ok[i] = diffusion_step(scalar_, grid_, step.diff_coeff,
-                             {step.source, static_cast<std::size_t>(bins_)},
-                             {step.destination, static_cast<std::size_t>(bins_)}, step.dt);
+      ok[i] = take_step(scalar_, grid_, step);
     } else if (!any_positive(step.source, bins_)) {
       ok[i] = false;
     } else {
@@ -138,19 +170,26 @@ void LanePropagator::run_kernel(std::span<const LaneStep> steps, std::span<const
                                 std::span<char> ok) {
   if (which.size() == 1) {
     // One distribution alone goes the scalar way, which needs no transposing.
-    const LaneStep& step = steps[static_cast<std::size_t>(which[0])];
-    ok[static_cast<std::size_t>(which[0])] = diffusion_step(
-        scalar_, grid_, step.diff_coeff, {step.source, static_cast<std::size_t>(bins_)},
-        {step.destination, static_cast<std::size_t>(bins_)}, step.dt);
+    ok[static_cast<std::size_t>(which[0])] =
+        take_step(scalar_, grid_, steps[static_cast<std::size_t>(which[0])]);
     return;
   }
   Width& width = width_for(static_cast<int>(which.size()));
-  for (int b = 0; b < width.lanes; ++b) {
-    // Spare lanes repeat the first step and write to the spare row.
-    const bool used = static_cast<std::size_t>(b) < which.size();
+  const std::size_t lanes = static_cast<std::size_t>(width.lanes);
+  weighted_.resize(lanes);
+  colours_.resize(lanes);
+  lowest_.resize(lanes);
+  for (std::size_t b = 0; b < lanes; ++b) {
+    // Spare lanes, and the weighting of a step without a colour, repeat the
+    // first step's numbers and write to the spare row.
+    const bool used = b < which.size();
     const LaneStep& step = steps[static_cast<std::size_t>(used ? which[b] : which[0])];
-    width.sources[static_cast<std::size_t>(b)] = step.source;
-    width.destinations[static_cast<std::size_t>(b)] = used ? step.destination : spare_.data();
+    const bool weighs = used && step.colour != nullptr;
+    width.sources[b] = step.source;
+    width.destinations[b] = used ? step.destination : spare_.data();
+    colours_[b] = weighs ? step.colour : step.source;
+    weighted_[b] = weighs ? step.weighted : spare_.data();
+    lowest_[b] = weighs ? *step.lowest : 0.0;
   }
   if (grid_.modes) {
     prepare_confined(width, steps, which);
@@ -163,6 +202,7 @@ void LanePropagator::run_kernel(std::span<const LaneStep> steps, std::span<const
     call.destinations = width.destinations.data();
     call.kept = width.kept.data();
     call.factors = width.factors.data();
+    call.weighting = {colours_.data(), weighted_.data(), lowest_.data()};
     call.sums = width.sums.data();
     call.scratch = width.scratch.data();
     width.kernels->confined_step(call);
@@ -175,12 +215,16 @@ void LanePropagator::run_kernel(std::span<const LaneStep> steps, std::span<const
     call.destinations = width.destinations.data();
     call.data = width.data.data();
     call.responses = width.responses.data();
+    call.weighting = {colours_.data(), weighted_.data(), lowest_.data()};
     call.sums = width.sums.data();
     call.scratch = width.scratch.data();
     width.kernels->free_step(call);
   }
   for (std::size_t b = 0; b < which.size(); ++b) {
+    const LaneStep& step = steps[static_cast<std::size_t>(which[b])];
     ok[static_cast<std::size_t>(which[b])] = usable_sum(width.sums[b]);
+    // A failed step leaves the chain's lowest value as it was.
+    if (step.colour != nullptr && ok[static_cast<std::size_t>(which[b])]) *step.lowest = lowest_[b];
   }
 }
 

@@ -21,13 +21,24 @@
 namespace pelmora {
 
 // One step: as diffusion_step(workspace, grid, diff_coeff, source,
-// destination, dt); the destination may be the source.
+// destination, dt); the destination may be the source.  With a colour, a
+// chain's step to its next photon: the result is then also weighted by the
+// colour, weighted[i] = destination[i] * colour[i] (weighted may be the
+// source), and *lowest lowered to the most negative value of the result.
 struct LaneStep {
   const double* source = nullptr;  // M values
   double* destination = nullptr;   // M values
   double diff_coeff = 0.0;         // m^2/s
   double dt = 0.0;                 // mu s, >= 0
+  const double* colour = nullptr;  // M values, or none
+  double* weighted = nullptr;      // M values, with a colour
+  double* lowest = nullptr;        // with a colour
 };
+
+// diffusion_step for `step`, then, when it succeeded and has a colour, its
+// weighting.
+[[nodiscard]] bool take_step(FftWorkspace& workspace, const DistanceGrid& grid,
+                             const LaneStep& step);
 
 class LanePropagator {
  public:
@@ -64,7 +75,10 @@ class LanePropagator {
   std::vector<std::unique_ptr<Width>> widths_;
   StepFactorCache factors_;  // each lane's factors or kernel weights
   std::vector<int> pending_;
-  AlignedDoubles spare_;  // destination of the lanes no step fills
+  AlignedDoubles spare_;  // destination (and weighted) of the lanes no step fills
+  std::vector<double*> weighted_;
+  std::vector<const double*> colours_;
+  std::vector<double> lowest_;
 };
 
 }  // namespace pelmora

@@ -94,7 +94,6 @@ ChainTask LikelihoodRun::half(SharedRun& run, ScanDirection direction, StopCheck
         going = false;
         break;
       }
-      own.arrived(block_first);
       if (first) {
         run.publish(b);
         continue;
@@ -130,10 +129,8 @@ ChainTask LikelihoodRun::half(SharedRun& run, ScanDirection direction, StopCheck
         const int k = other_forward ? block_first + s : block_last - s;
         if (!go_on(run, outcome, stop)) {
           going = false;
-        } else if (co_await Propagate{other.step_to(
+        } else if (!co_await Propagate{other.step_to(
                        k, rows_.row_span(static_cast<std::size_t>(k - block_first)))}) {
-          other.arrived(k);
-        } else {
           outcome.collapsed = true;
           going = false;
         }
@@ -145,14 +142,11 @@ ChainTask LikelihoodRun::half(SharedRun& run, ScanDirection direction, StopCheck
       const int k = forward ? block_first + s : block_last - s;
       if (!go_on(run, outcome, stop)) {
         going = false;
-      } else if (co_await Propagate{own.step_to(k)}) {
-        own.arrived(k);
-        if (!first) {
-          weigh(run, k, own, rows_.row_span(static_cast<std::size_t>(k - block_first)), outcome);
-        }
-      } else {
+      } else if (!co_await Propagate{own.step_to(k)}) {
         outcome.collapsed = true;
         going = false;
+      } else if (!first) {
+        weigh(run, k, own, rows_.row_span(static_cast<std::size_t>(k - block_first)), outcome);
       }
     }
   }
@@ -160,11 +154,7 @@ ChainTask LikelihoodRun::half(SharedRun& run, ScanDirection direction, StopCheck
   // but its weights count towards most_negative and it may collapse too.
   if (going && go_on(run, outcome, stop)) {
     const int last = forward ? run.photon_count() - 1 : 0;
-    if (co_await Propagate{own.step_to(last)}) {
-      own.arrived(last);
-    } else {
-      outcome.collapsed = true;
-    }
+    if (!co_await Propagate{own.step_to(last)}) outcome.collapsed = true;
   }
   outcome.most_negative = own.most_negative();
   run.end_half(direction, outcome);
@@ -173,11 +163,9 @@ ChainTask LikelihoodRun::half(SharedRun& run, ScanDirection direction, StopCheck
 void LikelihoodRun::run_half(SharedRun& run, ScanDirection direction, StopCheck& stop) {
   ChainTask task = half(run, direction, stop);
   const DistanceGrid& grid = run.grid();
-  const std::size_t bins = static_cast<std::size_t>(bins_);
   for (task.resume(); !task.done(); task.resume()) {
     if (const LaneStep* step = task.step()) {
-      task.answer(diffusion_step(workspace_, grid, step->diff_coeff, {step->source, bins},
-                                 {step->destination, bins}, step->dt));
+      task.answer(take_step(workspace_, grid, *step));
     } else {
       std::this_thread::yield();  // waiting for the other chain on another thread
     }

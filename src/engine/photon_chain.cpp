@@ -4,7 +4,6 @@
 #include <cassert>
 
 #include "engine/diffusion_step.h"
-#include "numeric/lanes.h"
 
 namespace pelmora {
 
@@ -41,10 +40,7 @@ void PhotonChain::started() {
 }
 
 bool PhotonChain::start() {
-  const LaneStep step = start_step();
-  if (!diffusion_step(workspace_, grid_, diff_coeff_, weighted(), propagated_.span(), step.dt)) {
-    return false;
-  }
+  if (!take_step(workspace_, grid_, start_step())) return false;
   started();
   return true;
 }
@@ -59,40 +55,13 @@ LaneStep PhotonChain::step_to(int k, std::span<double> row) {
   photon_ = k;
   const std::span<double> destination = row.empty() ? propagated_.span() : row;
   propagated_row_ = destination.first(bins_);
-  return {weighted_.data(), destination.data(), diff_coeff_, step};
+  const DVector& colour = colour_probability(grid_, *photons_, photons_->photon_types[k]);
+  return {weighted_.data(), destination.data(), diff_coeff_,    step,
+          colour.data(),    weighted_.data(),   &most_negative_};
 }
 
 bool PhotonChain::advance(int k, std::span<double> row) {
-  const LaneStep step = step_to(k, row);
-  if (!diffusion_step(workspace_, grid_, diff_coeff_, weighted(),
-                      {step.destination, propagated_row_.size()}, step.dt)) {
-    return false;
-  }
-  arrived(k);
-  return true;
-}
-
-void PhotonChain::arrived(int k) {
-  const double* propagated = propagated_row_.data();
-  const double* colour = colour_probability(grid_, *photons_, photons_->photon_types[k]).data();
-  double* weighted = weighted_.data();
-  const int bins = grid_.points.bins;
-  // The most negative weight is the same whatever order the weights are
-  // compared in (a negative number replaces a larger one, 0 and -0 never
-  // replace each other), so two lanes look for it side by side.
-  Lanes lowest = broadcast(most_negative_);
-  int i = 0;
-  for (; i + 2 <= bins; i += 2) {
-    const Lanes p = load_lanes(propagated + i);
-    store_lanes(weighted + i, p * load_lanes(colour + i));
-    lowest = p < lowest ? p : lowest;
-  }
-  double most_negative = std::min(lowest[0], lowest[1]);
-  for (; i < bins; ++i) {
-    weighted[i] = propagated[i] * colour[i];
-    most_negative = std::min(most_negative, propagated[i]);
-  }
-  most_negative_ = most_negative;
+  return take_step(workspace_, grid_, step_to(k, row));
 }
 
 void PhotonChain::resume(int k, std::span<const double> weighted) {

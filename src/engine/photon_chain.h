@@ -50,13 +50,13 @@ class PhotonChain {
   // there until the next step: a row that is to be kept needs no copy.
   [[nodiscard]] bool advance(int k, std::span<double> row = {});
 
-  // The same in two halves, for a propagation that runs elsewhere (in a
-  // lane beside other chains' steps): the step start() or advance() takes,
-  // and what follows once that step has been taken and has succeeded.
+  // The same for a step taken elsewhere (in a lane beside other chains'
+  // steps, engine/lane_propagator.h): the step start() takes, and once it
+  // has succeeded, started(); the step advance(k, row) takes, weighting
+  // included (take_step), which needs nothing after it.
   LaneStep start_step();
   void started();
   LaneStep step_to(int k, std::span<double> row = {});
-  void arrived(int k);
   // Continues from a weighted vector that an earlier pass left at photon k.
   void resume(int k, std::span<const double> weighted);
 

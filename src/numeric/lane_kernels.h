@@ -23,6 +23,17 @@
 
 namespace pelmora {
 
+// What follows a step of a chain to its next photon, for each lane: the
+// result weighted by the photon's colour, weighted[i] = result[i] *
+// colour[i] (weighted may be the lane's source), and lowest lowered to the
+// most negative value of the result, as engine/lane_propagator.h's
+// weigh_by_colour forms them.
+struct ColourWeighting {
+  const double* const* colours = nullptr;  // per lane: bins values
+  double* const* weighted = nullptr;       // per lane: bins values
+  double* lowest = nullptr;                // per lane, in and out
+};
+
 // A confined model's step through its modes (DiffusionModes) for each lane:
 // coefficient k = factor_k * (right_k . source), the result
 // sum_k coefficient_k left_k over the modes the lane keeps, then normalised.
@@ -35,8 +46,9 @@ struct ConfinedLaneStep {
   double* const* destinations = nullptr;   // per lane: bins values; may be the lane's source
   const int* kept = nullptr;               // per lane: its modes 0..kept-1
   const double* factors = nullptr;         // interleaved, modes x width: exp(-rate_k D dt) per lane
-  double* sums = nullptr;                  // per lane, out: the sum the result was divided by
-  double* scratch = nullptr;               // interleaved, (2 bins + modes) x width
+  ColourWeighting weighting;
+  double* sums = nullptr;     // per lane, out: the sum the result was divided by
+  double* scratch = nullptr;  // interleaved, (2 bins + modes) x width
 };
 
 // The tables of one convolution length n (at least 16) as plain arrays
@@ -69,6 +81,7 @@ struct FreeLaneStep {
   // wrap-around order (index j lag +j, index n - j lag -j), read only.
   double* data = nullptr;
   const double* responses = nullptr;
+  ColourWeighting weighting;
   double* sums = nullptr;     // per lane, out: the sum the result was divided by
   double* scratch = nullptr;  // interleaved, 3 n x width
 };

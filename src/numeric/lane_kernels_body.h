@@ -22,10 +22,6 @@
 
 #include "numeric/lane_kernels.h"
 
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
-
 namespace pelmora {
 
 namespace {
@@ -48,48 +44,53 @@ inline V choose(Mask mask, V a, V b) {
 
 // ---- moving values between the lanes' own rows and interleaved arrays ----
 
+// Two vectors' values picked by constant indices (0..W-1 the first's,
+// W..2W-1 the second's).
+#if defined(__clang__)
+#define PELMORA_PICK(a, b, ...) __builtin_shufflevector(a, b, __VA_ARGS__)
+#else
+#define PELMORA_PICK(a, b, ...) __builtin_shuffle(a, b, Mask{__VA_ARGS__})
+#endif
+
 // Rows r[b] (W values of lane b each) turned into columns: r[j] then holds
-// value j of every lane.  Data movement only.
+// value j of every lane.  Data movement only: the interleaving steps of an
+// unpack-and-shuffle transpose.
 inline void transpose(V (&r)[W]) {
-#if W == 8 && defined(__AVX512F__)
-  __m512d t[8], u[8];
+#if PELMORA_LANE_WIDTH == 8
+  V t[8], u[8];
   for (int j = 0; j < 8; j += 2) {
-    t[j] = _mm512_unpacklo_pd(r[j], r[j + 1]);
-    t[j + 1] = _mm512_unpackhi_pd(r[j], r[j + 1]);
+    t[j] = PELMORA_PICK(r[j], r[j + 1], 0, 8, 2, 10, 4, 12, 6, 14);
+    t[j + 1] = PELMORA_PICK(r[j], r[j + 1], 1, 9, 3, 11, 5, 13, 7, 15);
   }
   for (int j = 0; j < 8; j += 4) {
-    u[j] = _mm512_shuffle_f64x2(t[j], t[j + 2], 0x88);
-    u[j + 1] = _mm512_shuffle_f64x2(t[j], t[j + 2], 0xdd);
-    u[j + 2] = _mm512_shuffle_f64x2(t[j + 1], t[j + 3], 0x88);
-    u[j + 3] = _mm512_shuffle_f64x2(t[j + 1], t[j + 3], 0xdd);
+    u[j] = PELMORA_PICK(t[j], t[j + 2], 0, 1, 4, 5, 8, 9, 12, 13);
+    u[j + 1] = PELMORA_PICK(t[j], t[j + 2], 2, 3, 6, 7, 10, 11, 14, 15);
+    u[j + 2] = PELMORA_PICK(t[j + 1], t[j + 3], 0, 1, 4, 5, 8, 9, 12, 13);
+    u[j + 3] = PELMORA_PICK(t[j + 1], t[j + 3], 2, 3, 6, 7, 10, 11, 14, 15);
   }
-  r[0] = _mm512_shuffle_f64x2(u[0], u[4], 0x88);
-  r[4] = _mm512_shuffle_f64x2(u[0], u[4], 0xdd);
-  r[2] = _mm512_shuffle_f64x2(u[1], u[5], 0x88);
-  r[6] = _mm512_shuffle_f64x2(u[1], u[5], 0xdd);
-  r[1] = _mm512_shuffle_f64x2(u[2], u[6], 0x88);
-  r[5] = _mm512_shuffle_f64x2(u[2], u[6], 0xdd);
-  r[3] = _mm512_shuffle_f64x2(u[3], u[7], 0x88);
-  r[7] = _mm512_shuffle_f64x2(u[3], u[7], 0xdd);
-#elif W == 4 && defined(__AVX__)
-  const __m256d t0 = _mm256_unpacklo_pd(r[0], r[1]);
-  const __m256d t1 = _mm256_unpackhi_pd(r[0], r[1]);
-  const __m256d t2 = _mm256_unpacklo_pd(r[2], r[3]);
-  const __m256d t3 = _mm256_unpackhi_pd(r[2], r[3]);
-  r[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
-  r[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
-  r[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
-  r[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
-#elif W == 2 && defined(__SSE2__)
-  const __m128d t0 = _mm_unpacklo_pd(r[0], r[1]);
-  r[1] = _mm_unpackhi_pd(r[0], r[1]);
+  r[0] = PELMORA_PICK(u[0], u[4], 0, 1, 4, 5, 8, 9, 12, 13);
+  r[4] = PELMORA_PICK(u[0], u[4], 2, 3, 6, 7, 10, 11, 14, 15);
+  r[2] = PELMORA_PICK(u[1], u[5], 0, 1, 4, 5, 8, 9, 12, 13);
+  r[6] = PELMORA_PICK(u[1], u[5], 2, 3, 6, 7, 10, 11, 14, 15);
+  r[1] = PELMORA_PICK(u[2], u[6], 0, 1, 4, 5, 8, 9, 12, 13);
+  r[5] = PELMORA_PICK(u[2], u[6], 2, 3, 6, 7, 10, 11, 14, 15);
+  r[3] = PELMORA_PICK(u[3], u[7], 0, 1, 4, 5, 8, 9, 12, 13);
+  r[7] = PELMORA_PICK(u[3], u[7], 2, 3, 6, 7, 10, 11, 14, 15);
+#elif PELMORA_LANE_WIDTH == 4
+  const V t0 = PELMORA_PICK(r[0], r[1], 0, 4, 2, 6);
+  const V t1 = PELMORA_PICK(r[0], r[1], 1, 5, 3, 7);
+  const V t2 = PELMORA_PICK(r[2], r[3], 0, 4, 2, 6);
+  const V t3 = PELMORA_PICK(r[2], r[3], 1, 5, 3, 7);
+  r[0] = PELMORA_PICK(t0, t2, 0, 1, 4, 5);
+  r[1] = PELMORA_PICK(t1, t3, 0, 1, 4, 5);
+  r[2] = PELMORA_PICK(t0, t2, 2, 3, 6, 7);
+  r[3] = PELMORA_PICK(t1, t3, 2, 3, 6, 7);
+#elif PELMORA_LANE_WIDTH == 2
+  const V t0 = PELMORA_PICK(r[0], r[1], 0, 2);
+  r[1] = PELMORA_PICK(r[0], r[1], 1, 3);
   r[0] = t0;
 #else
-  V c[W];
-  for (int j = 0; j < W; ++j) {
-    for (int b = 0; b < W; ++b) c[j][b] = r[b][j];
-  }
-  for (int j = 0; j < W; ++j) r[j] = c[j];
+#error "lane widths are 2, 4 and 8"
 #endif
 }
 
@@ -122,8 +123,15 @@ void gather_rows(const double* const* rows, int count, V* out) {
   }
 }
 
-// Every lane's row i = in[i][lane] / by[lane], i = 0..count-1.
-void divide_into_rows(const V* in, V by, int count, double* const* rows) {
+// Every lane's row i = in[i][lane] / by[lane], i = 0..count-1, then its
+// weighting (ColourWeighting): weighted = row * colour, and the lane's
+// lowest value lowered to the row's most negative value.  That value is the
+// same whatever order the values are compared in (a negative number replaces
+// a larger one, 0 and -0 never replace each other), so each lane looks for
+// it W values at a time.
+void finish_rows(const V* in, V by, int count, double* const* rows, const ColourWeighting& w) {
+  V lowest[W];
+  for (int b = 0; b < W; ++b) lowest[b] = splat(w.lowest[b]);
   int i = 0;
   for (; i + W <= count; i += W) {
     V r[W];
@@ -131,11 +139,26 @@ void divide_into_rows(const V* in, V by, int count, double* const* rows) {
     for (int j = 0; j < W; ++j) r[j] = in[i + j] / by;
     transpose(r);
 #pragma GCC unroll 8
-    for (int b = 0; b < W; ++b) store_any(rows[b] + i, r[b]);
+    for (int b = 0; b < W; ++b) {
+      store_any(rows[b] + i, r[b]);
+      store_any(w.weighted[b] + i, r[b] * load_any(w.colours[b] + i));
+      lowest[b] = r[b] < lowest[b] ? r[b] : lowest[b];
+    }
+  }
+  for (int b = 0; b < W; ++b) {
+    double most_negative = w.lowest[b];
+    for (int j = 0; j < W; ++j) {
+      if (lowest[b][j] < most_negative) most_negative = lowest[b][j];
+    }
+    w.lowest[b] = most_negative;
   }
   for (; i < count; ++i) {
     const V v = in[i] / by;
-    for (int b = 0; b < W; ++b) rows[b][i] = v[b];
+    for (int b = 0; b < W; ++b) {
+      rows[b][i] = v[b];
+      w.weighted[b][i] = v[b] * w.colours[b][i];
+      if (v[b] < w.lowest[b]) w.lowest[b] = v[b];
+    }
   }
 }
 
@@ -248,7 +271,7 @@ void confined_step(const ConfinedLaneStep& step) {
   V sum = splat(0.0);
   for (i = 0; i < bins; ++i) sum += out[i];
   for (int b = 0; b < W; ++b) step.sums[b] = sum[b];
-  divide_into_rows(out, sum, bins, step.destinations);
+  finish_rows(out, sum, bins, step.destinations, step.weighting);
 }
 
 // ---- free diffusion: numeric/fft.cpp and numeric/convolve.cpp ----
@@ -470,8 +493,10 @@ void free_step(const FreeLaneStep& step) {
   V sum = splat(0.0);
   for (int i = 0; i < bins; ++i) sum += result[i];
   for (int b = 0; b < W; ++b) step.sums[b] = sum[b];
-  divide_into_rows(result, sum, bins, step.destinations);
+  finish_rows(result, sum, bins, step.destinations, step.weighting);
 }
+
+#undef PELMORA_PICK
 
 }  // namespace
 

@@ -86,12 +86,27 @@ TEST_P(LanePaths, StepsMatchOneAtATimeBitForBit) {
     FftWorkspace workspace = make_fft_workspace(m);
     for (int count : {1, 2, 3, 5, 8, 11, 17}) {
       const std::vector<Case> cases = cases_for(m, static_cast<unsigned>(count * 31 + m), count);
+      // Every other step weighs its result by a colour (into its source, as
+      // a chain does), from a lowest value of 0 or below.
+      const auto colour_of = [&](std::size_t i) -> const double* {
+        return i % 2 == 0 ? grid.efficiency.data() : nullptr;
+      };
+      const auto lowest_of = [](std::size_t i) { return i % 4 == 0 ? 0.0 : -1e-9 * i; };
       std::vector<std::vector<double>> expected;
+      std::vector<std::vector<double>> expected_weighted;
+      std::vector<double> expected_lowest;
       std::vector<char> expected_ok;
-      for (const Case& c : cases) {
+      for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
         std::vector<double> out(static_cast<std::size_t>(m));
-        expected_ok.push_back(diffusion_step(workspace, grid, c.diff_coeff, c.source, out, c.dt));
+        std::vector<double> weighted = c.source;
+        double lowest = lowest_of(i);
+        const LaneStep step{weighted.data(), out.data(),      c.diff_coeff, c.dt,
+                            colour_of(i),    weighted.data(), &lowest};
+        expected_ok.push_back(take_step(workspace, grid, step));
         expected.push_back(out);
+        expected_weighted.push_back(weighted);
+        expected_lowest.push_back(lowest);
       }
       // Twice: in place (destination = source), then into fresh rows.
       for (bool in_place : {true, false}) {
@@ -99,18 +114,27 @@ TEST_P(LanePaths, StepsMatchOneAtATimeBitForBit) {
         std::vector<LaneStep> steps;
         for (const Case& c : cases) rows.push_back(c.source);
         std::vector<std::vector<double>> outs(cases.size(), std::vector<double>(rows[0].size()));
+        std::vector<double> lowest(cases.size());
         for (std::size_t i = 0; i < cases.size(); ++i) {
+          lowest[i] = lowest_of(i);
+          const bool weighs = colour_of(i) != nullptr && !in_place;
           steps.push_back({rows[i].data(), in_place ? rows[i].data() : outs[i].data(),
-                           cases[i].diff_coeff, cases[i].dt});
+                           cases[i].diff_coeff, cases[i].dt, weighs ? colour_of(i) : nullptr,
+                           weighs ? rows[i].data() : nullptr, &lowest[i]});
         }
         std::vector<char> ok(cases.size());
         lanes.propagate(steps, ok);
         for (std::size_t i = 0; i < cases.size(); ++i) {
           ASSERT_EQ(ok[i], expected_ok[i]) << name << " M " << m << " step " << i;
           if (!ok[i]) continue;
-          EXPECT_TRUE(same_bits(in_place ? rows[i] : outs[i], expected[i]))
-              << simd_path_name(path) << " " << name << " M " << m << " steps " << count << " step "
-              << i << " dt " << cases[i].dt;
+          const std::string where = std::string(simd_path_name(path)) + " " + name + " M " +
+                                    std::to_string(m) + " steps " + std::to_string(count) +
+                                    " step " + std::to_string(i);
+          EXPECT_TRUE(same_bits(in_place ? rows[i] : outs[i], expected[i])) << where;
+          if (steps[i].colour != nullptr) {
+            EXPECT_TRUE(same_bits(rows[i], expected_weighted[i])) << where << " weighted";
+            EXPECT_EQ(std::memcmp(&lowest[i], &expected_lowest[i], sizeof(double)), 0) << where;
+          }
         }
       }
     }
