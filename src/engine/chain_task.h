@@ -11,8 +11,10 @@
 //   task.rethrow();                         // what the coroutine threw, if anything
 //
 // Inside, `bool ok = co_await ChainTask::Propagate{step};` waits for the
-// step's outcome, and `co_await ChainTask::Pause{};` gives the other chains
-// a round (while it waits for another thread).
+// step's outcome, `bool edges = co_await ChainTask::Weigh{photon};` for a
+// photon weighed (engine/shared_run.h: weigh_photons), and
+// `co_await ChainTask::Pause{};` gives the other chains a round (while it
+// waits for another thread).
 #pragma once
 
 #include <coroutine>
@@ -20,6 +22,7 @@
 #include <utility>
 
 #include "engine/lane_propagator.h"
+#include "engine/shared_run.h"
 
 namespace pelmora {
 
@@ -27,8 +30,10 @@ class ChainTask {
  public:
   struct promise_type {
     LaneStep request;
-    bool asks = false;  // request holds a step to take before the next resume
-    bool ok = false;    // the outcome of the last step taken
+    PhotonWeighing weighing;
+    bool asks = false;    // request holds a step to take before the next resume
+    bool weighs = false;  // weighing holds a photon to weigh before the next resume
+    bool ok = false;      // the outcome of the last step taken or photon weighed
     std::exception_ptr failure;
 
     ChainTask get_return_object() {
@@ -50,6 +55,19 @@ class ChainTask {
       handle = h;
       h.promise().request = step;
       h.promise().asks = true;
+    }
+    bool await_resume() const noexcept { return handle.promise().ok; }
+  };
+  // co_await Weigh{photon}: true when the photon's distribution reaches the
+  // grid's edges.
+  struct Weigh {
+    PhotonWeighing photon;
+    Handle handle{};
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(Handle h) noexcept {
+      handle = h;
+      h.promise().weighing = photon;
+      h.promise().weighs = true;
     }
     bool await_resume() const noexcept { return handle.promise().ok; }
   };
@@ -81,11 +99,16 @@ class ChainTask {
   // Runs the coroutine to its next step, pause or end.
   void resume() {
     handle_.promise().asks = false;
+    handle_.promise().weighs = false;
     handle_.resume();
   }
-  // The step it waits for, or nullptr when it paused or ended.
+  // The step it waits for, or nullptr.
   const LaneStep* step() const {
     return !handle_.done() && handle_.promise().asks ? &handle_.promise().request : nullptr;
+  }
+  // The photon it waits to have weighed, or nullptr.
+  const PhotonWeighing* weighing() const {
+    return !handle_.done() && handle_.promise().weighs ? &handle_.promise().weighing : nullptr;
   }
   void answer(bool ok) { handle_.promise().ok = ok; }
   // Rethrows what the coroutine threw, once it is done.

@@ -99,22 +99,4 @@ void weigh_by_equilibrium(std::span<double> values, const DiffusionModes& modes)
     values[static_cast<std::size_t>(i)] *= modes.equilibrium[static_cast<std::size_t>(i)];
 }
 
-void confined_overlap(std::span<const double> forward, std::span<const double> backward,
-                      const DiffusionModes& modes, const double* colour, double& sum,
-                      double& colour_sum) {
-  // Summed in locals and handed out through references: summed straight
-  // into a returned pair, the compiler pairs the two sums in one register
-  // that makes a round trip through memory on every point.
-  double total = 0;
-  double coloured = 0;
-  for (int k = 0; k < modes.bins; ++k) {
-    const std::size_t i = static_cast<std::size_t>(k);
-    const double t = forward[i] * backward[i] * modes.inverse_equilibrium[i];
-    total += t;
-    coloured += t * colour[k];
-  }
-  sum = total;
-  colour_sum = coloured;
-}
-
 }  // namespace pelmora

@@ -36,12 +36,4 @@ namespace pelmora {
 // the same (self-adjoint under detailed balance) step carries.
 void weigh_by_equilibrium(std::span<double> values, const DiffusionModes& modes);
 
-// Where the two chains meet, forward times backward over P_eq is the
-// distribution at the photon (the equilibrium is otherwise counted twice):
-// its sum over the grid, and that sum weighted by the photon's colour, each
-// added in ascending order of the points.
-void confined_overlap(std::span<const double> forward, std::span<const double> backward,
-                      const DiffusionModes& modes, const double* colour, double& sum,
-                      double& colour_sum);
-
 }  // namespace pelmora

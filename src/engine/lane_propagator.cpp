@@ -78,10 +78,12 @@ struct LanePropagator::Width {
   AlignedDoubles data;       // free: the sources; zero from index M on
   AlignedDoubles responses;  // free: each lane's response
   AlignedDoubles scratch;
-  AlignedDoubles factors;       // confined: modes x lanes
-  std::vector<KernelKey> keys;  // free: the step whose response each lane holds
-  std::vector<char> valid;      // whether it holds one
-  std::vector<int> extents;     // lags from which its response is 0 up to n/2
+  AlignedDoubles factors;           // confined: modes x lanes
+  AlignedDoubles weights;           // free: each lane's kernel weights, a row per lane
+  std::vector<const double*> rows;  // each lane's row of weights
+  std::vector<int> counts;          // its weights up to its cut-off
+  int extent = 0;                   // lags from which every response is 0
+  int spread = 0;                   // lags the responses are to be written up to
   std::vector<const double*> sources;
   std::vector<double*> destinations;
   std::vector<int> kept;
@@ -133,9 +135,9 @@ LanePropagator::Width& LanePropagator::width_for(int count) {
     width->data = AlignedDoubles(n * w);
     width->responses = AlignedDoubles(n * w);
     width->scratch = AlignedDoubles(3 * n * w);
-    width->keys.resize(w);
-    width->valid.assign(w, 0);
-    width->extents.assign(w, 0);
+    width->weights = AlignedDoubles((n / 2 + 1 + w) * w);
+    width->rows.resize(w);
+    width->counts.resize(w);
   }
   width->sources.resize(w);
   width->destinations.resize(w);
@@ -215,6 +217,9 @@ void LanePropagator::run_kernel(std::span<const LaneStep> steps, std::span<const
     call.destinations = width.destinations.data();
     call.data = width.data.data();
     call.responses = width.responses.data();
+    call.weights = width.rows.data();
+    call.counts = width.counts.data();
+    call.extent = width.spread;
     call.weighting = {colours_.data(), weighted_.data(), lowest_.data()};
     call.sums = width.sums.data();
     call.scratch = width.scratch.data();
@@ -267,17 +272,13 @@ void LanePropagator::prepare_free(Width& width, std::span<const LaneStep> steps,
                                   std::span<const int> which) {
   const std::size_t w = static_cast<std::size_t>(width.lanes);
   const int n = convolution_->length();
-  const int half = n / 2;
-  double* responses = width.responses.data();
+  const std::size_t stride = static_cast<std::size_t>(n / 2 + 1) + w;
   const PropagationGrid& points = grid_.points;
+  int longest = 0;
   for (std::size_t b = 0; b < which.size(); ++b) {
     const LaneStep& step = steps[static_cast<std::size_t>(which[b])];
-    const KernelKey key{
-        bins_, std::bit_cast<std::uint64_t>(points.rmin), std::bit_cast<std::uint64_t>(points.rmax),
-        std::bit_cast<std::uint64_t>(step.diff_coeff), std::bit_cast<std::uint64_t>(step.dt)};
-    if (width.valid[b] && width.keys[b] == key) continue;
-    // The weights of lags 0..count-1 go to index j and its mirror n - j;
-    // lags beyond that are 0, and were 0 already from the previous extent on.
+    // Each lane's weights of lags 0..count-1 are copied into its row: a
+    // later lane's entry may move the cache's storage.
     int count = 0;
     const double* weight = factors_.find(step.diff_coeff, step.dt, count);
     if (weight == nullptr) {
@@ -286,16 +287,21 @@ void LanePropagator::prepare_free(Width& width, std::span<const LaneStep> steps,
       factors_.commit(count);
       weight = out;
     }
-    const int extent = std::max(count, width.extents[b]);
-    for (int j = 0; j < extent && j <= half; ++j) {
-      const double value = j < count ? weight[j] : 0.0;
-      responses[static_cast<std::size_t>(j) * w + b] = value;
-      if (j > 0) responses[static_cast<std::size_t>(n - j) * w + b] = value;
-    }
-    width.extents[b] = count;
-    width.keys[b] = key;
-    width.valid[b] = 1;
+    double* row = width.weights.data() + b * stride;
+    std::copy_n(weight, count, row);
+    width.counts[b] = count;
+    width.rows[b] = row;
+    longest = std::max(longest, count);
   }
+  // The responses are rewritten up to where the last ones ended, so that
+  // every lag beyond a lane's weights is 0.
+  const int extent = std::max(longest, width.extent);
+  for (std::size_t b = which.size(); b < w; ++b) {
+    width.rows[b] = width.rows[0];
+    width.counts[b] = width.counts[0];
+  }
+  width.extent = longest;
+  width.spread = extent;
 }
 
 }  // namespace pelmora

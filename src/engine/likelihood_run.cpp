@@ -38,12 +38,11 @@ bool LikelihoodRun::go_on(SharedRun& run, HalfOutcome& outcome, StopCheck& stop)
   return false;
 }
 
-void LikelihoodRun::weigh(SharedRun& run, int k, const PhotonChain& own,
-                          std::span<const double> other, HalfOutcome& outcome) {
-  const bool edges = own.direction() == ScanDirection::kForward
-                         ? run.weigh(k, own.propagated(), other)
-                         : run.weigh(k, other, own.propagated());
-  if (edges) ++outcome.boundary_photons;
+PhotonWeighing LikelihoodRun::weighing(SharedRun& run, int k, const PhotonChain& own,
+                                       std::span<const double> other) {
+  const bool forward = own.direction() == ScanDirection::kForward;
+  return {&run, k, forward ? own.propagated().data() : other.data(),
+          forward ? other.data() : own.propagated().data()};
 }
 
 // The first chain to reach a block leaves what the second needs there: in
@@ -113,7 +112,9 @@ ChainTask LikelihoodRun::half(SharedRun& run, ScanDirection direction, StopCheck
       if (!going) break;
     }
     if (run.keeps_rows()) {
-      weigh(run, block_first, own, run.slot(b), outcome);
+      if (co_await ChainTask::Weigh{weighing(run, block_first, own, run.slot(b))}) {
+        ++outcome.boundary_photons;
+      }
       continue;
     }
     if (first) {
@@ -145,8 +146,10 @@ ChainTask LikelihoodRun::half(SharedRun& run, ScanDirection direction, StopCheck
       } else if (!co_await Propagate{own.step_to(k)}) {
         outcome.collapsed = true;
         going = false;
-      } else if (!first) {
-        weigh(run, k, own, rows_.row_span(static_cast<std::size_t>(k - block_first)), outcome);
+      } else if (!first &&
+                 co_await ChainTask::Weigh{weighing(
+                     run, k, own, rows_.row_span(static_cast<std::size_t>(k - block_first)))}) {
+        ++outcome.boundary_photons;
       }
     }
   }
@@ -163,9 +166,13 @@ ChainTask LikelihoodRun::half(SharedRun& run, ScanDirection direction, StopCheck
 void LikelihoodRun::run_half(SharedRun& run, ScanDirection direction, StopCheck& stop) {
   ChainTask task = half(run, direction, stop);
   const DistanceGrid& grid = run.grid();
+  const std::size_t bins = static_cast<std::size_t>(bins_);
   for (task.resume(); !task.done(); task.resume()) {
     if (const LaneStep* step = task.step()) {
       task.answer(take_step(workspace_, grid, *step));
+    } else if (const PhotonWeighing* photon = task.weighing()) {
+      task.answer(
+          photon->run->weigh(photon->photon, {photon->forward, bins}, {photon->backward, bins}));
     } else {
       std::this_thread::yield();  // waiting for the other chain on another thread
     }

@@ -48,9 +48,9 @@ class LikelihoodRun {
   // Whether to carry on: false (marked stopped) once asked to stop or once
   // the other chain has ended the run.
   static bool go_on(SharedRun& run, HalfOutcome& outcome, StopCheck& stop);
-  // Weighs photon k with own's row and the other chain's row.
-  static void weigh(SharedRun& run, int k, const PhotonChain& own, std::span<const double> other,
-                    HalfOutcome& outcome);
+  // Photon k to weigh with own's row and the other chain's row.
+  static PhotonWeighing weighing(SharedRun& run, int k, const PhotonChain& own,
+                                 std::span<const double> other);
 
   int bins_;
   FftWorkspace workspace_;

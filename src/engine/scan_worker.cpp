@@ -127,9 +127,28 @@ bool ScanWorker::round() {
     }
   }
   for (Slot& slot : slots_) {
-    if (!slot.task.valid()) continue;
-    slot.task.resume();
-    if (slot.task.done()) end(slot);
+    if (slot.task.valid()) slot.task.resume();
+  }
+  // The photons the chains weigh after their steps, all together.
+  weighings_.clear();
+  asking_.clear();
+  for (std::size_t s = 0; s < slots_.size(); ++s) {
+    if (!slots_[s].task.valid()) continue;
+    if (const PhotonWeighing* photon = slots_[s].task.weighing()) {
+      weighings_.push_back(*photon);
+      asking_.push_back(static_cast<int>(s));
+    }
+  }
+  if (!weighings_.empty()) {
+    weigh_photons(weighings_, ok_);
+    for (std::size_t i = 0; i < asking_.size(); ++i) {
+      ChainTask& task = slots_[static_cast<std::size_t>(asking_[i])].task;
+      task.answer(ok_[i] != 0);
+      task.resume();
+    }
+  }
+  for (Slot& slot : slots_) {
+    if (slot.task.valid() && slot.task.done()) end(slot);
   }
   return true;
 }

@@ -116,7 +116,8 @@ class ScanWorker {
   std::vector<Slot> slots_;
   int running_ = 0;  // slots that hold a share
   std::vector<LaneStep> steps_;
-  std::vector<int> asking_;  // the slot of each step
+  std::vector<PhotonWeighing> weighings_;
+  std::vector<int> asking_;  // the slot of each step or photon weighed
   std::vector<char> ok_;
 };
 

@@ -88,20 +88,103 @@ bool SharedRun::published(int b) const {
   return claims_[static_cast<std::size_t>(b)].load(std::memory_order_acquire) == kPublished;
 }
 
-bool SharedRun::weigh(int j, std::span<const double> forward, std::span<const double> backward) {
-  const DVector& colour =
-      colour_probability(grid_, *photons_, photons_->photon_types[static_cast<std::size_t>(j)]);
-  double sum = 0.0;
-  double colour_sum = 0.0;
-  if (grid_.modes) {
-    confined_overlap(forward, backward, *grid_.modes, colour.data(), sum, colour_sum);
-  } else {
-    for (int k = 0; k < bins_; ++k) {
-      const double t = forward[static_cast<std::size_t>(k)] * backward[static_cast<std::size_t>(k)];
-      sum += t;
-      colour_sum += t * colour[k];
+namespace {
+
+// The sums over the grid of forward times backward (over P_eq for a
+// confined model: `inverse` its 1/P_eq, else none), plain and weighted by
+// the colour, each in ascending order of the points, for up to four photons
+// side by side.
+template <int N, bool Confined>
+void overlap_sums(const PhotonWeighing* photons, const double* const* colours,
+                  const double* inverse, int bins, double* sum, double* colour_sum) {
+  double s[N];
+  double c[N];
+  const double* f[N];
+  const double* b[N];
+#pragma GCC unroll 4
+  for (int j = 0; j < N; ++j) {
+    s[j] = 0.0;
+    c[j] = 0.0;
+    f[j] = photons[j].forward;
+    b[j] = photons[j].backward;
+  }
+  for (int k = 0; k < bins; ++k) {
+#pragma GCC unroll 4
+    for (int j = 0; j < N; ++j) {
+      double t = f[j][k] * b[j][k];
+      if constexpr (Confined) t = t * inverse[k];
+      s[j] += t;
+      c[j] += t * colours[j][k];
     }
   }
+#pragma GCC unroll 4
+  for (int j = 0; j < N; ++j) {
+    sum[j] = s[j];
+    colour_sum[j] = c[j];
+  }
+}
+
+template <bool Confined>
+void sums_of(std::size_t count, const PhotonWeighing* group, const double* const* colours,
+             const double* inverse, int bins, double* sum, double* colour_sum) {
+  switch (count) {
+    case 4:
+      overlap_sums<4, Confined>(group, colours, inverse, bins, sum, colour_sum);
+      break;
+    case 3:
+      overlap_sums<3, Confined>(group, colours, inverse, bins, sum, colour_sum);
+      break;
+    case 2:
+      overlap_sums<2, Confined>(group, colours, inverse, bins, sum, colour_sum);
+      break;
+    default:
+      overlap_sums<1, Confined>(group, colours, inverse, bins, sum, colour_sum);
+      break;
+  }
+}
+
+const double* colour_of(const SharedRun& run, int j) {
+  const PhotonList& photons = run.photons();
+  return colour_probability(run.grid(), photons, photons.photon_types[static_cast<std::size_t>(j)])
+      .data();
+}
+
+}  // namespace
+
+void weigh_photons(std::span<const PhotonWeighing> photons, std::span<char> edges) {
+  constexpr std::size_t kTogether = 4;
+  for (std::size_t first = 0; first < photons.size(); first += kTogether) {
+    const std::size_t count = std::min(kTogether, photons.size() - first);
+    const PhotonWeighing* group = photons.data() + first;
+    const DistanceGrid& grid = group[0].run->grid();
+    const int bins = grid.points.bins;
+    const double* inverse = grid.modes ? grid.modes->inverse_equilibrium.data() : nullptr;
+    const double* colours[kTogether];
+    double sum[kTogether];
+    double colour_sum[kTogether];
+    for (std::size_t j = 0; j < count; ++j) colours[j] = colour_of(*group[j].run, group[j].photon);
+    if (inverse != nullptr) {
+      sums_of<true>(count, group, colours, inverse, bins, sum, colour_sum);
+    } else {
+      sums_of<false>(count, group, colours, inverse, bins, sum, colour_sum);
+    }
+    const std::size_t m = static_cast<std::size_t>(bins);
+    for (std::size_t j = 0; j < count; ++j) {
+      edges[first + j] = group[j].run->weigh(group[j].photon, {group[j].forward, m},
+                                             {group[j].backward, m}, sum[j], colour_sum[j]);
+    }
+  }
+}
+
+bool SharedRun::weigh(int j, std::span<const double> forward, std::span<const double> backward) {
+  const PhotonWeighing photon{this, j, forward.data(), backward.data()};
+  char edges = 0;
+  weigh_photons({&photon, 1}, {&edges, 1});
+  return edges != 0;
+}
+
+bool SharedRun::weigh(int j, std::span<const double> forward, std::span<const double> backward,
+                      double sum, double colour_sum) {
   // A colour probability that underflowed to zero is left out, instead of
   // making log L minus infinity.
   const std::size_t index = static_cast<std::size_t>(j);

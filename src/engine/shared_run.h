@@ -50,6 +50,22 @@ struct HalfOutcome {
   bool stopped = false;
 };
 
+class SharedRun;
+
+// A photon to weigh with its two rows, as SharedRun::weigh takes it.
+struct PhotonWeighing {
+  SharedRun* run = nullptr;
+  int photon = 0;
+  const double* forward = nullptr;
+  const double* backward = nullptr;
+};
+
+// Weighs photons of runs on one grid, each exactly as SharedRun::weigh
+// does; their sums run side by side, so that the additions of one photon,
+// each waiting for the one before, overlap with the others'.  edges[i]: what
+// weigh returns for photon i.
+void weigh_photons(std::span<const PhotonWeighing> photons, std::span<char> edges);
+
 // Checkpoint spacing for N photons: every row when they fit into `budget`
 // bytes per run, else about sqrt(N).
 int checkpoint_spacing(int photon_count, int bins, std::size_t budget);
@@ -92,6 +108,9 @@ class SharedRun {
   // Weighs photon j with its two rows; true when their product reaches the
   // grid's edges.
   bool weigh(int j, std::span<const double> forward, std::span<const double> backward);
+  // The same with the two sums over the grid already formed (sum_overlap).
+  bool weigh(int j, std::span<const double> forward, std::span<const double> backward, double sum,
+             double colour_sum);
 
   // Whether a chain has ended the run early; the other then ends too.
   bool over() const { return over_.load(std::memory_order_acquire); }

@@ -77,10 +77,16 @@ struct FreeLaneStep {
   const double* const* sources = nullptr;  // per lane: bins values
   double* const* destinations = nullptr;   // per lane: bins values; may be the lane's source
   // Interleaved, n x width.  data: the kernel writes the sources there;
-  // indices from bins on must hold 0.  responses: each lane's response in
-  // wrap-around order (index j lag +j, index n - j lag -j), read only.
+  // indices from bins on must hold 0.  responses: the kernel writes each
+  // lane's response there in wrap-around order (index j lag +j, index n - j
+  // lag -j) for the lags below `extent`, from the lane's weights (the
+  // kernel weights of lags 0..counts[lane]-1, readable up to extent + width),
+  // 0 beyond them; the other lags must hold 0.  extent <= n/2 + 1.
   double* data = nullptr;
-  const double* responses = nullptr;
+  double* responses = nullptr;
+  const double* const* weights = nullptr;
+  const int* counts = nullptr;
+  int extent = 0;
   ColourWeighting weighting;
   double* sums = nullptr;     // per lane, out: the sum the result was divided by
   double* scratch = nullptr;  // interleaved, 3 n x width

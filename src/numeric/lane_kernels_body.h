@@ -464,13 +464,49 @@ void products_to_half_length(const LaneFftPlan& plan, const Complex* z, Complex*
   q[0] = {c1 * (d1 + nyquist), c1 * (d1 - nyquist)};
 }
 
+// The responses of the lanes from their weights, lags 0..extent-1, W lags at
+// a time: lag j at index j and at its mirror n - j, 0 from each lane's count
+// of weights on.  Data movement only.
+void spread_responses(const FreeLaneStep& step, V* response) {
+  const int n = step.plan->n;
+  const int extent = step.extent;
+  V lag;
+  V count;
+  for (int b = 0; b < W; ++b) {
+    lag[b] = b;
+    count[b] = step.counts[b];
+  }
+  int j = 0;
+  for (; j + W <= extent; j += W, lag += static_cast<double>(W)) {
+    V r[W];
+#pragma GCC unroll 8
+    for (int b = 0; b < W; ++b) {
+      const Mask weighs = lag < splat(count[b]);
+      r[b] = reinterpret_cast<V>(reinterpret_cast<Mask>(load_any(step.weights[b] + j)) & weighs);
+    }
+    transpose(r);
+#pragma GCC unroll 8
+    for (int e = 0; e < W; ++e) {
+      response[j + e] = r[e];
+      if (j + e > 0) response[n - j - e] = r[e];
+    }
+  }
+  for (; j < extent; ++j) {
+    V v;
+    for (int b = 0; b < W; ++b) v[b] = j < step.counts[b] ? step.weights[b][j] : 0.0;
+    response[j] = v;
+    if (j > 0) response[n - j] = v;
+  }
+}
+
 void free_step(const FreeLaneStep& step) {
   const LaneFftPlan& plan = *step.plan;
   const int n = plan.n;
   const int nn = n >> 1;
   const int bins = step.bins;
   V* data = reinterpret_cast<V*>(step.data);
-  const V* response = reinterpret_cast<const V*>(step.responses);
+  V* response = reinterpret_cast<V*>(step.responses);
+  spread_responses(step, response);
   Complex* z = reinterpret_cast<Complex*>(step.scratch);  // n values
   Complex* q = z + n;                                     // nn values
   gather_rows(step.sources, bins, data);
