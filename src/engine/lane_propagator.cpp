@@ -283,7 +283,8 @@ void LanePropagator::prepare_free(Width& width, std::span<const LaneStep> steps,
     const double* weight = factors_.find(step.diff_coeff, step.dt, count);
     if (weight == nullptr) {
       double* out = factors_.reserve(step.diff_coeff, step.dt);
-      count = kernel_weights(n, points, step.diff_coeff, step.dt, out);
+      count = kernel_weights(n, points, step.diff_coeff, step.dt, out,
+                             kernels_.by_width[0]->kernel_exponents);
       factors_.commit(count);
       weight = out;
     }

@@ -24,30 +24,35 @@ bool usable_sum(double sum) {
 
 }  // namespace
 
-int kernel_weights(int n, const PropagationGrid& grid, double diff_coeff, double dt,
-                   double* weight) {
+void kernel_exponents(double width, double spacings, double spread, int first, int count,
+                      double* out) {
+  // Two at a time, ahead of the exp calls, which then run back to back.
+  int k = 0;
+  for (; k + 2 <= count; k += 2) {
+    const Lanes lag{static_cast<double>(first + k), static_cast<double>(first + k + 1)};
+    const Lanes x = broadcast(width) * lag / broadcast(spacings);
+    store_lanes(out + k, x * x / broadcast(spread));
+  }
+  for (; k < count; ++k) {
+    const double x = width * (first + k) / spacings;
+    out[k] = x * x / spread;
+  }
+}
+
+int kernel_weights(int n, const PropagationGrid& grid, double diff_coeff, double dt, double* weight,
+                   ExponentBlock exponents) {
   const double width = (grid.rmax - grid.rmin) * 1e-9;  // metres
   const double spread = 4 * diff_coeff * dt * 1e-6;     // dt in seconds
   const double spacings = grid.bins - 1;
   const int half = n / 2;
-  // The exponents of a block of lags are formed two at a time ahead of the
-  // exp calls, which then run back to back.
+  // The exponents of a block of lags are formed ahead of the exp calls.
   constexpr int kBlock = 64;
   double exponent[kBlock];
   int j = 0;
   while (j <= half) {
     const int count = std::min(kBlock, half + 1 - j);
-    int k = 0;
-    for (; k + 2 <= count; k += 2) {
-      const Lanes lag{static_cast<double>(j + k), static_cast<double>(j + k + 1)};
-      const Lanes x = broadcast(width) * lag / broadcast(spacings);
-      store_lanes(exponent + k, x * x / broadcast(spread));
-    }
-    for (; k < count; ++k) {
-      const double x = width * (j + k) / spacings;
-      exponent[k] = x * x / spread;
-    }
-    for (k = 0; k < count; ++k, ++j) {
+    exponents(width, spacings, spread, j, count, exponent);
+    for (int k = 0; k < count; ++k, ++j) {
       // e grows with j, so once past the cutoff every further weight is 0.
       if (!(exponent[k] < kKernelCutoff)) return j;
       weight[j] = std::exp(-exponent[k]);

@@ -25,12 +25,20 @@ FftWorkspace make_fft_workspace(int bins);
                              double diff_coeff, std::span<const double> source,
                              std::span<double> destination, double dt);
 
+// The exponents x^2 / spread, x = width * lag / spacings, of the lags
+// first .. first + count - 1 into out[0..count-1].  The lane kernels bring
+// their own of this form (numeric/lane_kernels.h).
+using ExponentBlock = void (*)(double width, double spacings, double spread, int first, int count,
+                               double* out);
+void kernel_exponents(double width, double spacings, double spread, int first, int count,
+                      double* out);
+
 // The kernel's weights exp(-x^2 / (4 D dt)) for displacements of j = 0, 1,
 // ... grid spacings, at most n/2 + 1 of them, into weight[j]: the step's
 // kernel (unnormalised) for an FFT of length n.  Returns the count written;
 // every weight from there on is exactly 0 (its exponent reached the cut-off
 // of e^-100, where exp is no longer evaluated).
-int kernel_weights(int n, const PropagationGrid& grid, double diff_coeff, double dt,
-                   double* weight);
+int kernel_weights(int n, const PropagationGrid& grid, double diff_coeff, double dt, double* weight,
+                   ExponentBlock exponents = kernel_exponents);
 
 }  // namespace pelmora

@@ -96,6 +96,11 @@ struct LaneKernels {
   int width = 0;
   void (*confined_step)(const ConfinedLaneStep& step) = nullptr;
   void (*free_step)(const FreeLaneStep& step) = nullptr;
+  // The exponents of free diffusion's kernel weights for the lags first ..
+  // first + count - 1: out[k] = x * x / spread with x = width * lag /
+  // spacings, as kernel_weights (engine/propagator.h) forms them.
+  void (*kernel_exponents)(double width, double spacings, double spread, int first, int count,
+                           double* out) = nullptr;
 };
 
 // The kernels of `path` by width, widest first: the path's own width and

@@ -532,11 +532,26 @@ void free_step(const FreeLaneStep& step) {
   finish_rows(result, sum, bins, step.destinations, step.weighting);
 }
 
+void kernel_exponents(double width, double spacings, double spread, int first, int count,
+                      double* out) {
+  V lag;
+  for (int b = 0; b < W; ++b) lag[b] = static_cast<double>(first + b);
+  int k = 0;
+  for (; k + W <= count; k += W, lag += static_cast<double>(W)) {
+    const V x = width * lag / spacings;
+    store_any(out + k, x * x / spread);
+  }
+  for (; k < count; ++k) {
+    const double x = width * static_cast<double>(first + k) / spacings;
+    out[k] = x * x / spread;
+  }
+}
+
 #undef PELMORA_PICK
 
 }  // namespace
 
 extern const LaneKernels PELMORA_LANE_TABLE;
-const LaneKernels PELMORA_LANE_TABLE = {W, &confined_step, &free_step};
+const LaneKernels PELMORA_LANE_TABLE = {W, &confined_step, &free_step, &kernel_exponents};
 
 }  // namespace pelmora
