@@ -5,14 +5,17 @@
 //
 // usage: confined_eval_bench MEASUREMENT.h5 MODEL D THREADS REPEATS BINS...
 //   MODEL    e.g. chain:6
-//   D        the coefficient in 1e-14 m^2/s
+//   D        the coefficient in 1e-14 m^2/s, or FROM:TO:COUNT for COUNT of
+//            them log-spaced (as -Dmin FROM -Dmax TO -n COUNT)
 //   THREADS  worker threads
 //   REPEATS  evaluations per grid (the best is the least disturbed)
 //   BINS     grid sizes M
 // The instruction set follows PELMORA_SIMD as in the programs.  Bursts come
 // from the burst search with its defaults and no background is mixed in.
 // The multiply-adds of a step are 2 M K (K: the modes it keeps), over both
-// passes of every gap; "GMAdd/s" is their count over the wall time.
+// passes of every gap; "GMAdd/s" is their count over the wall time.  "us per
+// photon" is the wall time over the photons of the analysed bursts and the
+// coefficients.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -62,7 +65,17 @@ int main(int argc, char** argv) {
   }
   const Measurement measurement = read_photon_hdf5(argv[1]);
   const DistanceModel model = parse_model_scan(argv[2]).models.front();
-  const double diff_coeff = std::atof(argv[3]) * 1e-14;
+  std::vector<double> coefficients;
+  {
+    double from = 0;
+    double to = 0;
+    int count = 0;
+    if (std::sscanf(argv[3], "%lf:%lf:%d", &from, &to, &count) == 3) {
+      coefficients = log_spaced_coefficients(from * 1e-14, to * 1e-14, count);
+    } else {
+      coefficients = {std::atof(argv[3]) * 1e-14};
+    }
+  }
   EngineOptions engine = engine_options_for_this_machine();
   engine.threads = std::max(1, std::atoi(argv[4]));
   const int repeats = std::max(1, std::atoi(argv[5]));
@@ -78,13 +91,14 @@ int main(int argc, char** argv) {
   }
   std::vector<const PhotonList*> pointers;
   for (const PhotonList& burst : bursts) pointers.push_back(&burst);
-  const double coefficients[] = {diff_coeff};
   // PELMORA_SIMD as the engine options read it (the build before the lane
   // paths has none).
   const char* simd = std::getenv("PELMORA_SIMD");
-  std::printf("%zu bursts, %lld photons, %s, D = %g m^2/s, %d thread(s), PELMORA_SIMD=%s\n",
-              bursts.size(), photons, argv[2], diff_coeff, engine.threads,
-              simd != nullptr ? simd : "(unset)");
+  std::printf(
+      "%zu bursts, %lld photons, %s, %zu values of D from %g m^2/s, %d thread(s), "
+      "PELMORA_SIMD=%s\n",
+      bursts.size(), photons, argv[2], coefficients.size(), coefficients.front(), engine.threads,
+      simd != nullptr ? simd : "(unset)");
   std::printf("%6s %12s %14s %10s %16s\n", "M", "wall [s]", "us per photon", "GMAdd/s", "log L");
   for (int a = 6; a < argc; ++a) {
     AnalysisOptions options;
@@ -92,7 +106,8 @@ int main(int argc, char** argv) {
     AnalysisSettings settings = derive_settings(options);
     settings.distance_bins = std::atoi(argv[a]);
     const DistanceGrid grid = make_model_grid(settings, model);
-    const double adds = multiply_adds(bursts, *grid.modes, diff_coeff);
+    double adds = 0;
+    for (const double d : coefficients) adds += multiply_adds(bursts, *grid.modes, d);
     double best = 1e300;
     double log_likelihood = 0;
     for (int r = 0; r < repeats; ++r) {
@@ -103,8 +118,10 @@ int main(int argc, char** argv) {
       best = std::min(best, wall.count());
       log_likelihood = joint.joint_log_likelihood.front();
     }
-    std::printf("%6d %12.3f %14.3f %10.2f %16.10g\n", grid.points.bins, best,
-                best * 1e6 / static_cast<double>(photons), adds / best * 1e-9, log_likelihood);
+    std::printf(
+        "%6d %12.3f %14.3f %10.2f %16.10g\n", grid.points.bins, best,
+        best * 1e6 / static_cast<double>(photons) / static_cast<double>(coefficients.size()),
+        adds / best * 1e-9, log_likelihood);
     std::fflush(stdout);
   }
   return 0;
