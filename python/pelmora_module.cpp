@@ -32,32 +32,8 @@ namespace py = pybind11;
 namespace pelmora {
 namespace {
 
-// A message or warning as one line: without its leading and trailing line
-// breaks and its "ERROR: " or "WARNING: " tag, inner line breaks and the
-// indentation after them as one blank.
-std::string one_line(std::string_view text) {
-  while (!text.empty() && (text.front() == '\n' || text.front() == ' ')) text.remove_prefix(1);
-  for (const std::string_view tag : {"ERROR: ", "WARNING: "}) {
-    if (text.substr(0, tag.size()) == tag) text.remove_prefix(tag.size());
-  }
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.remove_suffix(1);
-  std::string line;
-  line.reserve(text.size());
-  bool blank = false;
-  for (const char c : text) {
-    if (c == '\n' || (blank && c == ' ')) {
-      blank = true;
-      continue;
-    }
-    if (blank && !line.empty() && line.back() != ' ') line.push_back(' ');
-    blank = false;
-    line.push_back(c);
-  }
-  return line;
-}
-
 void raise_error(const Error& error) {
-  const std::string text = one_line(error.plain_message());
+  const std::string& text = error.message();
   PyObject* type = PyExc_RuntimeError;
   switch (error.kind()) {
     case ErrorKind::kOption:
@@ -101,7 +77,7 @@ class PythonObserver final : public Observer {
     if (count_simultaneous_ && warning.kind == WarningKind::kSimultaneousPhotons) {
       ++simultaneous_;
     } else {
-      warnings_.push_back(one_line(warning.text));
+      warnings_.push_back(warning.text);
     }
   }
 
@@ -210,7 +186,7 @@ py::array view_of(const std::vector<T>& values, py::handle owner) {
 
 py::list strings_of(const std::vector<std::string>& texts) {
   py::list list;
-  for (const std::string& text : texts) list.append(one_line(text));
+  for (const std::string& text : texts) list.append(text);
   return list;
 }
 
@@ -245,11 +221,11 @@ std::vector<PhotonList> photon_records(const py::list& records, bool from_bursts
       }
     } catch (const Error& error) {
       if (from_bursts && error.kind() == ErrorKind::kInput) {
-        refused[i] = one_line(error.plain_message());
+        refused[i] = error.message();
         lists.emplace_back();
         continue;
       }
-      throw Error(error.kind(), "\n\nERROR: " + prefix + std::string(error.plain_message()) + "\n");
+      throw Error(error.kind(), prefix + error.message());
     }
   }
   return lists;
@@ -311,8 +287,8 @@ py::dict scan(const py::list& records, bool from_bursts, const std::vector<std::
   const BackgroundChoice background = parse_background_choice(background_text);
   if (background.mode == BackgroundChoice::Mode::kAuto && measurement == nullptr) {
     throw Error(ErrorKind::kInput,
-                "\n\nERROR: background='auto' estimates the rates from a measurement: scan "
-                "(measurement, bursts), or give the rates as 'D_HZ,A_HZ'.\n");
+                "background='auto' estimates the rates from a measurement: scan "
+                "(measurement, bursts), or give the rates as 'D_HZ,A_HZ'.");
   }
   const EngineOptions engine = engine_options(threads);
   PythonObserver observer(std::move(progress));
@@ -404,7 +380,7 @@ py::dict join(const Doubles& coefficients, const Doubles& log_likelihood,
        {log_likelihood.size(), run_left_out.size(), boundary_photons.size(), most_negative.size(),
         residue_dominates.size()}) {
     if (static_cast<std::size_t>(size) != cells) {
-      throw Error(ErrorKind::kInput, "\n\nERROR: The cells of the scan do not fill its table.\n");
+      throw Error(ErrorKind::kInput, "The cells of the scan do not fill its table.");
     }
   }
   table.cells.resize(cells);
@@ -440,7 +416,7 @@ py::dict trajectory(const Doubles& times_us, const Bytes& acceptor, double diff_
   // The warnings the command line shows after its map.
   for (const Warning& warning : result.warnings) {
     if (warning.kind == WarningKind::kNoOverlap || warning.kind == WarningKind::kBoundarySlices) {
-      observer.warnings().push_back(one_line(warning.text));
+      observer.warnings().push_back(warning.text);
     }
   }
 

@@ -41,7 +41,7 @@ class DistanceModel {
     try {
       parsed = pelmora::parse_distance_model(text);
     } catch (const pelmora::Error& error) {
-      throw std::invalid_argument(std::string(error.plain_message()));
+      throw std::invalid_argument(error.message());
     }
     DistanceModel model;
     model.text_ = text;

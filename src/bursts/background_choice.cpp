@@ -46,9 +46,9 @@ BackgroundChoice parse_background_choice(const std::string& text) {
     return choice;
   }
   throw Error(ErrorKind::kInput,
-              "\n\nERROR: Background " + text +
+              "Background " + text +
                   ": off, auto, or the donor and the acceptor channel's rates in Hz "
-                  "(D_HZ,A_HZ, each >= 0).\n");
+                  "(D_HZ,A_HZ, each >= 0).");
 }
 
 std::vector<BackgroundShares> burst_background_shares(const BackgroundChoice& choice,

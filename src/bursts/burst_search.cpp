@@ -13,7 +13,7 @@ namespace pelmora {
 namespace {
 
 [[noreturn]] void refuse(const std::string& reason) {
-  throw Error(ErrorKind::kInput, "\n\nERROR: Burst search: " + reason + "\n");
+  throw Error(ErrorKind::kInput, "Burst search: " + reason);
 }
 
 void check_options(const BurstSearchOptions& options) {

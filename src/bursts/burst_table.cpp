@@ -75,8 +75,8 @@ class TableReader {
 
   [[noreturn]] void refuse(std::size_t line, const std::string& reason) const {
     throw Error(ErrorKind::kInput,
-                format_text("\n\nERROR: Burst table %.*s, line %zu: %s\n",
-                            static_cast<int>(name_.size()), name_.data(), line, reason.c_str()));
+                format_text("Burst table %.*s, line %zu: %s", static_cast<int>(name_.size()),
+                            name_.data(), line, reason.c_str()));
   }
 
   std::int64_t whole_number(std::size_t line, std::string_view column,
@@ -218,7 +218,7 @@ std::vector<BurstWindow> read_burst_table(const std::string& path) {
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                              &std::fclose);
   const auto unreadable = [&path]() {
-    return Error(ErrorKind::kIo, "\n\nERROR: Could not read from file " + path + "\n");
+    return Error(ErrorKind::kIo, "Could not read from file " + path);
   };
   if (!file) throw unreadable();
   std::string text;

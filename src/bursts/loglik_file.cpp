@@ -147,7 +147,7 @@ class ShareParser {
   [[noreturn]] void fail(const char* format, Args... args) const {
     const std::string reason = format_text(format, args...);
     throw Error(ErrorKind::kInput,
-                format_text("\n\nERROR: Share %.*s, line %d: %s.\n", static_cast<int>(name_.size()),
+                format_text("Share %.*s, line %d: %s.", static_cast<int>(name_.size()),
                             name_.data(), line_, reason.c_str()));
   }
 
@@ -195,7 +195,7 @@ LoglikShare parse_loglik_share(std::string_view text, std::string_view name) {
 
 std::vector<BurstLoglik> combine_shares(std::span<const LoglikShare> shares,
                                         std::span<const std::string> names) {
-  if (shares.empty()) refuse("\n\nERROR: No shares to combine.\n");
+  if (shares.empty()) refuse("No shares to combine.");
   const LoglikShare& first = shares.front();
   const long long count = first.header.shard.count;
   std::vector<const LoglikShare*> by_index(static_cast<std::size_t>(count), nullptr);
@@ -204,26 +204,26 @@ std::vector<BurstLoglik> combine_shares(std::span<const LoglikShare> shares,
     if (share.header.settings != first.header.settings ||
         share.header.bursts != first.header.bursts || share.header.shard.count != count) {
       refuse(
-          format_text("\n\nERROR: Shares %s and %s come from different runs (their settings "
-                      "lines differ); combine only the shares of one run.\n",
+          format_text("Shares %s and %s come from different runs (their settings "
+                      "lines differ); combine only the shares of one run.",
                       names[0].c_str(), names[s].c_str()));
     }
     if (share.coefficients != first.coefficients && !share.bursts.empty() &&
         !first.bursts.empty()) {
-      refuse(format_text("\n\nERROR: Shares %s and %s hold different coefficients.\n",
-                         names[0].c_str(), names[s].c_str()));
+      refuse(format_text("Shares %s and %s hold different coefficients.", names[0].c_str(),
+                         names[s].c_str()));
     }
     const LoglikShare*& slot = by_index[static_cast<std::size_t>(share.header.shard.index - 1)];
     if (slot != nullptr) {
-      refuse(format_text("\n\nERROR: Share %lld/%lld is given twice (%s).\n",
-                         share.header.shard.index, count, names[s].c_str()));
+      refuse(format_text("Share %lld/%lld is given twice (%s).", share.header.shard.index, count,
+                         names[s].c_str()));
     }
     slot = &share;
   }
   for (long long i = 0; i < count; ++i) {
     if (by_index[static_cast<std::size_t>(i)] == nullptr) {
-      refuse(format_text("\n\nERROR: Share %lld/%lld is missing; all %lld shares are needed.\n",
-                         i + 1, count, count));
+      refuse(format_text("Share %lld/%lld is missing; all %lld shares are needed.", i + 1, count,
+                         count));
     }
   }
   const std::size_t total = static_cast<std::size_t>(first.header.bursts);
@@ -234,8 +234,8 @@ std::vector<BurstLoglik> combine_shares(std::span<const LoglikShare> shares,
     const std::size_t row = position / static_cast<std::size_t>(count);
     if (row >= share.bursts.size()) {
       refuse(
-          format_text("\n\nERROR: Share %lld/%lld holds %zu bursts; of %zu bursts in all it "
-                      "should hold more.\n",
+          format_text("Share %lld/%lld holds %zu bursts; of %zu bursts in all it "
+                      "should hold more.",
                       share.header.shard.index, count, share.bursts.size(), total));
     }
     bursts.push_back(share.bursts[row]);
@@ -243,7 +243,7 @@ std::vector<BurstLoglik> combine_shares(std::span<const LoglikShare> shares,
   for (const LoglikShare& share : shares) {
     const std::size_t expected = shard_positions(total, share.header.shard).size();
     if (share.bursts.size() != expected) {
-      refuse(format_text("\n\nERROR: Share %lld/%lld holds %zu bursts instead of %zu.\n",
+      refuse(format_text("Share %lld/%lld holds %zu bursts instead of %zu.",
                          share.header.shard.index, count, share.bursts.size(), expected));
     }
   }

@@ -56,7 +56,7 @@ struct LoglikShare {
 };
 
 // A share's text, as loglik_text wrote it.  `name` is the file as the user
-// named it, for the messages ("\n\nERROR: Share s.csv, line 7: ...\n", kInput).
+// named it, for the messages ("Share s.csv, line 7: ...", kInput).
 LoglikShare parse_loglik_share(std::string_view text, std::string_view name);
 
 // The bursts of all shares in burst order.  Refuses (kInput) shares of

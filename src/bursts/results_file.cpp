@@ -114,7 +114,7 @@ void write_results_file(const std::string& path, const ResultsFileContents& cont
     file.close();
   } catch (const Error&) {
     // The wrapper names the temporary file; the user knows the result's name.
-    throw Error(ErrorKind::kIo, "\n\nERROR: Could not write to file " + path + "\n");
+    throw Error(ErrorKind::kIo, "Could not write to file " + path);
   }
   replaced.commit(stop);
 }

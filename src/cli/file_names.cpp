@@ -34,18 +34,18 @@ std::optional<std::string> conflicting_file_names(
     const RunSettings& settings,
     const std::function<bool(const std::string&, const std::string&)>& same) {
   if (same(settings.outfile, settings.infile)) {
-    return format_text("\n\nERROR: Output file %s is the input file %s; choose another name.\n",
+    return format_text("Output file %s is the input file %s; choose another name.",
                        settings.outfile.c_str(), settings.infile.c_str());
   }
   if (!settings.write_trajectory) return std::nullopt;
   if (same(settings.traj_file, settings.infile)) {
-    return format_text("\n\nERROR: Trajectory file %s is the input file %s; choose another name.\n",
+    return format_text("Trajectory file %s is the input file %s; choose another name.",
                        settings.traj_file.c_str(), settings.infile.c_str());
   }
   if (same(settings.traj_file, settings.outfile)) {
     return format_text(
-        "\n\nERROR: Distance distribution and average trajectory would both be written to %s; "
-        "choose two names.\n",
+        "Distance distribution and average trajectory would both be written to %s; "
+        "choose two names.",
         settings.traj_file.c_str());
   }
   return std::nullopt;

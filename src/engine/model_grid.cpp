@@ -78,8 +78,8 @@ DistanceGrid make_model_grid(const AnalysisSettings& settings, const DistanceMod
   const int bins = settings.distance_bins;
   if (bins > kMaxConfinedBins) {
     throw Error(ErrorKind::kInput,
-                format_text("\n\nERROR: Model %s: at most %d distance points (-d) for a confined "
-                            "model (%d asked for).\n",
+                format_text("Model %s: at most %d distance points (-d) for a confined "
+                            "model (%d asked for).",
                             model.text.c_str(), kMaxConfinedBins, bins));
   }
   const double width = (support.upper - support.lower) / bins;

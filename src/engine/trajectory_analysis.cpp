@@ -146,14 +146,14 @@ void show_grid_scan(Observer& observer, ScanDirection direction, int slices,
 }
 
 [[noreturn]] void report_cancelled() {
-  throw Error(ErrorKind::kCancelled, "\n\nERROR: The analysis was stopped before it ended.\n");
+  throw Error(ErrorKind::kCancelled, "The analysis was stopped before it ended.");
 }
 
 void require_time_axis(const PhotonList& photons) {
   if (photons.end_time == photons.start_time) {
     throw Error(ErrorKind::kInput,
-                format_text("\n\nERROR: All %d photons arrive at the same time (t=%f mu s): the "
-                            "record has no time axis for a distance distribution over time.\n",
+                format_text("All %d photons arrive at the same time (t=%f mu s): the "
+                            "record has no time axis for a distance distribution over time.",
                             photons.photon_count, photons.start_time));
   }
 }
@@ -178,16 +178,16 @@ void summarise(TrajectoryResult& result) {
   if (result.slices_without_overlap > 0) {
     result.warnings.push_back(
         {WarningKind::kNoOverlap,
-         format_text("\n\nWARNING: forward and backward distributions do not overlap in %d of %d "
-                     "time slices; written as zero probability.\n",
+         format_text("forward and backward distributions do not overlap in %d of %d "
+                     "time slices; written as zero probability.",
                      result.slices_without_overlap, slices.count()),
          0.0, result.slices_without_overlap, slices.count()});
   }
   if (result.boundary_slices > 0) {
     result.warnings.push_back(
         {WarningKind::kBoundarySlices,
-         format_text("\nWARNING: possible boundary artifacts (%d of %d time slices affected).\n"
-                     "         Enlarge [-min,-max]-interval.\n\n",
+         format_text("possible boundary artifacts (%d of %d time slices affected); enlarge "
+                     "the [-min,-max] interval.",
                      result.boundary_slices, result.slice_count),
          0.0, result.boundary_slices, result.slice_count});
   }
@@ -276,9 +276,9 @@ TrajectoryResult compute_trajectory(const PhotonList& photons, const DistanceGri
   if (result.most_negative < -kResidueTolerance) {
     const Warning residue{
         WarningKind::kRoundingResidue,
-        format_text("\nWARNING: negative weights down to %.1e in the scans: rounding residue of "
+        format_text("negative weights down to %.1e in the scans: rounding residue of "
                     "the convolution dominates. The diffusion coefficient D = %g m^2/s is too "
-                    "small for a reliable result.\n",
+                    "small for a reliable result.",
                     result.most_negative, diff_coeff),
         result.most_negative, 0, 0};
     observer.warning(residue);

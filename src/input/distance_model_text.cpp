@@ -14,7 +14,7 @@ namespace pelmora {
 namespace {
 
 [[noreturn]] void refuse(const std::string& text, const std::string& why) {
-  throw Error(ErrorKind::kInput, "\n\nERROR: Model " + text + ": " + why + "\n");
+  throw Error(ErrorKind::kInput, "Model " + text + ": " + why);
 }
 
 bool read_number(std::string_view word, double& value) {
@@ -43,15 +43,15 @@ std::vector<std::string_view> fields(std::string_view text) {
 void read_table(const std::string& path, DistanceModel& model) {
   std::ifstream file(path);
   if (!file) {
-    throw Error(ErrorKind::kIo, "\n\nERROR: Could not open the potential file " + path + "\n");
+    throw Error(ErrorKind::kIo, "Could not open the potential file " + path);
   }
   std::string line;
   for (int number = 1; std::getline(file, line); ++number) {
     const std::size_t start = line.find_first_not_of(" \t\r");
     if (start == std::string::npos || line[start] == '#') continue;
     const auto fail = [&](const std::string& why) {
-      throw Error(ErrorKind::kInput, "\n\nERROR: Potential file " + path + ", line " +
-                                         std::to_string(number) + ": " + why + "\n");
+      throw Error(ErrorKind::kInput,
+                  "Potential file " + path + ", line " + std::to_string(number) + ": " + why);
     };
     std::istringstream words(line);
     std::string a, b, extra;
@@ -67,12 +67,10 @@ void read_table(const std::string& path, DistanceModel& model) {
     model.table_density.push_back(p);
   }
   if (model.table_r.size() < 3) {
-    throw Error(ErrorKind::kInput,
-                "\n\nERROR: Potential file " + path + ": at least 3 points are needed.\n");
+    throw Error(ErrorKind::kInput, "Potential file " + path + ": at least 3 points are needed.");
   }
   if (*std::max_element(model.table_density.begin(), model.table_density.end()) <= 0) {
-    throw Error(ErrorKind::kInput,
-                "\n\nERROR: Potential file " + path + ": the densities are all zero.\n");
+    throw Error(ErrorKind::kInput, "Potential file " + path + ": the densities are all zero.");
   }
 }
 
@@ -107,9 +105,9 @@ DistanceModel parse_distance_model(const std::string& text) {
     read_table(text.substr(4), model);
     return model;
   }
-  throw Error(ErrorKind::kInput, "\n\nERROR: Unknown model " + text +
+  throw Error(ErrorKind::kInput, "Unknown model " + text +
                                      " (free, chain:RMS, chain:FROM:TO:COUNT, box:A:B or "
-                                     "pmf:FILE).\n");
+                                     "pmf:FILE).");
 }
 
 ModelScan parse_model_scan(const std::string& text) {

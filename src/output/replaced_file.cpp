@@ -35,8 +35,8 @@ void ReplacedFile::commit(const StopRequest& stop) {
     unlink(temporary_.c_str());
     temporary_.clear();
     throw Error(ErrorKind::kCancelled,
-                format_text("\n\nERROR: Writing to file %s was stopped; the file is as it "
-                            "was before.\n",
+                format_text("Writing to file %s was stopped; the file is as it "
+                            "was before.",
                             path_.c_str()));
   }
   if (mode_ && chmod(temporary_.c_str(), *mode_) != 0) fail();
@@ -49,8 +49,7 @@ void ReplacedFile::fail() {
     unlink(temporary_.c_str());
     temporary_.clear();
   }
-  throw Error(ErrorKind::kIo,
-              format_text("\n\nERROR: Could not write to file %s\n", path_.c_str()));
+  throw Error(ErrorKind::kIo, format_text("Could not write to file %s", path_.c_str()));
 }
 
 }  // namespace pelmora

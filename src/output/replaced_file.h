@@ -16,8 +16,8 @@ namespace pelmora {
 
 class ReplacedFile {
  public:
-  // Reserves the temporary name; throws "\n\nERROR: Could not write to file
-  // %s\n" (kIo, the name as given) when the target cannot be replaced.
+  // Reserves the temporary name; throws "Could not write to file
+  // %s" (kIo, the name as given) when the target cannot be replaced.
   explicit ReplacedFile(std::string path);
   ~ReplacedFile();
   ReplacedFile(const ReplacedFile&) = delete;

@@ -19,23 +19,22 @@ namespace {
 
 void require_photons(const PhotonList& photons) {
   if (const std::optional<PhotonReadError> too_few = check_photon_count(photons)) {
-    refuse(too_few->message);
+    throw too_few->as_error();
   }
 }
 
 void require_coefficient(double diff_coeff) {
   if (!(diff_coeff > 0) || !std::isfinite(diff_coeff)) {
     refuse(
-        format_text("\n\nERROR: Diffusion coefficient %g m^2/s must be a positive finite "
-                    "number.\n",
+        format_text("Diffusion coefficient %g m^2/s must be a positive finite "
+                    "number.",
                     diff_coeff));
   }
 }
 
 void require_engine(const EngineOptions& engine) {
   if (engine.threads < 1) {
-    refuse(format_text("\n\nERROR: The engine needs at least one thread (%d asked for).\n",
-                       engine.threads));
+    refuse(format_text("The engine needs at least one thread (%d asked for).", engine.threads));
   }
 }
 
@@ -61,7 +60,7 @@ LikelihoodScanResult scan_likelihood(const PhotonList& photons, const AnalysisSe
                                      const EngineOptions& engine, Observer& observer) {
   require_photons(photons);
   require_engine(engine);
-  if (coefficients.empty()) refuse("\n\nERROR: No diffusion coefficients to scan.\n");
+  if (coefficients.empty()) refuse("No diffusion coefficients to scan.");
   for (const double diff_coeff : coefficients) require_coefficient(diff_coeff);
   const DistanceGrid grid = make_distance_grid(settings);
   check_photon_colours(grid, photons);

@@ -31,8 +31,7 @@ ThreadCountOutcome settle_thread_count(const char* environment_value, unsigned c
   }
   if (!valid || value < 1) {
     outcome.error = format_text(
-        "\n\nERROR: PELMORA_THREADS must be a whole number of at least 1 (it is '%.40s').\n",
-        environment_value);
+        "PELMORA_THREADS must be a whole number of at least 1 (it is '%.40s').", environment_value);
     return outcome;
   }
   outcome.threads = static_cast<int>(std::min<long long>(value, kMaxThreads));

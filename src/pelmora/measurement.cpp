@@ -7,8 +7,8 @@ namespace pelmora {
 PhotonList burst_photon_list(const BurstPhotons& photons, Observer& observer) {
   if (photons.unordered) {
     throw Error(ErrorKind::kInput,
-                "\n\nERROR: Photons moved apart as simultaneous pass the photons after them; the "
-                "burst cannot be held as a photon record.\n");
+                "Photons moved apart as simultaneous pass the photons after them; the "
+                "burst cannot be held as a photon record.");
   }
   PhotonList list;
   PhotonListBuilder builder(list);

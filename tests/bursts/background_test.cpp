@@ -56,13 +56,13 @@ TEST(BackgroundEstimate, WindowsWithTooFewDelaysTakeTheWholeEstimate) {
   EXPECT_TRUE(background.whole.acceptor.fallback);
   EXPECT_EQ(background.whole.acceptor.rate_hz, 0);
   const std::vector<std::string> expected = {
-      "\n\nWARNING: Background of all photons: 1 of 4 windows of 10 s have fewer than 100 delays "
-      "above the tail threshold; they take the whole measurement's estimate.\n",
-      "\n\nWARNING: Background of the donor-channel photons (donor excitation): 1 of 4 windows of "
+      "Background of all photons: 1 of 4 windows of 10 s have fewer than 100 delays "
+      "above the tail threshold; they take the whole measurement's estimate.",
+      "Background of the donor-channel photons (donor excitation): 1 of 4 windows of "
       "10 s have fewer than 100 delays above the tail threshold; they take the whole "
-      "measurement's estimate.\n",
-      "\n\nWARNING: Background of the acceptor-channel photons (donor excitation): no "
-      "inter-photon delay above the tail threshold; the background is taken as 0.\n"};
+      "measurement's estimate.",
+      "Background of the acceptor-channel photons (donor excitation): no "
+      "inter-photon delay above the tail threshold; the background is taken as 0."};
   EXPECT_EQ(background.warnings, expected);
 }
 

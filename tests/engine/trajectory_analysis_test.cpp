@@ -150,11 +150,10 @@ TEST(TrajectoryScansTest, VanishedDistributionEndsTheRun) {
       ASSERT_TRUE(error);
       EXPECT_EQ(error->kind(), ErrorKind::kComputation);
       EXPECT_EQ(error->message(),
-                std::string("\n\nERROR: Distance distribution lost all positive weight in the ") +
-                    c.where +
+                std::string("Distance distribution lost all positive weight in the ") + c.where +
                     ": rounding residue of the convolution outgrew it. The diffusion coefficient "
                     "D = 1e-14 m^2/s is too small for this photon record and grid; use a larger "
-                    "one.\n");
+                    "one.");
       EXPECT_EQ(run.take_console(), c.console) << threads;
     }
   }

@@ -21,6 +21,12 @@ bool starts_with(const std::string& text, std::string_view prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+// The library's messages are sentences the front ends frame: text, with no
+// line break around it.
+bool is_sentence(const std::string& text) {
+  return !text.empty() && text.front() != '\n' && text.back() != '\n';
+}
+
 class Findings {
  public:
   void check(bool holds, const char* what) {
@@ -75,8 +81,8 @@ std::string exercise_command_line(std::span<const std::uint8_t> input) {
     f.check(starts_with(warning, "\n\nWARNING: "), "warning without its heading");
   }
   if (outcome.error) {
-    f.check(outcome.error->show_usage || starts_with(outcome.error->message, "\n\nERROR: "),
-            "error without its heading");
+    f.check(outcome.error->show_usage || is_sentence(outcome.error->message),
+            "error that is not a plain sentence");
     return f.text();
   }
   check_settings(outcome.settings, f);
@@ -86,7 +92,7 @@ std::string exercise_command_line(std::span<const std::uint8_t> input) {
       const TimeBinsOutcome bins = settle_time_bins(outcome.settings.time_bins,
                                                     outcome.settings.time_increment, first, last);
       if (bins.error) {
-        f.check(starts_with(*bins.error, "\n\nERROR: "), "time-bin error without its heading");
+        f.check(is_sentence(*bins.error), "time-bin error that is not a plain sentence");
       } else {
         f.check(bins.time_bins >= 4 && bins.time_bins < 100000, "time bins out of range");
       }
@@ -144,10 +150,10 @@ void check_list(const Parsed& p, Findings& f) {
   }
   f.check(donors == list.donor_count, "donor count disagrees with the types");
   for (const std::string& warning : p.warnings) {
-    f.check(starts_with(warning, "\n\nWARNING: "), "warning without its heading");
+    f.check(is_sentence(warning), "warning that is not a plain sentence");
   }
   if (p.error) {
-    f.check(starts_with(p.error->message, "\n\nERROR: "), "error without its heading");
+    f.check(is_sentence(p.error->message), "error that is not a plain sentence");
     // A refused text is quoted in part, so that garbage cannot flood the console.
     f.check(p.error->message.size() < 256, "error message longer than a few lines");
   } else {

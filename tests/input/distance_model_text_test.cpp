@@ -48,31 +48,29 @@ TEST(DistanceModelText, RefusesBadModels) {
   };
   const Case cases[] = {
       {"brownian",
-       "\n\nERROR: Unknown model brownian (free, chain:RMS, chain:FROM:TO:COUNT, "
-       "box:A:B or pmf:FILE).\n"},
-      {"chain:0", "\n\nERROR: Model chain:0: the rms distance must be > 0.\n"},
-      {"chain:-2", "\n\nERROR: Model chain:-2: the rms distance must be > 0.\n"},
-      {"chain:six", "\n\nERROR: Model chain:six: 'six' is not a number.\n"},
-      {"box:10:2", "\n\nERROR: Model box:10:2: the walls need 0 <= A < B.\n"},
-      {"box:3:3", "\n\nERROR: Model box:3:3: the walls need 0 <= A < B.\n"},
+       "Unknown model brownian (free, chain:RMS, chain:FROM:TO:COUNT, "
+       "box:A:B or pmf:FILE)."},
+      {"chain:0", "Model chain:0: the rms distance must be > 0."},
+      {"chain:-2", "Model chain:-2: the rms distance must be > 0."},
+      {"chain:six", "Model chain:six: 'six' is not a number."},
+      {"box:10:2", "Model box:10:2: the walls need 0 <= A < B."},
+      {"box:3:3", "Model box:3:3: the walls need 0 <= A < B."},
       {"box:3",
-       "\n\nERROR: Unknown model box:3 (free, chain:RMS, chain:FROM:TO:COUNT, box:A:B "
-       "or pmf:FILE).\n"},
-      {"chain:10:4:13", "\n\nERROR: Model chain:10:4:13: the rms range needs 0 < FROM < TO.\n"},
+       "Unknown model box:3 (free, chain:RMS, chain:FROM:TO:COUNT, box:A:B "
+       "or pmf:FILE)."},
+      {"chain:10:4:13", "Model chain:10:4:13: the rms range needs 0 < FROM < TO."},
       {"chain:4:10:1.5",
-       "\n\nERROR: Model chain:4:10:1.5: the count of rms values must be a "
-       "whole number from 2 to 1000.\n"},
-      {"pmf:" + at + "two.txt",
-       "\n\nERROR: Potential file " + at + "two.txt: at least 3 points are needed.\n"},
+       "Model chain:4:10:1.5: the count of rms values must be a "
+       "whole number from 2 to 1000."},
+      {"pmf:" + at + "two.txt", "Potential file " + at + "two.txt: at least 3 points are needed."},
       {"pmf:" + at + "negative.txt",
-       "\n\nERROR: Potential file " + at + "negative.txt, line 2: the density must be >= 0.\n"},
-      {"pmf:" + at + "zero.txt",
-       "\n\nERROR: Potential file " + at + "zero.txt: the densities are all zero.\n"},
-      {"pmf:" + at + "word.txt", "\n\nERROR: Potential file " + at +
+       "Potential file " + at + "negative.txt, line 2: the density must be >= 0."},
+      {"pmf:" + at + "zero.txt", "Potential file " + at + "zero.txt: the densities are all zero."},
+      {"pmf:" + at + "word.txt", "Potential file " + at +
                                      "word.txt, line 3: two numbers expected (distance in nm, "
-                                     "density).\n"},
+                                     "density)."},
       {"pmf:" + at + "order.txt",
-       "\n\nERROR: Potential file " + at + "order.txt, line 3: the distances must increase.\n"},
+       "Potential file " + at + "order.txt, line 3: the distances must increase."},
   };
   for (const Case& c : cases) {
     const std::optional<Error> error = caught_error([&] { parse_model_scan(c.text); });

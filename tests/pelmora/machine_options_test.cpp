@@ -17,9 +17,9 @@ TEST(MachineOptions, ThreadCountFromTheEnvironmentOrTheCores) {
   for (const char* invalid : {"", "0", "000", "-2", "two", "2x", " 2", "1e3"}) {
     const ThreadCountOutcome outcome = settle_thread_count(invalid, 2);
     ASSERT_TRUE(outcome.error) << invalid;
-    EXPECT_EQ(*outcome.error, std::string("\n\nERROR: PELMORA_THREADS must be a whole number of at "
+    EXPECT_EQ(*outcome.error, std::string("PELMORA_THREADS must be a whole number of at "
                                           "least 1 (it is '") +
-                                  invalid + "').\n");
+                                  invalid + "').");
   }
 }
 

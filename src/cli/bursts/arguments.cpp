@@ -39,15 +39,15 @@ Arguments::Arguments(std::string_view command, std::span<const std::string_view>
     }
     if (options.with_value.count(name) == 0) {
       refuse(
-          format_text("\n\nERROR: pelmora-bursts %s takes no option %s (see pelmora-bursts "
-                      "%s --help).\n",
+          format_text("pelmora-bursts %s takes no option %s (see pelmora-bursts "
+                      "%s --help).",
                       command_.c_str(), name.c_str(), command_.c_str()));
     }
     if (i + 1 >= arguments.size()) {
-      refuse(format_text("\n\nERROR: Option %s needs a value.\n", name.c_str()));
+      refuse(format_text("Option %s needs a value.", name.c_str()));
     }
     if (values_.count(name) > 0) {
-      refuse(format_text("\n\nERROR: Option %s is given twice.\n", name.c_str()));
+      refuse(format_text("Option %s is given twice.", name.c_str()));
     }
     values_[name] = std::string(arguments[++i]);
     order_.push_back(name);
@@ -67,7 +67,7 @@ double Arguments::real(std::string_view name, double fallback) const {
   const char* end = value->data() + value->size();
   const auto [stop, error] = std::from_chars(value->data(), end, number);
   if (error != std::errc() || stop != end || !std::isfinite(number)) {
-    refuse(format_text("\n\nERROR: Option %.*s takes a finite number (it is '%s').\n",
+    refuse(format_text("Option %.*s takes a finite number (it is '%s').",
                        static_cast<int>(name.size()), name.data(), value->c_str()));
   }
   return number;
@@ -80,7 +80,7 @@ long long Arguments::whole(std::string_view name, long long fallback) const {
   const char* end = value->data() + value->size();
   const auto [stop, error] = std::from_chars(value->data(), end, number);
   if (error != std::errc() || stop != end) {
-    refuse(format_text("\n\nERROR: Option %.*s takes a whole number (it is '%s').\n",
+    refuse(format_text("Option %.*s takes a whole number (it is '%s').",
                        static_cast<int>(name.size()), name.data(), value->c_str()));
   }
   return number;

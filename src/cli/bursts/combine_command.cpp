@@ -15,10 +15,10 @@ namespace {
 
 std::string read_share_text(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) throw Error(ErrorKind::kIo, "\n\nERROR: Could not read from file " + path + "\n");
+  if (!file) throw Error(ErrorKind::kIo, "Could not read from file " + path);
   std::ostringstream text;
   text << file.rdbuf();
-  if (file.bad()) throw Error(ErrorKind::kIo, "\n\nERROR: Could not read from file " + path + "\n");
+  if (file.bad()) throw Error(ErrorKind::kIo, "Could not read from file " + path);
   return text.str();
 }
 
@@ -33,8 +33,7 @@ std::vector<double> coefficients_of(const std::string& settings, const std::stri
       std::sscanf(settings.c_str() + at, " Dmin=%lf Dmax=%lf n=%d", &min_coeff, &max_coeff,
                   &runs) != 3 ||
       !(min_coeff > 0 && min_coeff < max_coeff) || runs < 3) {
-    throw Error(ErrorKind::kInput,
-                "\n\nERROR: Share " + name + ": its settings line names no coefficients.\n");
+    throw Error(ErrorKind::kInput, "Share " + name + ": its settings line names no coefficients.");
   }
   return log_spaced_coefficients(min_coeff, max_coeff, runs);
 }
@@ -59,8 +58,7 @@ void run_combine(CommandArguments words, Console& console) {
   const BootstrapOptions bootstrap = bootstrap_options(arguments);
   const std::vector<std::string>& names = arguments.names();
   if (names.empty()) {
-    throw Error(ErrorKind::kOption,
-                "\n\nERROR: pelmora-bursts combine takes the share files of one scan.\n");
+    throw Error(ErrorKind::kOption, "pelmora-bursts combine takes the share files of one scan.");
   }
   std::vector<LoglikShare> shares;
   for (const std::string& name : names) {
@@ -78,9 +76,9 @@ void run_combine(CommandArguments words, Console& console) {
           std::abs(share.coefficients[i] - report.coefficients[i]) <= 1e-9 * report.coefficients[i];
     }
     if (!agree) {
-      throw Error(ErrorKind::kInput, "\n\nERROR: Share " + names.front() +
+      throw Error(ErrorKind::kInput, "Share " + names.front() +
                                          ": its lines do not have the coefficients its settings "
-                                         "line names.\n");
+                                         "line names.");
     }
   }
   report.left_out_reasons.assign(report.bursts.size(), "it was left out in its share");

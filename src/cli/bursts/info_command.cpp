@@ -4,6 +4,7 @@
 #include "cli/bursts/arguments.h"
 #include "cli/bursts/commands.h"
 #include "cli/bursts/measurement_options.h"
+#include "cli/console_frame.h"
 
 namespace pelmora::bursts_cli {
 
@@ -24,7 +25,7 @@ void run_info(CommandArguments words, Console& out, Console& console) {
   options.with_value.insert("--bg-window");
   const Arguments arguments("info", words, options);
   if (arguments.names().size() != 1) {
-    throw Error(ErrorKind::kOption, "\n\nERROR: pelmora-bursts info takes one Photon-HDF5 file.\n");
+    throw Error(ErrorKind::kOption, "pelmora-bursts info takes one Photon-HDF5 file.");
   }
   const Measurement m = read_photon_hdf5(arguments.names()[0], measurement_overrides(arguments));
   const MeasurementDescription& d = m.description;
@@ -88,7 +89,7 @@ void run_info(CommandArguments words, Console& out, Console& console) {
   const Background background = estimate_background(
       m, arguments.real("--bg-window", BurstSearchOptions{}.background_window_s));
   print_rates(out, "Background:", background.whole);
-  for (const std::string& warning : background.warnings) console.write(warning);
+  for (const std::string& warning : background.warnings) console.write(framed_warning(warning));
 }
 
 }  // namespace pelmora::bursts_cli

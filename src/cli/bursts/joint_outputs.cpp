@@ -20,8 +20,8 @@ JointOutputs joint_outputs(const Arguments& arguments) {
                        arguments.text("--summary")};
   if (!outputs.loglik && !outputs.joint && !outputs.results && !outputs.summary) {
     throw Error(ErrorKind::kOption,
-                format_text("\n\nERROR: pelmora-bursts %s writes nothing without --loglik, "
-                            "--joint, -o or --summary.\n",
+                format_text("pelmora-bursts %s writes nothing without --loglik, "
+                            "--joint, -o or --summary.",
                             std::string(arguments.command()).c_str()));
   }
   std::vector<std::string> files;
@@ -31,15 +31,14 @@ JointOutputs joint_outputs(const Arguments& arguments) {
   for (std::size_t i = 0; i < files.size(); ++i) {
     for (std::size_t j = 0; j < files.size(); ++j) {
       if (i < j && same_file(files[i], files[j])) {
-        throw Error(ErrorKind::kOption, "\n\nERROR: Two results would be written to " + files[j] +
-                                            "; choose a name for each.\n");
+        throw Error(ErrorKind::kOption,
+                    "Two results would be written to " + files[j] + "; choose a name for each.");
       }
     }
     for (const std::string& input : arguments.names()) {
       if (same_file(files[i], input)) {
-        throw Error(ErrorKind::kOption, "\n\nERROR: Output file " + files[i] +
-                                            " is the input file " + input +
-                                            "; choose another name.\n");
+        throw Error(ErrorKind::kOption, "Output file " + files[i] + " is the input file " + input +
+                                            "; choose another name.");
       }
     }
   }
@@ -53,12 +52,12 @@ BootstrapOptions bootstrap_options(const Arguments& arguments) {
   const long long resamples = arguments.whole("--bootstrap", options.resamples);
   if (resamples < 0 || resamples > 1000000) {
     throw Error(ErrorKind::kOption,
-                "\n\nERROR: Option --bootstrap takes 0 (no interval) to 1000000 resamples.\n");
+                "Option --bootstrap takes 0 (no interval) to 1000000 resamples.");
   }
   options.resamples = static_cast<int>(resamples);
   const long long seed = arguments.whole("--seed", static_cast<long long>(options.seed));
   if (seed < 0) {
-    throw Error(ErrorKind::kOption, "\n\nERROR: Option --seed takes a whole number >= 0.\n");
+    throw Error(ErrorKind::kOption, "Option --seed takes a whole number >= 0.");
   }
   options.seed = static_cast<std::uint64_t>(seed);
   return options;
@@ -176,8 +175,8 @@ void finish_joint_report(const JointReport& report, const JointOutputs& outputs,
   }
   if (analysed == 0 && !report.share) {
     throw Error(ErrorKind::kComputation,
-                format_text("\n\nERROR: None of the %zu bursts could be analysed; nothing was "
-                            "written.\n",
+                format_text("None of the %zu bursts could be analysed; nothing was "
+                            "written.",
                             report.bursts.size()));
   }
   const ParameterScan* scanned = report.parameter_scan;

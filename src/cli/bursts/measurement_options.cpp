@@ -29,8 +29,7 @@ MeasurementOverrides measurement_overrides(const Arguments& arguments) {
   MeasurementOverrides overrides;
   if (arguments.given("--spot")) {
     const long long spot = arguments.whole("--spot", 0);
-    if (spot < 0 || spot > 1000000)
-      refuse("\n\nERROR: Option --spot takes a spot number from 0.\n");
+    if (spot < 0 || spot > 1000000) refuse("Option --spot takes a spot number from 0.");
     overrides.spot = static_cast<int>(spot);
   }
   overrides.measurement_type = arguments.text("--type");
@@ -42,8 +41,8 @@ MeasurementOverrides measurement_overrides(const Arguments& arguments) {
     char end = 0;
     if (std::sscanf(window->c_str(), "%lld:%lld%c", &start, &stop, &end) != 2) {
       refuse(
-          format_text("\n\nERROR: Option --donor-window takes START:STOP in timestamp units "
-                      "(it is '%s').\n",
+          format_text("Option --donor-window takes START:STOP in timestamp units "
+                      "(it is '%s').",
                       window->c_str()));
     }
     overrides.donor_window = std::pair<std::int64_t, std::int64_t>(start, stop);
@@ -55,9 +54,9 @@ BurstSearchOptions search_options(const Arguments& arguments) {
   BurstSearchOptions options;
   const long long m = arguments.whole("--m", options.m);
   const long long min_photons = arguments.whole("--min-photons", options.min_photons);
-  if (m < 2 || m > 100000) refuse("\n\nERROR: Option --m takes a whole number from 2 to 100000.\n");
+  if (m < 2 || m > 100000) refuse("Option --m takes a whole number from 2 to 100000.");
   if (min_photons < 1 || min_photons > 1000000000) {
-    refuse("\n\nERROR: Option --min-photons takes a whole number from 1.\n");
+    refuse("Option --min-photons takes a whole number from 1.");
   }
   options.m = static_cast<int>(m);
   options.min_photons = static_cast<int>(min_photons);

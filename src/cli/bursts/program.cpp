@@ -5,7 +5,9 @@
 
 #include "base/error.h"
 #include "cli/bursts/commands.h"
+#include "cli/console_frame.h"
 #include "cli/termination_signals.h"
+#include "state/text_format.h"
 
 namespace pelmora::bursts_cli {
 
@@ -72,16 +74,17 @@ int run_pelmora_bursts(int argc, char** argv) {
     } else if (command == "combine") {
       run_combine(arguments, console);
     } else {
-      console.print("\n\nERROR: pelmora-bursts has no command '%.*s'.\n\n",
-                    static_cast<int>(command.size()), command.data());
+      console.write(framed_error(format_text("pelmora-bursts has no command '%.*s'.",
+                                             static_cast<int>(command.size()), command.data()),
+                                 ErrorLayout::kParagraph));
       console.write(kUsage);
       return 1;
     }
     return 0;
   } catch (const Error& error) {
-    console.write(error.message());
+    console.write(framed_error(error));
   } catch (const std::bad_alloc&) {
-    console.write("\n\nERROR: allocation failure (out of memory)\n");
+    console.write(framed_error("allocation failure (out of memory)"));
   }
   return 1;
 }

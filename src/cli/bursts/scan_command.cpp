@@ -10,6 +10,7 @@
 #include "cli/bursts/joint_outputs.h"
 #include "cli/bursts/measurement_options.h"
 #include "cli/bursts/scan_progress.h"
+#include "cli/console_frame.h"
 #include "engine/model_grid.h"
 #include "input/distance_model_text.h"
 #include "pelmora/machine_options.h"
@@ -56,8 +57,8 @@ ModelChoice model_choice(const Arguments& arguments, bool measurement) {
   }
   if (choice.background.mode == BackgroundChoice::Mode::kAuto && !measurement) {
     throw Error(ErrorKind::kOption,
-                "\n\nERROR: --background auto estimates the rates from a Photon-HDF5 "
-                "measurement; for photon files give them (--background D_HZ,A_HZ) or off.\n");
+                "--background auto estimates the rates from a Photon-HDF5 "
+                "measurement; for photon files give them (--background D_HZ,A_HZ) or off.");
   }
   if (choice.model.text != "free") choice.text += " model=" + choice.model.text;
   if (choice.background.mode != BackgroundChoice::Mode::kOff) {
@@ -72,7 +73,8 @@ void add_measurement_bursts(const Arguments& arguments, const Shard& shard, Burs
   const Measurement m = read_photon_hdf5(arguments.names()[0], measurement_overrides(arguments));
   const BurstList list = burst_list(m, arguments);
   if (list.background) {
-    for (const std::string& warning : list.background->warnings) console.write(warning);
+    for (const std::string& warning : list.background->warnings)
+      console.write(framed_warning(warning));
     bursts.numbers.push_back({"background_all_hz", list.background->whole.all.rate_hz});
     bursts.numbers.push_back({"background_donor_hz", list.background->whole.donor.rate_hz});
     bursts.numbers.push_back({"background_acceptor_hz", list.background->whole.acceptor.rate_hz});
@@ -81,7 +83,8 @@ void add_measurement_bursts(const Arguments& arguments, const Shard& shard, Burs
     // Bursts from a table (or a search by rate) still have the background
     // the search would have estimated.
     bursts.background = estimate_background(m, search_options(arguments).background_window_s);
-    for (const std::string& warning : bursts.background->warnings) console.write(warning);
+    for (const std::string& warning : bursts.background->warnings)
+      console.write(framed_warning(warning));
     bursts.numbers.push_back({"background_all_hz", bursts.background->whole.all.rate_hz});
     bursts.numbers.push_back({"background_donor_hz", bursts.background->whole.donor.rate_hz});
     bursts.numbers.push_back({"background_acceptor_hz", bursts.background->whole.acceptor.rate_hz});
@@ -108,7 +111,7 @@ void add_measurement_bursts(const Arguments& arguments, const Shard& shard, Burs
     } catch (const Error& error) {
       if (error.kind() != ErrorKind::kInput) throw;
       bursts.photons.emplace_back();
-      bursts.refused.emplace_back(error.plain_message());
+      bursts.refused.emplace_back(error.message());
     }
   }
 }
@@ -121,9 +124,9 @@ void add_file_bursts(const Arguments& arguments, const Shard& shard, Bursts& bur
   for (const std::string& name : names) {
     if (is_hdf5_file(name)) {
       throw Error(ErrorKind::kOption,
-                  "\n\nERROR: " + name +
+                  name +
                       " is a Photon-HDF5 file: scan takes one measurement, or photon files "
-                      "only.\n");
+                      "only.");
     }
     inputs +=
         (inputs.empty() ? "" : ",") + name +
@@ -165,8 +168,8 @@ void run_scan(CommandArguments words, Console& console) {
   const JointOutputs outputs = joint_outputs(arguments);
   if (arguments.names().empty()) {
     throw Error(ErrorKind::kOption,
-                "\n\nERROR: pelmora-bursts scan takes a Photon-HDF5 file, or photon files (one "
-                "burst each).\n");
+                "pelmora-bursts scan takes a Photon-HDF5 file, or photon files (one "
+                "burst each).");
   }
   const std::optional<Shard> shard =
       arguments.given("--shard") ? std::optional<Shard>(parse_shard(*arguments.text("--shard")))
@@ -174,12 +177,12 @@ void run_scan(CommandArguments words, Console& console) {
   if (shard && (outputs.joint || outputs.results || outputs.summary ||
                 arguments.given("--bootstrap") || arguments.given("--seed"))) {
     throw Error(ErrorKind::kOption,
-                "\n\nERROR: A share (--shard) writes its part of --loglik only; combine the "
+                "A share (--shard) writes its part of --loglik only; combine the "
                 "shares with pelmora-bursts combine to get the joint P(D), the estimate of D "
-                "(--bootstrap, --seed, --summary) and results.h5.\n");
+                "(--bootstrap, --seed, --summary) and results.h5.");
   }
   if (shard && !outputs.loglik) {
-    throw Error(ErrorKind::kOption, "\n\nERROR: A share (--shard) needs --loglik SHARE.csv.\n");
+    throw Error(ErrorKind::kOption, "A share (--shard) needs --loglik SHARE.csv.");
   }
   const ScanSettings settings = scan_settings(arguments);
   const BootstrapOptions bootstrap = bootstrap_options(arguments);
@@ -187,24 +190,24 @@ void run_scan(CommandArguments words, Console& console) {
   const bool quiet = arguments.flag("-q");
   const bool measurement = is_hdf5_file(arguments.names()[0]);
   if (measurement && arguments.names().size() > 1) {
-    throw Error(ErrorKind::kOption, "\n\nERROR: pelmora-bursts scan takes one Photon-HDF5 file.\n");
+    throw Error(ErrorKind::kOption, "pelmora-bursts scan takes one Photon-HDF5 file.");
   }
   if (!measurement && (arguments.given("--bursts") || arguments.given("--spot"))) {
     throw Error(ErrorKind::kOption,
-                "\n\nERROR: --bursts and the measurement options need a Photon-HDF5 file.\n");
+                "--bursts and the measurement options need a Photon-HDF5 file.");
   }
 
   const ModelChoice choice = model_choice(arguments, measurement);
   if (choice.model.scanned() && (shard || outputs.loglik)) {
     throw Error(ErrorKind::kOption,
-                "\n\nERROR: A scanned model parameter (" + choice.model.text +
+                "A scanned model parameter (" + choice.model.text +
                     ") writes its (parameter, D) grid to -o results.h5 and --grid FILE.csv; "
-                    "--loglik and --shard take one model.\n");
+                    "--loglik and --shard take one model.");
   }
   if (arguments.given("--grid") && !choice.model.scanned()) {
     throw Error(ErrorKind::kOption,
-                "\n\nERROR: --grid writes the cells of a scanned model parameter "
-                "(--model chain:FROM:TO:COUNT).\n");
+                "--grid writes the cells of a scanned model parameter "
+                "(--model chain:FROM:TO:COUNT).");
   }
   const bool auto_background = choice.background.mode == BackgroundChoice::Mode::kAuto;
   int report_simultaneous = 0;

@@ -4,6 +4,7 @@
 #include "cli/bursts/arguments.h"
 #include "cli/bursts/commands.h"
 #include "cli/bursts/measurement_options.h"
+#include "cli/console_frame.h"
 #include "cli/termination_signals.h"
 
 namespace pelmora::bursts_cli {
@@ -17,7 +18,7 @@ void run_search(CommandArguments words, Console& console) {
   const Arguments arguments("search", words, options);
   if (arguments.names().size() != 1 || !arguments.given("-o")) {
     throw Error(ErrorKind::kOption,
-                "\n\nERROR: pelmora-bursts search takes one Photon-HDF5 file and -o TABLE.csv.\n");
+                "pelmora-bursts search takes one Photon-HDF5 file and -o TABLE.csv.");
   }
   const bool quiet = arguments.flag("-q");
   const BurstSearchOptions search = search_options(arguments);
@@ -29,7 +30,7 @@ void run_search(CommandArguments words, Console& console) {
   Background background;
   if (!search.min_rate_khz) {
     background = estimate_background(m, search.background_window_s);
-    for (const std::string& warning : background.warnings) console.write(warning);
+    for (const std::string& warning : background.warnings) console.write(framed_warning(warning));
     if (!quiet) {
       console.print(
           "Background of all photons: %.1f Hz (%zu window%s of %g s); minimum burst rate "
@@ -62,24 +63,24 @@ void run_export(CommandArguments words, Console& console) {
   if (arguments.names().size() != 1 || !arguments.given("--bursts") ||
       !arguments.given("--burst") || !arguments.given("-o")) {
     throw Error(ErrorKind::kOption,
-                "\n\nERROR: pelmora-bursts export takes one Photon-HDF5 file, --bursts TABLE.csv, "
-                "--burst K and -o PHOTONS.txt.\n");
+                "pelmora-bursts export takes one Photon-HDF5 file, --bursts TABLE.csv, "
+                "--burst K and -o PHOTONS.txt.");
   }
   const std::vector<BurstWindow> windows = read_burst_table(*arguments.text("--bursts"));
   const long long wanted = arguments.whole("--burst", 0);
   const auto found = std::find_if(windows.begin(), windows.end(),
                                   [&](const BurstWindow& w) { return w.number == wanted; });
   if (found == windows.end()) {
-    throw Error(ErrorKind::kOption, "\n\nERROR: The burst table " + *arguments.text("--bursts") +
-                                        " has no burst " + std::to_string(wanted) + ".\n");
+    throw Error(ErrorKind::kOption, "The burst table " + *arguments.text("--bursts") +
+                                        " has no burst " + std::to_string(wanted) + ".");
   }
   const Measurement m = read_photon_hdf5(arguments.names()[0], measurement_overrides(arguments));
   const BurstPhotons photons = burst_photons(m, *found);
   if (photons.unordered) {
     throw Error(ErrorKind::kInput,
-                "\n\nERROR: Burst " + std::to_string(wanted) +
+                "Burst " + std::to_string(wanted) +
                     " has simultaneous photons that the photon file format cannot hold in order; "
-                    "it cannot be exported.\n");
+                    "it cannot be exported.");
   }
   {
     const HeldTerminationSignals held;
