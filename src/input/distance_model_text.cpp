@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
+#include <cstdio>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string_view>
 
@@ -41,18 +43,36 @@ std::vector<std::string_view> fields(std::string_view text) {
 }
 
 void read_table(const std::string& path, DistanceModel& model) {
-  std::ifstream file(path);
-  if (!file) {
-    throw Error(ErrorKind::kIo, "Could not open the potential file " + path);
-  }
-  std::string line;
-  for (int number = 1; std::getline(file, line); ++number) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                             &std::fclose);
+  if (!file) throw Error(ErrorKind::kIo, "Could not open the potential file " + path);
+  BoundedTextReader text(file.get(), path, "Potential file", kPotentialTableBounds);
+  read_potential_table(text, model);
+}
+
+DistanceModel chain_model(const std::string& text, double rms) {
+  if (!(rms > 0)) refuse(text, "the rms distance must be > 0.");
+  // Only a scan from FROM to TO near the largest double gets here.
+  if (!std::isfinite(rms)) refuse(text, "the rms values are beyond the range of numbers.");
+  DistanceModel model;
+  model.kind = ModelKind::kChain;
+  model.text = text;
+  model.rms = rms;
+  return model;
+}
+
+}  // namespace
+
+void read_potential_table(BoundedTextReader& text, DistanceModel& model) {
+  const std::string& path = text.name();
+  while (const std::optional<std::string_view> read = text.next_line()) {
+    const std::string line(*read);
     const std::size_t start = line.find_first_not_of(" \t\r");
     if (start == std::string::npos || line[start] == '#') continue;
-    const auto fail = [&](const std::string& why) {
-      throw Error(ErrorKind::kInput,
-                  "Potential file " + path + ", line " + std::to_string(number) + ": " + why);
-    };
+    const auto fail = [&](const std::string& why) { text.refuse(why); };
+    if (model.table_r.size() == kMaxPotentialTablePoints) {
+      fail("more than " + std::to_string(kMaxPotentialTablePoints) + " points.");
+    }
     std::istringstream words(line);
     std::string a, b, extra;
     words >> a >> b;
@@ -73,17 +93,6 @@ void read_table(const std::string& path, DistanceModel& model) {
     throw Error(ErrorKind::kInput, "Potential file " + path + ": the densities are all zero.");
   }
 }
-
-DistanceModel chain_model(const std::string& text, double rms) {
-  if (!(rms > 0)) refuse(text, "the rms distance must be > 0.");
-  DistanceModel model;
-  model.kind = ModelKind::kChain;
-  model.text = text;
-  model.rms = rms;
-  return model;
-}
-
-}  // namespace
 
 DistanceModel parse_distance_model(const std::string& text) {
   DistanceModel model;

@@ -41,6 +41,10 @@ TEST(DistanceModelText, RefusesBadModels) {
   dir.write("zero.txt", "1 0\n2 0\n3 0\n");
   dir.write("word.txt", "1 1\n# fine\n2 x\n3 1\n");
   dir.write("order.txt", "1 1\n3 1\n2 1\n");
+  std::string many;
+  for (int k = 1; k <= 100001; ++k) many += std::to_string(k) + " 1\n";
+  dir.write("many.txt", many);
+  dir.write("long.txt", "# " + std::string(1 << 20, 'x') + "\n1 1\n2 1\n3 1\n");
   const std::string at = dir.path().string() + "/";
   struct Case {
     std::string text;
@@ -62,6 +66,9 @@ TEST(DistanceModelText, RefusesBadModels) {
       {"chain:4:10:1.5",
        "Model chain:4:10:1.5: the count of rms values must be a "
        "whole number from 2 to 1000."},
+      // (TO - FROM) * i overflows on the way to the values in between.
+      {"chain:1e-320:1e308:1000",
+       "Model chain:1e-320:1e308:1000: the rms values are beyond the range of numbers."},
       {"pmf:" + at + "two.txt", "Potential file " + at + "two.txt: at least 3 points are needed."},
       {"pmf:" + at + "negative.txt",
        "Potential file " + at + "negative.txt, line 2: the density must be >= 0."},
@@ -71,6 +78,11 @@ TEST(DistanceModelText, RefusesBadModels) {
                                      "density)."},
       {"pmf:" + at + "order.txt",
        "Potential file " + at + "order.txt, line 3: the distances must increase."},
+      {"pmf:" + at + "many.txt",
+       "Potential file " + at + "many.txt, line 100001: more than 100000 points."},
+      {"pmf:" + at + "long.txt", "Potential file " + at +
+                                     "long.txt, line 1: the line is longer than 1048576 bytes, "
+                                     "more than such a file may hold."},
   };
   for (const Case& c : cases) {
     const std::optional<Error> error = caught_error([&] { parse_model_scan(c.text); });
