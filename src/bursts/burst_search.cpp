@@ -130,7 +130,7 @@ BurstSearchResult search_bursts(const Measurement& measurement, const BurstSearc
       segment_end = std::min(segment_end, static_cast<std::size_t>(later - t.begin()));
     }
     for (; i < segment_end; ++i) {
-      const bool in_burst = static_cast<double>(t[i + m - 1] - t[i]) <= threshold_ticks;
+      const bool in_burst = ticks_between(t[i], t[i + m - 1]) <= threshold_ticks;
       if (in_burst) {
         if (run_start == kNone) run_start = i;
       } else if (run_start != kNone) {

@@ -44,7 +44,7 @@ void run_info(CommandArguments words, Console& out, Console& console) {
   const double unit = d.timestamps_unit;
   out.print("Timestamp unit: %g s\n", unit);
   out.print("Duration: %.6f s (from %.6f s to %.6f s)\n",
-            static_cast<double>(d.last_timestamp - d.first_timestamp) * unit,
+            ticks_between(d.first_timestamp, d.last_timestamp) * unit,
             static_cast<double>(d.first_timestamp) * unit,
             static_cast<double>(d.last_timestamp) * unit);
   const auto listed = [](const std::vector<std::int64_t>& ids) {
