@@ -54,7 +54,7 @@ struct ResultsFileContents {
   const ParameterScan* parameter_scan = nullptr;
 };
 
-// Writes the file whole or not at all (see ReplacedFile); throws kIo
+// Writes the file whole or not at all (see ResultFile); throws kIo
 // "Could not write to file" naming `path`, or kCancelled when `stop` says so.
 void write_results_file(const std::string& path, const ResultsFileContents& contents,
                         const StopRequest& stop = {});
