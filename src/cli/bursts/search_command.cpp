@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "cli/bursts/arguments.h"
+#include "cli/bursts/command_table.h"
 #include "cli/bursts/commands.h"
 #include "cli/bursts/measurement_options.h"
 #include "cli/console_frame.h"
@@ -10,12 +11,7 @@
 namespace pelmora::bursts_cli {
 
 void run_search(CommandArguments words, Console& console) {
-  OptionSet options;
-  options.with_value.insert(kMeasurementOptions.begin(), kMeasurementOptions.end());
-  options.with_value.insert(kSearchOptions.begin(), kSearchOptions.end());
-  options.with_value.insert("-o");
-  options.flags.insert("-q");
-  const Arguments arguments("search", words, options);
+  const Arguments arguments(*command_spec("search"), words);
   if (arguments.names().size() != 1 || !arguments.given("-o")) {
     throw Error(ErrorKind::kOption,
                 "pelmora-bursts search takes one Photon-HDF5 file and -o TABLE.csv.");
@@ -56,10 +52,7 @@ void run_search(CommandArguments words, Console& console) {
 }
 
 void run_export(CommandArguments words, Console& console) {
-  OptionSet options;
-  options.with_value.insert(kMeasurementOptions.begin(), kMeasurementOptions.end());
-  options.with_value.insert({"--bursts", "--burst", "-o"});
-  const Arguments arguments("export", words, options);
+  const Arguments arguments(*command_spec("export"), words);
   if (arguments.names().size() != 1 || !arguments.given("--bursts") ||
       !arguments.given("--burst") || !arguments.given("-o")) {
     throw Error(ErrorKind::kOption,
