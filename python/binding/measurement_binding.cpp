@@ -87,11 +87,10 @@ SearchResult find_bursts(const Measurement& measurement, int m, double f,
   options.background_window_s = background_window_s;
   PythonObserver observer{py::none()};
   return without_gil(observer, [&] {
-    const Background background =
-        min_rate_khz ? Background{} : estimate_background(measurement, options.background_window_s);
-    const BurstSearchResult found = search_bursts(measurement, options, background);
-    return SearchResult{columns_of(found.bursts), found.too_small, found.threshold_s,
-                        background.warnings};
+    const MeasurementSearch search = search_measurement(measurement, options);
+    return SearchResult{
+        columns_of(search.found.bursts), search.found.too_small, search.found.threshold_s,
+        search.background ? search.background->warnings : std::vector<std::string>{}};
   });
 }
 
@@ -173,7 +172,8 @@ void bind_measurement(py::module_& module) {
   py::class_<SearchResult>(module, "SearchResult")
       .def_readonly("bursts", &SearchResult::bursts)
       .def_readonly("too_small", &SearchResult::too_small)
-      .def_property_readonly("threshold_s", array_property<SearchResult>(&SearchResult::threshold_s))
+      .def_property_readonly("threshold_s",
+                             array_property<SearchResult>(&SearchResult::threshold_s))
       .def_readonly("warnings", &SearchResult::warnings);
 
   module.def("read_photon_hdf5", &read_measurement, py::arg("path"), py::arg("spot"),

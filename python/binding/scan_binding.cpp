@@ -90,7 +90,8 @@ py::tuple records_state(const BurstRecords& r) {
     const BackgroundCounts background = b.expected_background.value_or(BackgroundCounts{});
     expected.insert(expected.end(), {background.donor, background.acceptor});
     times.insert(times.end(), b.photons.photon_times.begin(), b.photons.photon_times.end());
-    for (const std::int8_t type : b.photons.photon_types) acceptor.push_back(type == kAcceptorPhoton);
+    for (const std::int8_t type : b.photons.photon_types)
+      acceptor.push_back(type == kAcceptorPhoton);
     offsets.push_back(static_cast<std::int64_t>(times.size()));
   }
   py::object shard = py::none();
@@ -126,8 +127,8 @@ BurstRecords records_from_state(const py::tuple& state) {
   const auto acceptor = state[15].cast<Bytes>();
   const auto n = static_cast<std::size_t>(positions.size());
   if (numbers.size() != positions.size() || simultaneous.size() != positions.size() ||
-      refused.size() != n ||
-      offsets.size() != positions.size() + 1 || times.size() != acceptor.size()) {
+      refused.size() != n || offsets.size() != positions.size() + 1 ||
+      times.size() != acceptor.size()) {
     throw Error(ErrorKind::kInput, "Not the state of burst records.");
   }
   for (std::size_t b = 0; b < n; ++b) {
@@ -138,7 +139,8 @@ BurstRecords records_from_state(const py::tuple& state) {
     record.refused = refused[b];
     record.simultaneous_photons = static_cast<int>(simultaneous.data()[b]);
     if (has_expected.data()[b] != 0) {
-      record.expected_background = BackgroundCounts{expected.data()[2 * b], expected.data()[2 * b + 1]};
+      record.expected_background =
+          BackgroundCounts{expected.data()[2 * b], expected.data()[2 * b + 1]};
     }
     // The held times again through the rules that made them: the same record.
     BurstPhotons photons;
@@ -172,8 +174,8 @@ py::array_t<T> cells_of(const MeasurementScan& scan, Cell cell) {
   for (py::ssize_t b = 0; b < bursts; ++b) {
     for (py::ssize_t p = 0; p < values; ++p) {
       for (py::ssize_t i = 0; i < runs; ++i) {
-        at(b, p, i) = cell(scan.bursts[static_cast<std::size_t>(b)],
-                           static_cast<std::size_t>(p * runs + i));
+        at(b, p, i) =
+            cell(scan.bursts[static_cast<std::size_t>(b)], static_cast<std::size_t>(p * runs + i));
       }
     }
   }
@@ -270,15 +272,12 @@ void bind_scan(py::module_& module) {
   module.def("array_records", &records_of_arrays, py::arg("records"));
 
   py::class_<MeasurementScan>(module, "MeasurementScan")
-      .def_property_readonly("D", [](const MeasurementScan& s) {
-        return array_of(s.setup.request.coefficients);
-      })
-      .def_property_readonly("model", [](const MeasurementScan& s) {
-        return s.setup.request.model.text;
-      })
-      .def_property_readonly("background", [](const MeasurementScan& s) {
-        return s.setup.request.background->text();
-      })
+      .def_property_readonly(
+          "D", [](const MeasurementScan& s) { return array_of(s.setup.request.coefficients); })
+      .def_property_readonly("model",
+                             [](const MeasurementScan& s) { return s.setup.request.model.text; })
+      .def_property_readonly(
+          "background", [](const MeasurementScan& s) { return s.setup.request.background->text(); })
       .def_property_readonly("background_rates_hz",
                              [](const MeasurementScan& s) -> py::object {
                                const auto* m = std::get_if<MeasurementSource>(&s.setup.source);
@@ -286,27 +285,37 @@ void bind_scan(py::module_& module) {
                                return py::make_tuple(m->background->donor_hz,
                                                      m->background->acceptor_hz);
                              })
-      .def_property_readonly("parameter", [](const MeasurementScan& s) {
-        return s.setup.request.model.parameter;
-      })
-      .def_property_readonly("parameter_values", [](const MeasurementScan& s) {
-        return array_of(s.setup.request.model.parameter_values);
-      })
-      .def_property_readonly("burst", [](const MeasurementScan& s) {
-        return per_burst<std::int64_t>(s, [](const ScannedBurst& b) { return b.window.number; });
-      })
-      .def_property_readonly("t_start_s", [](const MeasurementScan& s) {
-        return per_burst<double>(s, [](const ScannedBurst& b) { return b.window.t_start_s; });
-      })
-      .def_property_readonly("t_stop_s", [](const MeasurementScan& s) {
-        return per_burst<double>(s, [](const ScannedBurst& b) { return b.window.t_stop_s; });
-      })
-      .def_property_readonly("photons", [](const MeasurementScan& s) {
-        return per_burst<std::int64_t>(s, [](const ScannedBurst& b) { return b.photons; });
-      })
-      .def_property_readonly("analysed", [](const MeasurementScan& s) {
-        return per_burst<bool>(s, [](const ScannedBurst& b) { return !b.log_likelihood.empty(); });
-      })
+      .def_property_readonly(
+          "parameter", [](const MeasurementScan& s) { return s.setup.request.model.parameter; })
+      .def_property_readonly(
+          "parameter_values",
+          [](const MeasurementScan& s) { return array_of(s.setup.request.model.parameter_values); })
+      .def_property_readonly("burst",
+                             [](const MeasurementScan& s) {
+                               return per_burst<std::int64_t>(
+                                   s, [](const ScannedBurst& b) { return b.window.number; });
+                             })
+      .def_property_readonly("t_start_s",
+                             [](const MeasurementScan& s) {
+                               return per_burst<double>(
+                                   s, [](const ScannedBurst& b) { return b.window.t_start_s; });
+                             })
+      .def_property_readonly("t_stop_s",
+                             [](const MeasurementScan& s) {
+                               return per_burst<double>(
+                                   s, [](const ScannedBurst& b) { return b.window.t_stop_s; });
+                             })
+      .def_property_readonly("photons",
+                             [](const MeasurementScan& s) {
+                               return per_burst<std::int64_t>(
+                                   s, [](const ScannedBurst& b) { return b.photons; });
+                             })
+      .def_property_readonly("analysed",
+                             [](const MeasurementScan& s) {
+                               return per_burst<bool>(s, [](const ScannedBurst& b) {
+                                 return !b.log_likelihood.empty();
+                               });
+                             })
       .def_property_readonly("left_out",
                              [](const MeasurementScan& s) {
                                std::vector<std::string> reasons;
@@ -335,24 +344,22 @@ void bind_scan(py::module_& module) {
                                             : b.log_likelihood[c];
                                });
                              })
-      .def_property_readonly("boundary_photons",
-                             [](const MeasurementScan& s) {
-                               return cells_of<std::int32_t>(
-                                   s, [](const ScannedBurst& b, std::size_t c) {
-                                     return b.boundary_photons[c];
-                                   });
-                             })
+      .def_property_readonly(
+          "boundary_photons",
+          [](const MeasurementScan& s) {
+            return cells_of<std::int32_t>(
+                s, [](const ScannedBurst& b, std::size_t c) { return b.boundary_photons[c]; });
+          })
       .def_property_readonly("residue_dominates",
                              [](const MeasurementScan& s) {
                                return cells_of<bool>(s, [](const ScannedBurst& b, std::size_t c) {
                                  return b.residue_dominates[c] != 0;
                                });
                              })
-      .def_property_readonly(
-          "from_measurement",
-          [](const MeasurementScan& s) {
-            return std::holds_alternative<MeasurementSource>(s.setup.source);
-          })
+      .def_property_readonly("from_measurement",
+                             [](const MeasurementScan& s) {
+                               return std::holds_alternative<MeasurementSource>(s.setup.source);
+                             })
       .def_property_readonly("settings",
                              [](const MeasurementScan& s) { return settings_line(s.setup); })
       .def(
@@ -388,13 +395,13 @@ void bind_scan(py::module_& module) {
                                return array_of(p.joint_log_likelihood)
                                    .attr("reshape")(p.values.size(), p.coefficients.size());
                              })
-      .def_property_readonly("probability_2d",
-                             [](const JointResult& j) -> py::object {
-                               if (!j.parameter_scan) return py::none();
-                               const ParameterScan& p = *j.parameter_scan;
-                               return array_of(p.probability)
-                                   .attr("reshape")(p.values.size(), p.coefficients.size());
-                             })
+      .def_property_readonly(
+          "probability_2d",
+          [](const JointResult& j) -> py::object {
+            if (!j.parameter_scan) return py::none();
+            const ParameterScan& p = *j.parameter_scan;
+            return array_of(p.probability).attr("reshape")(p.values.size(), p.coefficients.size());
+          })
       .def_property_readonly("probability_parameter", [](const JointResult& j) -> py::object {
         if (!j.parameter_scan) return py::none();
         return array_of(j.parameter_scan->parameter_marginal);
@@ -405,16 +412,18 @@ void bind_scan(py::module_& module) {
       .def_property_readonly("value", [](const AxisEstimate& a) { return a.peak.value; })
       .def_property_readonly("refinement",
                              [](const AxisEstimate& a) { return peak_shape_name(a.peak.shape); })
-      .def_property_readonly("at_grid_edge",
-                             [](const AxisEstimate& a) { return a.peak.shape == PeakShape::kGridEdge; })
+      .def_property_readonly(
+          "at_grid_edge",
+          [](const AxisEstimate& a) { return a.peak.shape == PeakShape::kGridEdge; })
       .def_property_readonly("ci68", [](const AxisEstimate& a) { return interval_of(a.ci68); })
       .def_property_readonly("ci95", [](const AxisEstimate& a) { return interval_of(a.ci95); })
-      .def_property_readonly("resampled", [](const AxisEstimate& a) { return array_of(a.resampled); })
+      .def_property_readonly("resampled",
+                             [](const AxisEstimate& a) { return array_of(a.resampled); })
       .def_readonly("resamples_at_grid_edge", &AxisEstimate::resamples_at_edge);
   py::class_<JointEstimate>(module, "JointEstimate")
       .def_readonly("bursts", &JointEstimate::bursts)
-      .def_property_readonly("interval",
-                             [](const JointEstimate& e) { return interval_source_name(e.interval); })
+      .def_property_readonly(
+          "interval", [](const JointEstimate& e) { return interval_source_name(e.interval); })
       .def_property_readonly("resamples",
                              [](const JointEstimate& e) { return e.bootstrap.resamples; })
       .def_property_readonly("seed", [](const JointEstimate& e) { return e.bootstrap.seed; })

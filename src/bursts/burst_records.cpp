@@ -4,11 +4,11 @@
 #include <system_error>
 
 #include "base/error.h"
+#include "bursts/burst_photon_list.h"
 #include "bursts/burst_photons.h"
 #include "bursts/counting_observer.h"
 #include "input/photon_arrays.h"
 #include "input/photon_reader.h"
-#include "bursts/burst_photon_list.h"
 #include "state/text_format.h"
 
 namespace pelmora {
@@ -71,17 +71,13 @@ BurstRecords measurement_records(const Measurement& measurement, const BurstSele
     }
     source.bursts_from = "table " + selection.table_name;
   } else {
-    const BurstSearchOptions& search = selection.search;
-    if (!search.min_rate_khz) {
-      background = estimate_background(measurement, search.background_window_s);
-    }
-    const BurstSearchResult found =
-        search_bursts(measurement, search, background ? *background : Background{});
-    for (const Burst& burst : found.bursts) {
+    MeasurementSearch search = search_measurement(measurement, selection.search);
+    background = std::move(search.background);
+    for (const Burst& burst : search.found.bursts) {
       windows.push_back(burst.window);
       counts.push_back(burst.counts);
     }
-    source.bursts_from = search_text(search);
+    source.bursts_from = search_text(selection.search);
   }
   // Bursts from a table (or a search by rate) still have the background the
   // search would have estimated.
@@ -91,9 +87,9 @@ BurstRecords measurement_records(const Measurement& measurement, const BurstSele
   BurstRecords records;
   if (background) {
     records.warnings = background->warnings;
-    source.background = BackgroundRates{background->whole.all.rate_hz,
-                                        background->whole.donor.rate_hz,
-                                        background->whole.acceptor.rate_hz};
+    source.background =
+        BackgroundRates{background->whole.all.rate_hz, background->whole.donor.rate_hz,
+                        background->whole.acceptor.rate_hz};
   }
   source.table_bursts = static_cast<std::int64_t>(windows.size());
   source.table_fingerprint = windows_fingerprint(windows);

@@ -53,9 +53,8 @@ JointResult joint_result(const MeasurementScan& scan) {
       result.joint_log_likelihood[i] += burst.log_likelihood[result.shown * runs + i];
     }
   }
-  result.probability = result.parameter_scan
-                           ? result.parameter_scan->marginal
-                           : normalize_likelihoods(result.joint_log_likelihood);
+  result.probability = result.parameter_scan ? result.parameter_scan->marginal
+                                             : normalize_likelihoods(result.joint_log_likelihood);
   return result;
 }
 

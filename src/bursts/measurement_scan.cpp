@@ -99,8 +99,7 @@ MeasurementScan scan_measurement(const BurstRecords& records, const ScanRequest&
   std::vector<JointScan> joints;
   for (const DistanceModel& model : request.model.models) {
     const DistanceGrid grid = make_model_grid(request.analysis, model, request.corrections);
-    joints.push_back(
-        scan_bursts(photons, request.coefficients, grid, shares, engine, counting));
+    joints.push_back(scan_bursts(photons, request.coefficients, grid, shares, engine, counting));
   }
   for (std::size_t b = 0; b < records.bursts.size(); ++b) {
     scan.bursts.push_back(scanned_burst(records.bursts[b], b, joints, request.model));

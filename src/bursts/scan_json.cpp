@@ -14,13 +14,23 @@ namespace {
 // Each kind's name and fields in JSON.  The reader tries every alternative
 // of the variant by its name, so a kind added to it does not compile until
 // it has these three functions.
-const char* kind_name(const FreeDiffusion&) { return "free"; }
-const char* kind_name(const GaussianChain&) { return "chain"; }
-const char* kind_name(const FlatBox&) { return "box"; }
-const char* kind_name(const TabulatedDensity&) { return "table"; }
+const char* kind_name(const FreeDiffusion&) {
+  return "free";
+}
+const char* kind_name(const GaussianChain&) {
+  return "chain";
+}
+const char* kind_name(const FlatBox&) {
+  return "box";
+}
+const char* kind_name(const TabulatedDensity&) {
+  return "table";
+}
 
 void write_kind(Json&, const FreeDiffusion&) {}
-void write_kind(Json& json, const GaussianChain& chain) { json["rms_nm"] = chain.rms; }
+void write_kind(Json& json, const GaussianChain& chain) {
+  json["rms_nm"] = chain.rms;
+}
 void write_kind(Json& json, const FlatBox& box) {
   json["lower_nm"] = box.lower;
   json["upper_nm"] = box.upper;
@@ -31,7 +41,9 @@ void write_kind(Json& json, const TabulatedDensity& table) {
 }
 
 void read_kind(const Json&, FreeDiffusion&) {}
-void read_kind(const Json& json, GaussianChain& chain) { chain.rms = json.at("rms_nm").get<double>(); }
+void read_kind(const Json& json, GaussianChain& chain) {
+  chain.rms = json.at("rms_nm").get<double>();
+}
 void read_kind(const Json& json, FlatBox& box) {
   box.lower = json.at("lower_nm").get<double>();
   box.upper = json.at("upper_nm").get<double>();
@@ -92,7 +104,8 @@ Json background_json(const BackgroundChoice& choice) {
     case BackgroundChoice::Mode::kRates:
       break;
   }
-  return Json{{"mode", "rates"}, {"donor_hz", choice.donor_hz}, {"acceptor_hz", choice.acceptor_hz}};
+  return Json{
+      {"mode", "rates"}, {"donor_hz", choice.donor_hz}, {"acceptor_hz", choice.acceptor_hz}};
 }
 
 BackgroundChoice background_from_json(const Json& json) {
@@ -112,28 +125,29 @@ BackgroundChoice background_from_json(const Json& json) {
 
 Json source_json(const BurstSource& source) {
   return std::visit(
-      Overloaded{[](const MeasurementSource& m) {
-                   Json json{{"kind", "measurement"},
-                             {"path", m.path},
-                             {"size_bytes", m.size_bytes},
-                             {"description", m.description},
-                             {"bursts_from", m.bursts_from},
-                             {"table_bursts", m.table_bursts},
-                             {"table_fingerprint", m.table_fingerprint}};
-                   json["background_hz"] = nullptr;
-                   if (m.background) {
-                     json["background_hz"] = {{"all", m.background->all_hz},
-                                              {"donor", m.background->donor_hz},
-                                              {"acceptor", m.background->acceptor_hz}};
-                   }
-                   return json;
-                 },
-                 [](const PhotonFileSource& files) {
-                   return Json{{"kind", "photon files"}, {"names", files.names}, {"sizes", files.sizes}};
-                 },
-                 [](const RecordSource& records) {
-                   return Json{{"kind", "records"}, {"records", records.records}};
-                 }},
+      Overloaded{
+          [](const MeasurementSource& m) {
+            Json json{{"kind", "measurement"},
+                      {"path", m.path},
+                      {"size_bytes", m.size_bytes},
+                      {"description", m.description},
+                      {"bursts_from", m.bursts_from},
+                      {"table_bursts", m.table_bursts},
+                      {"table_fingerprint", m.table_fingerprint}};
+            json["background_hz"] = nullptr;
+            if (m.background) {
+              json["background_hz"] = {{"all", m.background->all_hz},
+                                       {"donor", m.background->donor_hz},
+                                       {"acceptor", m.background->acceptor_hz}};
+            }
+            return json;
+          },
+          [](const PhotonFileSource& files) {
+            return Json{{"kind", "photon files"}, {"names", files.names}, {"sizes", files.sizes}};
+          },
+          [](const RecordSource& records) {
+            return Json{{"kind", "records"}, {"records", records.records}};
+          }},
       source);
 }
 
@@ -173,7 +187,7 @@ std::string json_reason(const std::exception& error) {
   const std::string text = error.what();
   const std::size_t end = text.rfind("] ");
   return text.rfind("[json.exception", 0) == 0 && end != std::string::npos ? text.substr(end + 2)
-                                                                             : text;
+                                                                           : text;
 }
 
 Json request_json(const ScanRequest& r) {
@@ -216,8 +230,9 @@ ScanRequest request_from_json(const Json& json, const std::string& where) {
     r.coefficients = json.at("D_m2_per_s").get<std::vector<double>>();
     const Json& range = json.at("D_range");
     if (!range.is_null()) {
-      r.coefficient_range = CoefficientRange{range.at("min").get<double>(),
-                                             range.at("max").get<double>(), range.at("runs").get<int>()};
+      r.coefficient_range =
+          CoefficientRange{range.at("min").get<double>(), range.at("max").get<double>(),
+                           range.at("runs").get<int>()};
     }
     const Json& model = json.at("model");
     r.model.text = model.at("text").get<std::string>();

@@ -45,27 +45,27 @@ std::string input_text(const BurstSource& source) {
 // The source's attributes: names and sizes of the input, the measurement's
 // background rates.
 void add_source_attributes(const BurstSource& source, ResultsFileContents& c) {
-  std::visit(Overloaded{[&c](const MeasurementSource& m) {
-                          c.text_attributes.push_back({"input", m.path});
-                          c.text_attributes.push_back({"measurement", m.description});
-                          c.text_attributes.push_back({"bursts_from", m.bursts_from});
-                          if (m.background) {
-                            c.number_attributes.push_back({"background_all_hz", m.background->all_hz});
-                            c.number_attributes.push_back(
-                                {"background_donor_hz", m.background->donor_hz});
-                            c.number_attributes.push_back(
-                                {"background_acceptor_hz", m.background->acceptor_hz});
-                          }
-                          c.integer_attributes.push_back(
-                              {"input_size_bytes", static_cast<std::int64_t>(m.size_bytes)});
-                        },
-                        [&c](const PhotonFileSource& files) {
-                          c.text_attributes.push_back({"input", files_text(files)});
-                        },
-                        [&c](const RecordSource& records) {
-                          c.integer_attributes.push_back({"records", records.records});
-                        }},
-             source);
+  std::visit(
+      Overloaded{
+          [&c](const MeasurementSource& m) {
+            c.text_attributes.push_back({"input", m.path});
+            c.text_attributes.push_back({"measurement", m.description});
+            c.text_attributes.push_back({"bursts_from", m.bursts_from});
+            if (m.background) {
+              c.number_attributes.push_back({"background_all_hz", m.background->all_hz});
+              c.number_attributes.push_back({"background_donor_hz", m.background->donor_hz});
+              c.number_attributes.push_back({"background_acceptor_hz", m.background->acceptor_hz});
+            }
+            c.integer_attributes.push_back(
+                {"input_size_bytes", static_cast<std::int64_t>(m.size_bytes)});
+          },
+          [&c](const PhotonFileSource& files) {
+            c.text_attributes.push_back({"input", files_text(files)});
+          },
+          [&c](const RecordSource& records) {
+            c.integer_attributes.push_back({"records", records.records});
+          }},
+      source);
 }
 
 }  // namespace
@@ -127,7 +127,8 @@ void write_scan_results(const std::string& path, const MeasurementScan& scan,
   for (const ScannedBurst& burst : scan.bursts) {
     BurstLoglik line{burst.window, burst.photons, {}};
     if (!burst.log_likelihood.empty()) {
-      const auto first = burst.log_likelihood.begin() + static_cast<std::ptrdiff_t>(joint.shown * runs);
+      const auto first =
+          burst.log_likelihood.begin() + static_cast<std::ptrdiff_t>(joint.shown * runs);
       line.log_likelihood.assign(first, first + static_cast<std::ptrdiff_t>(runs));
     }
     lines.push_back(std::move(line));
@@ -142,7 +143,9 @@ void write_scan_results(const std::string& path, const MeasurementScan& scan,
   c.coefficients = request.coefficients;
   c.joint_log_likelihood = joint.joint_log_likelihood;
   c.probability = joint.probability;
-  c.integer_columns = {{"donor", donors}, {"acceptor", acceptors}, {"analysed", analysed},
+  c.integer_columns = {{"donor", donors},
+                       {"acceptor", acceptors},
+                       {"analysed", analysed},
                        {"boundary_runs", boundary_runs}};
   c.number_columns = {{"raw_E", raw_efficiency}};
   c.column_notes = {
@@ -176,7 +179,8 @@ void write_scan_results(const std::string& path, const MeasurementScan& scan,
     c.number_attributes.push_back({"beta", corrections.beta});
   }
   if (joint.parameter_scan) {
-    c.number_attributes.push_back({"parameter_best_value", request.model.parameter_values[joint.shown]});
+    c.number_attributes.push_back(
+        {"parameter_best_value", request.model.parameter_values[joint.shown]});
   }
   c.integer_attributes.push_back({"analysed_bursts", static_cast<std::int64_t>(joint.analysed)});
   c.estimate = estimate;

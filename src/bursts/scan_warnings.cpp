@@ -21,18 +21,18 @@ std::string listed(const std::vector<std::int64_t>& bursts) {
 
 }  // namespace
 
-std::vector<ScanWarning> left_out_warnings(const MeasurementScan& scan,
-                                           const SettingWords& words) {
+std::vector<ScanWarning> left_out_warnings(const MeasurementScan& scan, const SettingWords& words) {
   std::vector<ScanWarning> warnings;
   if (words.each_burst_left_out) {
     for (const ScannedBurst& burst : scan.bursts) {
       if (!burst.log_likelihood.empty()) continue;
-      ScanWarning warning{ScanWarningKind::kBurstLeftOut,
-                          format_text("burst %lld (%s to %s s) left out: %s.",
-                                      static_cast<long long>(burst.window.number),
-                                      format_table_seconds(burst.window.t_start_s).c_str(),
-                                      format_table_seconds(burst.window.t_stop_s).c_str(),
-                                      burst.left_out.empty() ? "no log L" : burst.left_out.c_str())};
+      ScanWarning warning{
+          ScanWarningKind::kBurstLeftOut,
+          format_text("burst %lld (%s to %s s) left out: %s.",
+                      static_cast<long long>(burst.window.number),
+                      format_table_seconds(burst.window.t_start_s).c_str(),
+                      format_table_seconds(burst.window.t_stop_s).c_str(),
+                      burst.left_out.empty() ? "no log L" : burst.left_out.c_str())};
       warning.burst = burst.window.number;
       warnings.push_back(std::move(warning));
     }
@@ -60,11 +60,9 @@ std::vector<ScanWarning> left_out_warnings(const MeasurementScan& scan,
 }
 
 std::vector<ScanWarning> result_warnings(const MeasurementScan& scan, const JointResult& joint,
-                                         const JointEstimate* estimate,
-                                         const SettingWords& words) {
+                                         const JointEstimate* estimate, const SettingWords& words) {
   std::vector<ScanWarning> warnings;
-  const auto add = [&](ScanWarningKind kind, std::string text, int count, int total,
-                       double value) {
+  const auto add = [&](ScanWarningKind kind, std::string text, int count, int total, double value) {
     ScanWarning warning{kind, std::move(text)};
     warning.count = count;
     warning.total = total;

@@ -54,7 +54,6 @@ std::vector<ScanWarning> left_out_warnings(const MeasurementScan& scan, const Se
 // bursts lost to rounding residue, residue runs, simultaneous photons, and
 // with an estimate its maximum or resamples at the grid's edge.
 std::vector<ScanWarning> result_warnings(const MeasurementScan& scan, const JointResult& joint,
-                                         const JointEstimate* estimate,
-                                         const SettingWords& words);
+                                         const JointEstimate* estimate, const SettingWords& words);
 
 }  // namespace pelmora

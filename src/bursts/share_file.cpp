@@ -66,17 +66,17 @@ std::vector<ScannedBurst> bursts_from_json(const Json& json, const TableShare& s
   };
   const Json& labels = column("burst");
   const std::size_t count = labels.size();
-  for (const char* name : {"t_start_s", "t_stop_s", "window_photons", "donor", "acceptor",
-                           "photons", "left_out", "collapsed", "boundary_runs",
-                           "boundary_photons", "residue_dominates"}) {
+  for (const char* name :
+       {"t_start_s", "t_stop_s", "window_photons", "donor", "acceptor", "photons", "left_out",
+        "collapsed", "boundary_runs", "boundary_photons", "residue_dominates"}) {
     if (column(name).size() != count) {
       throw std::invalid_argument(std::string(name) + " does not have one entry per burst");
     }
   }
   const std::vector<std::size_t> positions = shard_positions(share.table_bursts, share.shard);
   if (positions.size() != count) {
-    throw std::invalid_argument(format_text("it holds %zu bursts instead of %zu", count,
-                                            positions.size()));
+    throw std::invalid_argument(
+        format_text("it holds %zu bursts instead of %zu", count, positions.size()));
   }
   std::vector<ScannedBurst> bursts(count);
   for (std::size_t b = 0; b < count; ++b) {
@@ -140,7 +140,8 @@ ShareFile parse_share(std::string_view text, const std::string& name) {
   if (description.empty() || description.front() != '{') {
     refuse(name,
            "it was written by an earlier version of pelmora-bursts; scan its bursts again with "
-           "this one (" + std::string(kVersion) + ").");
+           "this one (" +
+               std::string(kVersion) + ").");
   }
   ShareFile file;
   Json json;
@@ -175,13 +176,13 @@ ShareFile parse_share(std::string_view text, const std::string& name) {
     }
     scan.share = table;
     scan.simultaneous_photons = json.at("simultaneous_photons").get<int>();
-    scan.bursts = bursts_from_json(json.at("bursts"), table, scan.values(),
-                                   scan.values() * scan.runs());
+    scan.bursts =
+        bursts_from_json(json.at("bursts"), table, scan.values(), scan.values() * scan.runs());
   } catch (const std::exception& error) {
     refuse(name, "line 1: the description of the share is damaged (" + json_reason(error) + ").");
   }
-  read_loglik_lines(end == std::string_view::npos ? std::string_view() : text.substr(end + 1),
-                    name, 2, scan);
+  read_loglik_lines(end == std::string_view::npos ? std::string_view() : text.substr(end + 1), name,
+                    2, scan);
   return file;
 }
 

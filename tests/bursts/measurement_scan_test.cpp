@@ -27,8 +27,7 @@ bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
 
 // Some 20 bursts over a background of both channels.
 const Measurement& measurement() {
-  static const Measurement m =
-      generated({{3000, 'D'}, {2000, 'A'}, {1000, 'd'}}, 2.0, 0.1, 60, 11);
+  static const Measurement m = generated({{3000, 'D'}, {2000, 'A'}, {1000, 'd'}}, 2.0, 0.1, 60, 11);
   return m;
 }
 
@@ -158,8 +157,8 @@ TEST(MeasurementScan, RefusesSharesThatAreNotOneScan) {
   std::string shifted = first;
   const std::size_t line = shifted.find("\n", shifted.find("log_L\n") + 6) + 1;
   shifted.insert(line, "7");  // the second burst's first line names burst 7...
-  const std::string old_share =
-      "# pelmora-bursts share 1/2 of 20 bursts; settings: R=6.5\n" + first.substr(first.find('\n') + 1);
+  const std::string old_share = "# pelmora-bursts share 1/2 of 20 bursts; settings: R=6.5\n" +
+                                first.substr(first.find('\n') + 1);
   std::string later = first;
   later.replace(later.find(kVersion), std::strlen(kVersion), "99.0.0");
   struct Case {
@@ -213,7 +212,8 @@ TEST(ScanRequest, DefaultsAndRefusals) {
       {refused([](ScanRequest& r) { r.background = parse_background_choice("auto"); }, false),
        "The background auto is estimated from a measurement"},
       {refused([](ScanRequest& r) { r.corrections.gamma = 0; }, true), "gamma must be > 0"},
-      {refused([](ScanRequest& r) { r.corrections.leakage = 1; }, true), "leakage must be >= 0 and < 1"},
+      {refused([](ScanRequest& r) { r.corrections.leakage = 1; }, true),
+       "leakage must be >= 0 and < 1"},
       {refused([](ScanRequest& r) { r.corrections.dir_ex = -0.1; }, true), "dir_ex must be >= 0"},
       {refused([](ScanRequest& r) { r.corrections.beta = NAN; }, true), "beta must be finite"},
       {caught_error([] {
@@ -244,8 +244,7 @@ TEST(ScanRequest, TextRoundTripAndCommandLine) {
     request.background = parse_background_choice("1500.5,0");
     EXPECT_TRUE(request_from_text(request_text(request), "r") == request) << model;
   }
-  const std::string_view words[] = {"pelmora-bursts", "scan", "a b.h5", "--model", "pmf:x'y",
-                                    ""};
+  const std::string_view words[] = {"pelmora-bursts", "scan", "a b.h5", "--model", "pmf:x'y", ""};
   EXPECT_EQ(shell_command(words), "pelmora-bursts scan 'a b.h5' --model 'pmf:x'\\''y' ''");
 }
 

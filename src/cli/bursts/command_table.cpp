@@ -110,25 +110,30 @@ std::string wrapped(std::string_view text, std::size_t indent, std::size_t colum
 
 std::optional<CommandSpec> command_spec(std::string_view name) {
   if (name == "info") {
-    return CommandSpec{"info", "FILE.hdf5",
+    return CommandSpec{"info",
+                       "FILE.hdf5",
                        "What the measurement holds: type, duration, detectors, alternation, "
                        "photons per detector and the background rates (to the standard output).",
                        {{"Measurement", kMeasurement}, {"Background", kInfo}}};
   }
   if (name == "search") {
-    return CommandSpec{"search", "FILE.hdf5 -o TABLE.csv",
-                       "Finds the bursts (all-photons sliding-window search) and writes the "
-                       "burst table.",
-                       {{"Output", kSearchOutput}, {"Search", kSearch}, {"Measurement", kMeasurement}}};
+    return CommandSpec{
+        "search",
+        "FILE.hdf5 -o TABLE.csv",
+        "Finds the bursts (all-photons sliding-window search) and writes the "
+        "burst table.",
+        {{"Output", kSearchOutput}, {"Search", kSearch}, {"Measurement", kMeasurement}}};
   }
   if (name == "export") {
-    return CommandSpec{"export", "FILE.hdf5 --bursts TABLE.csv --burst K -o PHOTONS.txt",
+    return CommandSpec{"export",
+                       "FILE.hdf5 --bursts TABLE.csv --burst K -o PHOTONS.txt",
                        "One burst's analysed photons as a photon file: pelmora gives it, to the "
                        "bit, the log L that scan gives the burst.",
                        {{"Export", kExport}, {"Measurement", kMeasurement}}};
   }
   if (name == "scan") {
-    return CommandSpec{"scan", "FILE.hdf5 | PHOTONS.txt ... [options]",
+    return CommandSpec{"scan",
+                       "FILE.hdf5 | PHOTONS.txt ... [options]",
                        "The log L of every burst at every D, the joint P(D) over the bursts, and "
                        "the estimate of D with its bootstrap interval.  Photon files are one "
                        "burst each.  At least one of --loglik, --joint, -o and --summary.",
@@ -140,7 +145,8 @@ std::optional<CommandSpec> command_spec(std::string_view name) {
                         {"Measurement", kMeasurement}}};
   }
   if (name == "combine") {
-    return CommandSpec{"combine", "SHARE.csv ... [options]",
+    return CommandSpec{"combine",
+                       "SHARE.csv ... [options]",
                        "The shares of one scan (--shard I/K) put together: every output is, "
                        "byte for byte, that of the one scan over all bursts.",
                        {{"Outputs", kOutputs}, {"Estimate", kEstimate}, {"Console", kCombine}}};
@@ -150,8 +156,7 @@ std::optional<CommandSpec> command_spec(std::string_view name) {
 
 std::string command_help(const CommandSpec& command) {
   std::string text = "usage: pelmora-bursts " + std::string(command.name) + " " +
-                     std::string(command.synopsis) + "\n\n" + wrapped(command.summary, 0, 0) +
-                     "\n";
+                     std::string(command.synopsis) + "\n\n" + wrapped(command.summary, 0, 0) + "\n";
   std::size_t width = 0;
   for (const OptionGroup& group : command.groups) {
     for (const OptionSpec& option : group.options) {
@@ -167,7 +172,8 @@ std::string command_help(const CommandSpec& command) {
       text += padded(lead, width) + wrapped(option.help, width, width) + "\n";
     }
   }
-  text += "\nD in 1e-14 m^2/s, distances in nm, as pelmora takes them.  Threads: PELMORA_THREADS.\n";
+  text +=
+      "\nD in 1e-14 m^2/s, distances in nm, as pelmora takes them.  Threads: PELMORA_THREADS.\n";
   return text;
 }
 

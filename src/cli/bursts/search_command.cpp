@@ -23,20 +23,19 @@ void run_search(CommandArguments words, Console& console) {
     console.print("Read %zu donor- and acceptor-channel photons from %s.\n", m.timestamps.size(),
                   m.description.path.c_str());
   }
-  Background background;
-  if (!search.min_rate_khz) {
-    background = estimate_background(m, search.background_window_s);
-    for (const std::string& warning : background.warnings) console.write(framed_warning(warning));
+  const MeasurementSearch searched = search_measurement(m, search);
+  const BurstSearchResult& found = searched.found;
+  if (const std::optional<Background>& background = searched.background) {
+    for (const std::string& warning : background->warnings) console.write(framed_warning(warning));
     if (!quiet) {
       console.print(
           "Background of all photons: %.1f Hz (%zu window%s of %g s); minimum burst rate "
           "F x background = %.1f kHz.\n",
-          background.whole.all.rate_hz, background.windows.size(),
-          background.windows.size() == 1 ? "" : "s", search.background_window_s,
-          search.F * background.whole.all.rate_hz / 1000);
+          background->whole.all.rate_hz, background->windows.size(),
+          background->windows.size() == 1 ? "" : "s", search.background_window_s,
+          search.F * background->whole.all.rate_hz / 1000);
     }
   }
-  const BurstSearchResult found = search_bursts(m, search, background);
   {
     const HeldTerminationSignals held;
     std::vector<Burst> bursts = found.bursts;
