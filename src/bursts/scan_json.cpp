@@ -228,6 +228,7 @@ ScanRequest request_from_json(const Json& json, const std::string& where) {
     options.distance_bins = analysis.at("distance_bins").get<int>();
     r.analysis = derive_settings(options);
     r.coefficients = json.at("D_m2_per_s").get<std::vector<double>>();
+    if (r.coefficients.empty()) throw std::invalid_argument("it names no coefficients");
     const Json& range = json.at("D_range");
     if (!range.is_null()) {
       r.coefficient_range =
