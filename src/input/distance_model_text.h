@@ -21,9 +21,9 @@ DistanceModel parse_distance_model(const std::string& text);
 inline constexpr std::size_t kMaxPotentialTablePoints = 100000;
 inline constexpr TextBounds kPotentialTableBounds{std::size_t{1} << 20, 1000000};
 
-// The points of a potential table, read from `text` into model.table_r and
-// table_density, with the refusals of parse_distance_model.
-void read_potential_table(BoundedTextReader& text, DistanceModel& model);
+// The points of a potential table, read from `text`, with the refusals of
+// parse_distance_model.
+TabulatedDensity read_potential_table(BoundedTextReader& text);
 
 // As parse_distance_model, and "chain:FROM:TO:COUNT": COUNT values of RMS
 // evenly spaced from FROM to TO (COUNT >= 2, 0 < FROM < TO).

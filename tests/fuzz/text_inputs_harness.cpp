@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "base/error.h"
 #include "bursts/background_choice.h"
@@ -92,11 +93,10 @@ std::string exercise_pmf_table(std::span<const std::uint8_t> input) {
   Findings f;
   const Stream stream = stream_of(input);
   BoundedTextReader reader(stream.get(), "pmf.txt", "Potential file", TextBounds{256, 4096});
-  DistanceModel model;
   try {
-    read_potential_table(reader, model);
-    const std::vector<double>& r = model.table_r;
-    const std::vector<double>& p = model.table_density;
+    const TabulatedDensity table = read_potential_table(reader);
+    const std::vector<double>& r = table.r;
+    const std::vector<double>& p = table.density;
     f.check(r.size() == p.size() && r.size() >= 3, "a table of fewer than 3 points accepted");
     f.check(r.size() <= kMaxPotentialTablePoints, "more points than allowed");
     double largest = 0;
@@ -125,18 +125,23 @@ std::string exercise_model_text(std::span<const std::uint8_t> input) {
                                   scan.models.size() >= 2 && scan.models.size() <= 1000),
               "a scanned parameter whose values do not match its models");
       for (std::size_t i = 0; i < scan.models.size(); ++i) {
-        const DistanceModel& m = scan.models[i];
-        f.check(m.kind != ModelKind::kTable, "a table model without pmf:");
-        if (m.kind == ModelKind::kChain) {
-          f.check(std::isfinite(m.rms) && m.rms > 0, "a chain whose rms is not finite and > 0");
-          if (scan.scanned()) f.check(m.rms == scan.parameter_values[i], "rms not its value");
-          if (i > 0) f.check(m.rms > scan.models[i - 1].rms, "rms values that do not increase");
-        }
-        if (m.kind == ModelKind::kBox) {
-          f.check(
-              std::isfinite(m.lower) && std::isfinite(m.upper) && m.lower >= 0 && m.lower < m.upper,
-              "box walls not 0 <= A < B");
-        }
+        std::visit(
+            Overloaded{
+                [](const FreeDiffusion&) {},
+                [&](const GaussianChain& chain) {
+                  f.check(std::isfinite(chain.rms) && chain.rms > 0,
+                          "a chain whose rms is not finite and > 0");
+                  if (!scan.scanned()) return;
+                  f.check(chain.rms == scan.parameter_values[i], "rms not its value");
+                  if (i > 0) f.check(chain.rms > scan.parameter_values[i - 1], "rms decreasing");
+                },
+                [&](const FlatBox& box) {
+                  f.check(std::isfinite(box.lower) && std::isfinite(box.upper) && box.lower >= 0 &&
+                              box.lower < box.upper,
+                          "box walls not 0 <= A < B");
+                },
+                [&](const TabulatedDensity&) { f.check(false, "a table model without pmf:"); }},
+            scan.models[i].shape);
       }
     } catch (const Error& error) {
       f.check(error.kind() == ErrorKind::kInput, "a model refusal of another kind than kInput");
