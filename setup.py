@@ -97,21 +97,26 @@ class CMakeBuild(build_ext):
         ]
 
     def configure(self, build_dir):
-        if os.path.exists(os.path.join(build_dir, "CMakeCache.txt")):
-            return
-        problem = missing_packages()
-        if problem:
-            raise SetupError(problem)
-        if shutil.which("cmake") is None:
-            raise build_failure("CMake is not installed")
-        command = ["cmake", "-S", SOURCE_DIR, "-B", build_dir, "-DCMAKE_BUILD_TYPE=Release",
-                   "-DPELMORA_PYTHON=ON", "-DPELMORA_BUILD_TESTS=OFF",
-                   f"-DPython3_EXECUTABLE={sys.executable}",
-                   *shlex.split(os.environ.get("PELMORA_CMAKE_ARGS", ""))]
+        """Configures a new tree with the wheel's settings; a tree configured
+        before keeps its own, and is only asked for the Python module."""
+        cache = os.path.join(build_dir, "CMakeCache.txt")
+        configured = os.path.exists(cache)
+        command = ["cmake", "-S", SOURCE_DIR, "-B", build_dir, "-DPELMORA_PYTHON=ON"]
+        if not configured:
+            problem = missing_packages()
+            if problem:
+                raise SetupError(problem)
+            if shutil.which("cmake") is None:
+                raise build_failure("CMake is not installed")
+            command += ["-DCMAKE_BUILD_TYPE=Release", "-DPELMORA_BUILD_TESTS=OFF",
+                        f"-DPython3_EXECUTABLE={sys.executable}",
+                        *shlex.split(os.environ.get("PELMORA_CMAKE_ARGS", ""))]
         if not run(command):
-            # A half-configured tree would be taken as configured next time.
-            shutil.rmtree(build_dir, ignore_errors=True)
-            raise build_failure("CMake could not configure the build (its errors are above)")
+            if not configured and os.path.exists(cache):
+                # A half-configured tree would be taken as configured next time.
+                os.remove(cache)
+            raise build_failure(f"CMake could not configure the build in {build_dir} (its errors "
+                                "are above)")
 
 
 # setuptools' own files go beside the CMake trees, under build/ (ignored by git).
