@@ -28,6 +28,7 @@ from setuptools.errors import SetupError
 
 SOURCE_DIR = os.path.dirname(os.path.abspath(__file__))
 PROGRAMS = ("pelmora", "pelmora-bursts")
+MAN_PAGES = ("pelmora.1", "pelmora-bursts.1")
 
 
 def release():
@@ -93,7 +94,7 @@ class CMakeBuild(build_ext):
             self.copy_file(os.path.join(package, name), os.path.join(destination, name))
         self.distribution.data_files = [
             ("bin", [os.path.join(build_dir, program) for program in PROGRAMS]),
-            ("share/man/man1", [os.path.join(build_dir, "pelmora.1")]),
+            ("share/man/man1", [os.path.join(build_dir, page) for page in MAN_PAGES]),
         ]
 
     def configure(self, build_dir):

@@ -4,6 +4,10 @@ Each function draws into ``ax`` when given, else into a new figure, and
 returns the Axes.  Times are shown in ms from the record's first photon.
 """
 
+from __future__ import annotations
+
+from typing import TYPE_CHECKING, Optional
+
 import matplotlib.pyplot as plt
 import numpy as np
 from matplotlib import ticker
@@ -12,23 +16,28 @@ from matplotlib.patches import Patch
 
 from . import _core
 
+if TYPE_CHECKING:
+    from matplotlib.axes import Axes
+
+    from ._analysis import ScanResult, Trajectory
+
 DONOR_COLOUR = "#2e8b57"
 ACCEPTOR_COLOUR = "#c0392b"
 MEAN_COLOUR = "#1f3a93"
 
 
-def _axes(ax, size=(7.0, 4.0)):
+def _axes(ax: Optional[Axes], size: tuple[float, float] = (7.0, 4.0)) -> Axes:
     if ax is not None:
         return ax
     _, ax = plt.subplots(figsize=size, layout="constrained")
     return ax
 
 
-def _milliseconds(times_us, t_first):
+def _milliseconds(times_us: np.ndarray, t_first: float) -> np.ndarray:
     return (np.asarray(times_us) - t_first) / 1000.0
 
 
-def distance_map(traj, ax=None, cmap="magma"):
+def distance_map(traj: Trajectory, ax: Optional[Axes] = None, cmap: str = "magma") -> Axes:
     """P(r, t) of a ``pelmora.trajectory`` result as an image: time (ms) across,
     distance (nm) up, with a colour bar."""
     ax = _axes(ax)
@@ -46,7 +55,7 @@ def distance_map(traj, ax=None, cmap="magma"):
     return ax
 
 
-def trajectory(traj, ax=None):
+def trajectory(traj: Trajectory, ax: Optional[Axes] = None) -> Axes:
     """The mean distance of a ``pelmora.trajectory`` result with its 1σ and 2σ
     bands, and the photons as ticks: donor photons along the top, acceptor
     photons along the bottom."""
@@ -87,7 +96,7 @@ def trajectory(traj, ax=None):
     return ax
 
 
-def likelihood(result, ax=None):
+def likelihood(result: ScanResult, ax: Optional[Axes] = None) -> Axes:
     """P(D) of a ``pelmora.scan`` result on a logarithmic D axis (in units of
     1e-14 m²/s, as the command line takes D): the joint P(D) over the analysed
     bursts, and each burst's own P(D) faint behind it."""

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "bursts/scan_request.h"
+#include "engine/background_colours.h"
 #include "engine/colour_check.h"
 #include "engine/distance_grid.h"
 #include "engine/likelihood_scan.h"
@@ -49,10 +51,26 @@ TrajectoryResult analyse_trajectory(const PhotonList& photons, const AnalysisSet
   const TimeBinsOutcome time_bins = settle_time_bins(options.time_bins, options.time_increment,
                                                      photons.start_time, photons.end_time);
   if (time_bins.error) refuse(*time_bins.error);
-  const DistanceGrid grid = make_distance_grid(settings);
-  check_photon_colours(grid, photons);
-  return compute_trajectory(photons, grid, options.diff_coeff, time_bins.time_bins, engine,
-                            observer);
+  check_corrections(options.corrections);
+  if (options.background.mode == BackgroundChoice::Mode::kAuto) {
+    refuse(
+        "The background auto is estimated from a measurement; for one photon record give the "
+        "rates (D_HZ,A_HZ) or off.");
+  }
+  const DistanceGrid grid = make_model_grid(settings, options.model, options.corrections);
+  if (options.background.mode == BackgroundChoice::Mode::kOff) {
+    check_photon_colours(grid, photons);
+    return compute_trajectory(photons, grid, options.diff_coeff, time_bins.time_bins, engine,
+                              observer);
+  }
+  // The record's span as a burst's window gives it, so that a scan of the
+  // same record mixes in the same shares.
+  PhotonList mixed = photons;
+  mixed.colours = mix_background(
+      grid, rate_shares(options.background, photons.end_time * 1e-6 - photons.start_time * 1e-6,
+                        photons.photon_count));
+  check_photon_colours(grid, mixed);
+  return compute_trajectory(mixed, grid, options.diff_coeff, time_bins.time_bins, engine, observer);
 }
 
 LikelihoodScanResult scan_likelihood(const PhotonList& photons, const AnalysisSettings& settings,

@@ -13,18 +13,17 @@ using testing::caught_error;
 TEST(DistanceModelText, ReadsEveryModel) {
   const testing::ScratchDir dir;
   dir.write("pmf.txt", "# r density\n1 0\n\n2 0.5\n3 1e-1\n");
-  const DistanceModel chain = parse_distance_model("chain:6");
-  EXPECT_EQ(chain.kind, ModelKind::kChain);
-  EXPECT_EQ(chain.rms, 6.0);
-  const DistanceModel box = parse_distance_model("box:2:10.5");
-  EXPECT_EQ(box.kind, ModelKind::kBox);
-  EXPECT_EQ(box.lower, 2.0);
-  EXPECT_EQ(box.upper, 10.5);
-  const DistanceModel table = parse_distance_model("pmf:" + (dir / "pmf.txt").string());
-  EXPECT_EQ(table.kind, ModelKind::kTable);
-  EXPECT_EQ(table.table_r, (std::vector<double>{1, 2, 3}));
-  EXPECT_EQ(table.table_density, (std::vector<double>{0, 0.5, 0.1}));
+  EXPECT_EQ(parse_distance_model("chain:6").shape, ModelShape(GaussianChain{6}));
+  EXPECT_EQ(parse_distance_model("box:2:10.5").shape, ModelShape(FlatBox{2, 10.5}));
+  // A table's name is everything after "pmf:", spaces and colons included.
+  dir.write("a b:c.txt", "# r density\n1 0\n\n2 0.5\n3 1e-1\n");
+  for (const char* name : {"pmf.txt", "a b:c.txt"}) {
+    const DistanceModel table = parse_distance_model("pmf:" + (dir / name).string());
+    EXPECT_EQ(table.shape, ModelShape(TabulatedDensity{{1, 2, 3}, {0, 0.5, 0.1}})) << name;
+    EXPECT_EQ(table.text, "pmf:" + (dir / name).string());
+  }
   EXPECT_FALSE(parse_distance_model("free").confined());
+  EXPECT_EQ(parse_model_scan("free").models.size(), 1u);
   const ModelScan scan = parse_model_scan("chain:4:10:13");
   ASSERT_EQ(scan.models.size(), 13u);
   EXPECT_EQ(scan.parameter, "rms_nm");
