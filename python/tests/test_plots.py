@@ -1,5 +1,8 @@
 """Each figure renders, with labelled axes (and the map with its colour bar)."""
 
+import os
+import subprocess
+import sys
 import warnings
 
 import matplotlib
@@ -12,7 +15,7 @@ import pytest  # noqa: E402
 
 import pelmora  # noqa: E402
 import pelmora.plot  # noqa: E402
-from conftest import EXAMPLE  # noqa: E402
+from conftest import EXAMPLE, SOURCE_DIR, run_program  # noqa: E402
 
 
 @pytest.fixture(scope="module")
@@ -42,3 +45,12 @@ def test_figure_renders_with_labelled_axes(results, draw, subject, labels):
     pixels = np.asarray(figure.canvas.buffer_rgba())
     assert pixels.std() > 0
     plt.close(figure)
+
+
+def test_demo_picture_draws_the_programs_files(tmp_path):
+    # make demo's picture, from a small run of the program on the example.
+    run_program("pelmora", ["-t", "40", "-d", "60", EXAMPLE, "map.dat", "traj.dat"], tmp_path)
+    subprocess.run([sys.executable, os.path.join(SOURCE_DIR, "examples", "plot_demo.py"),
+                    "map.dat", "traj.dat", EXAMPLE, "demo.png"], cwd=tmp_path, check=True,
+                   capture_output=True, timeout=120)
+    assert (tmp_path / "demo.png").read_bytes().startswith(b"\x89PNG")
