@@ -297,13 +297,15 @@ class ScanResult:
     def __repr__(self) -> str:
         e = self.estimate
         interval = "" if e.ci95 is None else f" (95 %: {interval_text(e.ci95)})"
-        values = f"{self.D.size} values of D from {self.D[0]:.4g} to {self.D[-1]:.4g} m²/s"
+        values = (f"{count_text(self.D.size, 'value')} of D from {self.D[0]:.4g} to "
+                  f"{self.D[-1]:.4g} m²/s")
         if self.parameter_values is not None:
             values += (f" × {self.parameter_values.size} of {self.parameter} from "
                        f"{self.parameter_values[0]:g} to {self.parameter_values[-1]:g}")
-        return (f"<pelmora.ScanResult: {len(self.bursts)} bursts ({int(self.analysed.sum())} "
-                f"analysed) × {values}; model {self.model}, background {self.background}; "
-                f"D = {e.D:.4g} m²/s{interval}; {count_text(len(self.warnings), 'warning')}>")
+        return (f"<pelmora.ScanResult: {count_text(len(self.bursts), 'burst')} "
+                f"({int(self.analysed.sum())} analysed) × {values}; model {self.model}, "
+                f"background {self.background}; D = {e.D:.4g} m²/s{interval}; "
+                f"{count_text(len(self.warnings), 'warning')}>")
 
 
 def _result(scan: _core.MeasurementScan, engine_warnings: list[str], call: str, bootstrap: int,

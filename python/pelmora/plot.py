@@ -192,7 +192,7 @@ def likelihood(result: ScanResult, ax: Optional[Axes] = None) -> Axes:
                 color="0.45", lw=0.8, alpha=faint)
     ax.plot([], [], color="0.45", lw=0.8, label="single bursts")
     ax.plot(d, result.P, color=MEAN_COLOUR, lw=2.2, marker="o", ms=3.5,
-            label=f"joint ({analysed.size} bursts)")
+            label=f"joint ({analysed.size} burst{'' if analysed.size == 1 else 's'})")
     e = result.estimate
     ci95 = None if e.ci95 is None else (e.ci95[0] / D_UNIT, e.ci95[1] / D_UNIT)
     mark_estimate(ax, e.D / D_UNIT, ci95)
