@@ -427,11 +427,12 @@ class Trajectory:
 
     def __repr__(self) -> str:
         acceptor = int(np.count_nonzero(self.photon_is_acceptor))
+        mean = self.mean[np.isfinite(self.mean)]
+        means = f"; mean distance {mean.min():.4g} to {mean.max():.4g} nm" if mean.size else ""
         return (f"<pelmora.Trajectory: {self.photon_times_us.size} photons ({acceptor} acceptor) "
                 f"over {(self.t_last - self.t_first) / 1000:.4g} ms, D = {self.D:.4g} m²/s; "
                 f"{self.times.size} slices × {self.distances.size} distances from "
-                f"{self.distances[0]:.4g} to {self.distances[-1]:.4g} nm; mean distance "
-                f"{np.nanmin(self.mean):.4g} to {np.nanmax(self.mean):.4g} nm; "
+                f"{self.distances[0]:.4g} to {self.distances[-1]:.4g} nm{means}; "
                 f"{self.boundary_slices} slices at the grid's edges>")
 
 
