@@ -33,8 +33,8 @@ DistanceGrid grid_of(int model, int bins) {
   if (model == 0) return make_distance_grid(settings);
   settings.distance_bins = bins;
   DistanceModel chain;
-  chain.kind = ModelKind::kChain;
-  chain.rms = 6;
+  chain.shape = GaussianChain{6};
+  chain.text = "chain:6";
   return make_model_grid(settings, chain);
 }
 

@@ -1,8 +1,9 @@
 // The one error type of the library.  Whatever cannot be done is reported by
-// throwing an Error that carries the exact text the command line prints for
-// it (for example "\n\nERROR: Could not write to file out.dat\n") and a kind
-// that tells a caller what went wrong without parsing the text.  Nothing
-// below the command line ends the process or prints an error itself.
+// throwing an Error that carries a plain sentence saying what went wrong (for
+// example "Could not write to file out.dat") and a kind that tells a caller
+// what went wrong without parsing the text.  Nothing below the command line
+// ends the process or prints an error itself; the command lines put the
+// sentence in their console frame, the Python package raises it as it is.
 #pragma once
 
 #include <stdexcept>
@@ -20,20 +21,23 @@ enum class ErrorKind {
   kCancelled,    // the caller asked the work to stop
 };
 
+// How a console sets the sentence apart: on its own line, or as a paragraph
+// with a blank line after it (the photon file's historic messages).
+enum class ErrorLayout { kLine, kParagraph };
+
 class Error : public std::runtime_error {
  public:
-  Error(ErrorKind kind, std::string message)
-      : std::runtime_error(message), kind_(kind), message_(std::move(message)) {}
+  Error(ErrorKind kind, std::string message, ErrorLayout layout = ErrorLayout::kLine)
+      : std::runtime_error(message), kind_(kind), layout_(layout), message_(std::move(message)) {}
 
   ErrorKind kind() const { return kind_; }
-  // The text exactly as the command line prints it, line breaks included.
+  ErrorLayout layout() const { return layout_; }
+  // The plain sentence, without line breaks around it.
   const std::string& message() const { return message_; }
-  // The message without the leading line breaks, the "ERROR: " tag and the
-  // trailing line breaks, for callers that show it in their own frame.
-  std::string_view plain_message() const;
 
  private:
   ErrorKind kind_;
+  ErrorLayout layout_;
   std::string message_;
 };
 

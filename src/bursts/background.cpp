@@ -85,7 +85,7 @@ class TailPass {
       const StreamTaus& taus = window_tau[w];
       const auto add = [&](std::size_t s, std::int64_t timestamp) {
         if (seen[s]) {
-          const auto delay = static_cast<double>(timestamp - previous[s]);
+          const double delay = ticks_between(previous[s], timestamp);
           whole[s].add(delay, whole_tau[s]);
           if (seen_in_window[s]) sums[s].add(delay, taus[s]);
         }
@@ -114,7 +114,7 @@ class TailPass {
 
 std::size_t Background::window_of(std::int64_t timestamp) const {
   if (windows.size() <= 1) return 0;
-  const double position = static_cast<double>(timestamp - origin_timestamp) / window_ticks;
+  const double position = ticks_between(origin_timestamp, timestamp) / window_ticks;
   if (!(position >= 1.0)) return 0;  // before the first boundary
   const double last = static_cast<double>(windows.size() - 1);
   return static_cast<std::size_t>(std::min(std::floor(position), last));
@@ -123,8 +123,8 @@ std::size_t Background::window_of(std::int64_t timestamp) const {
 Background estimate_background(const Measurement& measurement, double window_s) {
   if (!(window_s > 0)) {
     throw Error(ErrorKind::kInput,
-                format_text("\n\nERROR: The background window must be longer than 0 s (found %g "
-                            "s).\n",
+                format_text("The background window must be longer than 0 s (found %g "
+                            "s).",
                             window_s));
   }
   const double unit = measurement.description.timestamps_unit;
@@ -135,12 +135,12 @@ Background estimate_background(const Measurement& measurement, double window_s) 
   background.window_s = window_s;
   background.origin_timestamp = n > 0 ? timestamps.front() : 0;
   background.window_ticks = window_s / unit;
-  const double span = n > 0 ? static_cast<double>(timestamps.back() - timestamps.front()) : 0.0;
+  const double span = n > 0 ? ticks_between(timestamps.front(), timestamps.back()) : 0.0;
   double window_count = std::floor(span / background.window_ticks) + 1;
   if (window_count > kMaxWindows) {
     throw Error(ErrorKind::kInput,
-                format_text("\n\nERROR: A background window of %g s cuts the measurement into "
-                            "more than %.0f windows.\n",
+                format_text("A background window of %g s cuts the measurement into "
+                            "more than %.0f windows.",
                             window_s, kMaxWindows));
   }
   if (window_count > 1 && span - (window_count - 1) * background.window_ticks <
@@ -188,13 +188,13 @@ Background estimate_background(const Measurement& measurement, double window_s) 
     if (whole.tail_delays == 0) {
       whole.fallback = true;
       background.warnings.push_back(
-          format_text("\n\nWARNING: Background of %s: no inter-photon delay above the tail "
-                      "threshold; the background is taken as 0.\n",
+          format_text("Background of %s: no inter-photon delay above the tail "
+                      "threshold; the background is taken as 0.",
                       kStreamNames[s]));
     } else if (whole.tail_delays < kMinTailDelays) {
       background.warnings.push_back(
-          format_text("\n\nWARNING: Background of %s rests on only %lld inter-photon delays; the "
-                      "estimate is uncertain.\n",
+          format_text("Background of %s rests on only %lld inter-photon delays; the "
+                      "estimate is uncertain.",
                       kStreamNames[s], static_cast<long long>(whole.tail_delays)));
     }
     std::size_t fallbacks = 0;
@@ -210,8 +210,8 @@ Background estimate_background(const Measurement& measurement, double window_s) 
     // Nothing to add when the whole measurement had no estimate either.
     if (fallbacks > 0 && windows > 1 && !whole.fallback) {
       background.warnings.push_back(format_text(
-          "\n\nWARNING: Background of %s: %zu of %zu windows of %g s have fewer than %lld "
-          "delays above the tail threshold; they take the whole measurement's estimate.\n",
+          "Background of %s: %zu of %zu windows of %g s have fewer than %lld "
+          "delays above the tail threshold; they take the whole measurement's estimate.",
           kStreamNames[s], fallbacks, windows, window_s, static_cast<long long>(kMinTailDelays)));
     }
   }

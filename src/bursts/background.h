@@ -68,7 +68,7 @@ struct Background {
   double window_ticks = 0;                // window_s in timestamp units
   StreamRates whole;                      // over the whole measurement
   std::vector<BackgroundWindow> windows;  // at least one
-  // Texts "\n\nWARNING: ...\n" for estimates that fell back or are weak.
+  // Sentences for estimates that fell back or are weak.
   std::vector<std::string> warnings;
 
   // The window of a photon with this timestamp.

@@ -13,7 +13,7 @@ namespace pelmora {
 namespace {
 
 [[noreturn]] void refuse(const std::string& reason) {
-  throw Error(ErrorKind::kInput, "\n\nERROR: Burst search: " + reason + "\n");
+  throw Error(ErrorKind::kInput, "Burst search: " + reason);
 }
 
 void check_options(const BurstSearchOptions& options) {
@@ -130,7 +130,7 @@ BurstSearchResult search_bursts(const Measurement& measurement, const BurstSearc
       segment_end = std::min(segment_end, static_cast<std::size_t>(later - t.begin()));
     }
     for (; i < segment_end; ++i) {
-      const bool in_burst = static_cast<double>(t[i + m - 1] - t[i]) <= threshold_ticks;
+      const bool in_burst = ticks_between(t[i], t[i + m - 1]) <= threshold_ticks;
       if (in_burst) {
         if (run_start == kNone) run_start = i;
       } else if (run_start != kNone) {
@@ -142,6 +142,16 @@ BurstSearchResult search_bursts(const Measurement& measurement, const BurstSearc
   if (run_start != kNone) collector.add_run(run_start, n - 1);
   collector.finish();
   return result;
+}
+
+MeasurementSearch search_measurement(const Measurement& measurement,
+                                     const BurstSearchOptions& options) {
+  MeasurementSearch search;
+  if (!options.min_rate_khz) {
+    search.background = estimate_background(measurement, options.background_window_s);
+  }
+  search.found = search_bursts(measurement, options, search.background.value_or(Background{}));
+  return search;
 }
 
 }  // namespace pelmora

@@ -81,14 +81,13 @@ JointEstimate estimate_joint(const AnalysedBursts& bursts, const LikelihoodGrid&
   if (grid.parameter) check_axis(*grid.parameter);
   const std::size_t cells = grid.cells();
   if (bursts.cells != cells || bursts.rows.size() != bursts.count * cells) {
-    throw Error(ErrorKind::kInput,
-                "\n\nERROR: The log L of the bursts do not fit the grid of the scan.\n");
+    throw Error(ErrorKind::kInput, "The log L of the bursts do not fit the grid of the scan.");
   }
   if (options.resamples < 0) {
-    throw Error(ErrorKind::kInput, "\n\nERROR: The number of bootstrap resamples must be >= 0.\n");
+    throw Error(ErrorKind::kInput, "The number of bootstrap resamples must be >= 0.");
   }
   if (bursts.count == 0) {
-    throw Error(ErrorKind::kComputation, "\n\nERROR: No burst was analysed: D has no estimate.\n");
+    throw Error(ErrorKind::kComputation, "No burst was analysed: D has no estimate.");
   }
 
   JointEstimate estimate;

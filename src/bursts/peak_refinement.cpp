@@ -23,8 +23,8 @@ void check_axis(const GridAxis& axis) {
   }
   if (!valid) {
     throw Error(ErrorKind::kInput,
-                "\n\nERROR: The grid of " + axis.name + " must have increasing finite values" +
-                    (axis.scale == AxisScale::kLogarithmic ? ", all > 0" : "") + ".\n");
+                "The grid of " + axis.name + " must have increasing finite values" +
+                    (axis.scale == AxisScale::kLogarithmic ? ", all > 0" : "") + ".");
   }
 }
 

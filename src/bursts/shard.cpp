@@ -17,8 +17,8 @@ constexpr std::size_t kQuoteLimit = 32;
     if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f) c = '?';
   }
   if (text.size() > kQuoteLimit) shown += "...";
-  throw Error(ErrorKind::kOption, "\n\nERROR: --shard takes i/k, whole numbers with 1 <= i <= k (" +
-                                      std::string(reason) + ": '" + shown + "').\n");
+  throw Error(ErrorKind::kOption, "--shard takes i/k, whole numbers with 1 <= i <= k (" +
+                                      std::string(reason) + ": '" + shown + "').");
 }
 
 // Plain decimal digits only: no sign, no blanks, no other base.

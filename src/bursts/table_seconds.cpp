@@ -23,8 +23,8 @@ double seconds_of(std::int64_t nanoseconds) {
 std::int64_t nanoseconds_near(double seconds) {
   if (!std::isfinite(seconds) || std::fabs(seconds) > kMaxTableSeconds) {
     throw Error(ErrorKind::kInput,
-                format_text("\n\nERROR: Burst time %g s cannot be written to a burst table (at "
-                            "most %g s either side of 0).\n",
+                format_text("Burst time %g s cannot be written to a burst table (at "
+                            "most %g s either side of 0).",
                             seconds, kMaxTableSeconds));
   }
   return static_cast<std::int64_t>(std::llround(seconds * kNanosecondsPerSecond));

@@ -32,29 +32,28 @@ struct OptionRule {
 // In matching order; the first exact match wins.
 const OptionRule kOptions[] = {
     {"-R", ValueKind::kReal, &RunSettings::foerster_radius, nullptr, nullptr, true,
-     "\n\nERROR: Missing Foerster radius.\n", "\n\nERROR: Foerster radius must be > 0.\n",
-     "Foerster radius"},
+     "Missing Foerster radius.", "Foerster radius must be > 0.", "Foerster radius"},
     {"-min", ValueKind::kReal, &RunSettings::min_distance, nullptr, nullptr, false,
-     "\n\nERROR: Missing minimum distance.\n", nullptr, "minimum distance"},
+     "Missing minimum distance.", nullptr, "minimum distance"},
     {"-max", ValueKind::kReal, &RunSettings::max_distance, nullptr, nullptr, false,
-     "\n\nERROR: Missing maximum distance.\n", nullptr, "maximum distance"},
+     "Missing maximum distance.", nullptr, "maximum distance"},
     {"-t", ValueKind::kInteger, nullptr, &RunSettings::time_bins, nullptr, false,
-     "\n\nERROR: Missing number of time slices.\n", nullptr, nullptr},
+     "Missing number of time slices.", nullptr, nullptr},
     {"-dt", ValueKind::kReal, &RunSettings::time_increment, nullptr, nullptr, false,
-     "\n\nERROR: Missing time grid resolution.\n", nullptr, "time grid resolution"},
+     "Missing time grid resolution.", nullptr, "time grid resolution"},
     {"-d", ValueKind::kInteger, nullptr, &RunSettings::distance_bins, nullptr, false,
-     "\n\nERROR: Missing number of distance bins.\n", nullptr, nullptr},
+     "Missing number of distance bins.", nullptr, nullptr},
     {"-D", ValueKind::kReal, &RunSettings::diff_coeff, nullptr, nullptr, true,
-     "\n\nERROR: Missing diffusion coefficient.\n",
-     "\n\nERROR: Diffusion coefficient must be > 0.\n", "diffusion coefficient"},
+     "Missing diffusion coefficient.", "Diffusion coefficient must be > 0.",
+     "diffusion coefficient"},
     {"-Dmin", ValueKind::kReal, &RunSettings::min_coeff, nullptr, nullptr, true,
-     "\n\nERROR: Missing minimum diffusion coefficient.\n",
-     "\n\nERROR: Minimum diffusion coefficient must be > 0.\n", "minimum diffusion coefficient"},
+     "Missing minimum diffusion coefficient.", "Minimum diffusion coefficient must be > 0.",
+     "minimum diffusion coefficient"},
     {"-Dmax", ValueKind::kReal, &RunSettings::max_coeff, nullptr, nullptr, true,
-     "\n\nERROR: Missing maximum diffusion coefficient.\n",
-     "\n\nERROR: Maximum diffusion coefficient must be > 0.\n", "maximum diffusion coefficient"},
+     "Missing maximum diffusion coefficient.", "Maximum diffusion coefficient must be > 0.",
+     "maximum diffusion coefficient"},
     {"-n", ValueKind::kInteger, nullptr, &RunSettings::runs, nullptr, false,
-     "\n\nERROR: Missing number of runs.\n", nullptr, nullptr},
+     "Missing number of runs.", nullptr, nullptr},
     {"-s", ValueKind::kFlag, nullptr, nullptr, &RunSettings::short_format},
     {"-eps", ValueKind::kFlag, nullptr, nullptr, &RunSettings::eps_output},
     {"-xmgr", ValueKind::kFlag, nullptr, nullptr, &RunSettings::xmgr_output},
@@ -109,9 +108,8 @@ std::optional<CommandLineError> take_option(const OptionRule& option,
   const double value = to_real(value_text);
   if (option.must_be_positive && !(value > 0)) return plain_error(option.not_positive_message);
   if (!std::isfinite(value)) {
-    return plain_error(format_text("\n\nERROR: Invalid %s '%.*s': not a finite number.\n",
-                                   option.description, static_cast<int>(value_text.size()),
-                                   value_text.data()));
+    return plain_error(format_text("Invalid %s '%.*s': not a finite number.", option.description,
+                                   static_cast<int>(value_text.size()), value_text.data()));
   }
   settings.*option.real_field = value;
   return std::nullopt;
@@ -129,8 +127,8 @@ std::optional<CommandLineError> take_positional(std::string_view argument, RunSe
   if (slot == nullptr) return CommandLineError{"", true};
   if (argument.size() > kMaxFileNameLength) {
     return plain_error(format_text(
-        "\n\nERROR: File name too long (%zu characters; at most %zu are accepted): %.40s...\n",
-        argument.size(), kMaxFileNameLength, std::string(argument.substr(0, 40)).c_str()));
+        "File name too long (%zu characters; at most %zu are accepted): %.40s...", argument.size(),
+        kMaxFileNameLength, std::string(argument.substr(0, 40)).c_str()));
   }
   slot->assign(argument);
   return std::nullopt;
@@ -143,9 +141,9 @@ std::optional<CommandLineError> scan_arguments(std::span<const std::string_view>
     if (const OptionRule* option = find_option(argument)) {
       if (auto error = take_option(*option, arguments, index, settings)) return error;
     } else if (!argument.empty() && argument.front() == '-') {
-      return CommandLineError{format_text("\n\nERROR: Illegal option %.*s\n\n",
-                                          static_cast<int>(argument.size()), argument.data()),
-                              true};
+      return CommandLineError{
+          format_text("Illegal option %.*s", static_cast<int>(argument.size()), argument.data()),
+          true};
     } else if (auto error = take_positional(argument, settings)) {
       return error;
     }
@@ -159,17 +157,15 @@ std::optional<CommandLineError> settle(RunSettings& s, std::vector<std::string>&
   if (s.foerster_radius == 0) s.foerster_radius = 6.5;
   if (s.max_distance == 0) s.max_distance = 2 * s.foerster_radius;
   if (s.distance_bins < fewest_distance_bins) {
-    return plain_error(format_text("\n\nERROR: number of distance bins must be > %d.\n",
-                                   fewest_distance_bins - 1));
+    return plain_error(
+        format_text("number of distance bins must be > %d.", fewest_distance_bins - 1));
   }
   if (s.distance_bins >= kDistanceBinsLimit) {
-    return plain_error(
-        format_text("\n\nERROR: number of distance bins must be < %d.\n", kDistanceBinsLimit));
+    return plain_error(format_text("number of distance bins must be < %d.", kDistanceBinsLimit));
   }
   s.scan_mode = s.diff_coeff == 0;
   if (s.diff_coeff != 0 && (s.min_coeff != 0 || s.max_coeff != 0)) {
-    return plain_error(
-        "\n\nERROR: Diffusion coefficient and -range must not be given simultaneously.\n");
+    return plain_error("Diffusion coefficient and -range must not be given simultaneously.");
   }
   if (s.diff_coeff == 0 && s.min_coeff == 0 && s.max_coeff == 0 && s.runs == 0) {
     s.scan_mode = false;
@@ -179,13 +175,12 @@ std::optional<CommandLineError> settle(RunSettings& s, std::vector<std::string>&
     if (s.min_coeff == 0) s.min_coeff = 0.01;
     if (s.max_coeff == 0) s.max_coeff = 10.0;
     if (!(s.min_coeff < s.max_coeff)) {
-      return plain_error(
-          "\n\nERROR: Maximum diffusion coefficient must be > Minimum diffusion coefficient.\n");
+      return plain_error("Maximum diffusion coefficient must be > Minimum diffusion coefficient.");
     }
   } else if (s.eps_output && s.short_format) {
     return plain_error(
-        "\n\nERROR: You cannot want short output format and postscript output at the same "
-        "time.\n");
+        "You cannot want short output format and postscript output at the same "
+        "time.");
   }
   if (s.scan_mode) {
     if (s.eps_output) {
@@ -206,11 +201,10 @@ std::optional<CommandLineError> settle(RunSettings& s, std::vector<std::string>&
     if (s.time_increment != 0)
       warnings.emplace_back("\n\nWARNING: time grid resolution ignored.\n");
     if (s.runs == 0) s.runs = 20;
-    if (s.runs < 3) return plain_error("\n\nERROR: number of runs must be > 2.\n");
-    if (s.runs >= 1000)
-      return plain_error(format_text("\n\nERROR: number of runs must be < %d.\n", 1000));
+    if (s.runs < 3) return plain_error("number of runs must be > 2.");
+    if (s.runs >= 1000) return plain_error(format_text("number of runs must be < %d.", 1000));
   }
-  if (!name_given(s.infile)) return plain_error("\n\nERROR: No input file given.\n");
+  if (!name_given(s.infile)) return plain_error("No input file given.");
   if (!name_given(s.outfile)) s.outfile = "outfile.dat";
   s.write_trajectory = false;
   if (name_given(s.traj_file)) {
@@ -222,7 +216,7 @@ std::optional<CommandLineError> settle(RunSettings& s, std::vector<std::string>&
     }
   }
   if (s.xmgr_output && !s.write_trajectory) {
-    return plain_error("\n\nERROR: no trajectory output file given.\n");
+    return plain_error("no trajectory output file given.");
   }
   return std::nullopt;
 }
@@ -275,9 +269,7 @@ void parse_command_line(RunState& state, int argc, char** argv) {
   CommandLineOutcome outcome = interpret_arguments(arguments);
   for (const std::string& warning : outcome.warnings) state.warn(warning);
   if (outcome.error) {
-    std::string message = std::move(outcome.error->message);
-    if (outcome.error->show_usage) message += usage_text();
-    throw Error(ErrorKind::kOption, std::move(message));
+    throw CommandLineRefusal(std::move(*outcome.error));
   }
   state.settings = std::move(outcome.settings);
   state.analysis = outcome.analysis;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/error.h"
 #include "cli/run_settings.h"
 #include "state/analysis_settings.h"
 
@@ -17,8 +18,22 @@ struct RunState;
 inline constexpr std::size_t kMaxFileNameLength = 9999;
 
 struct CommandLineError {
-  std::string message;      // printed exactly as it stands
+  std::string message;      // the plain sentence; empty when the usage text says it all
   bool show_usage = false;  // the usage text follows the message
+};
+
+// A refused command line as thrown to the run driver (kOption): the
+// sentence, if any, and then the usage text where it belongs.
+class CommandLineRefusal : public Error {
+ public:
+  explicit CommandLineRefusal(CommandLineError error)
+      : Error(ErrorKind::kOption, std::move(error.message),
+              error.show_usage ? ErrorLayout::kParagraph : ErrorLayout::kLine),
+        show_usage_(error.show_usage) {}
+  bool show_usage() const { return show_usage_; }
+
+ private:
+  bool show_usage_;
 };
 
 // What the argument list amounts to: the settings, the analysis settings
@@ -40,7 +55,7 @@ CommandLineOutcome interpret_arguments(std::span<const std::string_view> argumen
                                        int fewest_distance_bins = kMinDistanceBins);
 
 // Thin layer: prints the warnings (setting warnings_flag); an error is thrown
-// as kOption with its message (and the usage text where it belongs).
+// as a CommandLineRefusal.
 void parse_command_line(RunState& state, int argc, char** argv);
 
 }  // namespace pelmora

@@ -1,5 +1,6 @@
 #include "cli/console_observer.h"
 
+#include "cli/console_frame.h"
 #include "state/analysis_results.h"
 
 namespace pelmora {
@@ -56,7 +57,7 @@ void ConsoleObserver::run_finished(const RunTicket&, const CoefficientRun& run) 
 }
 
 void ConsoleObserver::warning(const Warning& warning) {
-  state_.warn(warning.text);
+  state_.warn(framed_warning(warning));
 }
 
 }  // namespace pelmora

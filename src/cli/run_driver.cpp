@@ -5,6 +5,7 @@
 #include "base/error.h"
 #include "cli/banner.h"
 #include "cli/command_line.h"
+#include "cli/console_frame.h"
 #include "cli/console_observer.h"
 #include "cli/engine_setup.h"
 #include "cli/file_names.h"
@@ -12,6 +13,7 @@
 #include "cli/settings_summary.h"
 #include "cli/termination_signals.h"
 #include "cli/time_bins.h"
+#include "cli/usage.h"
 #include "input/photon_parser.h"
 #include "output/distribution_writer.h"
 #include "output/likelihood_writer.h"
@@ -44,7 +46,7 @@ const char* map_announcement(MapFormat format) {
 void show_map_warnings(RunState& state, const TrajectoryResult& result) {
   for (const Warning& warning : result.warnings) {
     if (warning.kind == WarningKind::kNoOverlap || warning.kind == WarningKind::kBoundarySlices) {
-      state.warn(warning.text);
+      state.warn(framed_warning(warning));
     }
   }
 }
@@ -100,7 +102,7 @@ PhotonList read_photons(RunState& state, Observer& observer) {
   PhotonList photons = read_photon_file(path, observer);
   state.console.write("Done.\n");
   if (const std::optional<PhotonReadError> too_few = check_photon_count(photons)) {
-    throw Error(ErrorKind::kInput, too_few->message);
+    throw too_few->as_error();
   }
   state.console.write(photon_summary(photons));
   return photons;
@@ -147,14 +149,17 @@ int run_pelmora(int argc, char** argv) {
   try {
     run(state, argc, argv);
     return 0;
-  } catch (const Error& error) {
+  } catch (const CommandLineRefusal& refusal) {
     // Errors of the command line itself end the run without the fatal-error
     // line; everything found later adds it.
-    state.console.write(error.message());
+    if (!refusal.message().empty()) state.console.write(framed_error(refusal));
+    if (refusal.show_usage()) state.console.write(usage_text());
+  } catch (const Error& error) {
+    state.console.write(framed_error(error));
     if (error.kind() != ErrorKind::kOption) state.console.write(kFatalLine);
   } catch (const std::bad_alloc&) {
     // Standard containers report exhausted memory this way.
-    state.console.write("\n\nERROR: allocation failure (out of memory)\n");
+    state.console.write(framed_error("allocation failure (out of memory)"));
     state.console.write(kFatalLine);
   }
   return 1;

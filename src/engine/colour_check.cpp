@@ -21,17 +21,17 @@ std::optional<std::string> impossible_colours(const DistanceGrid& grid, const Ph
   if (photons.donor_count > 0 &&
       !anywhere_positive(colour_probability(grid, photons, kDonorPhoton), g.bins)) {
     return format_text(
-        "\n\nERROR: No distance of the internal grid (%g to %g nm) allows a donor photon: the "
+        "No distance of the internal grid (%g to %g nm) allows a donor photon: the "
         "FRET efficiency is 1 at every grid point. Choose a distance range (-min, -max) that "
-        "reaches above 0 nm.\n",
+        "reaches above 0 nm.",
         g.rmin, g.rmax);
   }
   if (photons.acceptor_count > 0 &&
       !anywhere_positive(colour_probability(grid, photons, kAcceptorPhoton), g.bins)) {
     return format_text(
-        "\n\nERROR: No distance of the internal grid (%g to %g nm) allows an acceptor photon: "
+        "No distance of the internal grid (%g to %g nm) allows an acceptor photon: "
         "the FRET efficiency is 0 at every grid point. Choose a distance range (-min, -max) "
-        "nearer the Foerster radius.\n",
+        "nearer the Foerster radius.",
         g.rmin, g.rmax);
   }
   return std::nullopt;

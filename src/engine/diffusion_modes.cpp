@@ -39,8 +39,8 @@ DiffusionModes decompose_diffusion(std::span<const double> equilibrium, double s
     solver.computeFromTridiagonal(diagonal, off, Eigen::ComputeEigenvectors);
     if (solver.info() != Eigen::Success) {
       throw Error(ErrorKind::kComputation,
-                  "\n\nERROR: The eigen-decomposition of the diffusion operator did not "
-                  "converge.\n");
+                  "The eigen-decomposition of the diffusion operator did not "
+                  "converge.");
     }
     const Eigen::VectorXd& values = solver.eigenvalues();
     const Eigen::MatrixXd& vectors = solver.eigenvectors();

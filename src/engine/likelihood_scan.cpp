@@ -58,7 +58,7 @@ CoefficientRun as_coefficient_run(double diff_coeff, const RunResult& result) {
 }
 
 [[noreturn]] void report_cancelled() {
-  throw Error(ErrorKind::kCancelled, "\n\nERROR: The analysis was stopped before it ended.\n");
+  throw Error(ErrorKind::kCancelled, "The analysis was stopped before it ended.");
 }
 
 // The scan's schedule: tasks in report order, computed by the workers
@@ -237,9 +237,9 @@ LikelihoodScanResult compute_likelihood_scan(const PhotonList& photons,
                   [](const CoefficientRun& run) { return run.left_out == LeftOut::kNo; });
   if (!any_left && !result.runs.empty()) {
     throw Error(ErrorKind::kComputation,
-                format_text("\n\nERROR: No run of the likelihood scan kept its distance "
+                format_text("No run of the likelihood scan kept its distance "
                             "distribution: rounding residue of the convolution outgrew it for "
-                            "every D from %g to %g m^2/s. Scan larger diffusion coefficients.\n",
+                            "every D from %g to %g m^2/s. Scan larger diffusion coefficients.",
                             coefficients.front(), coefficients.back()));
   }
   std::vector<double> log_likelihoods;

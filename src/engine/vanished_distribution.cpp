@@ -7,10 +7,10 @@ namespace pelmora {
 
 void report_vanished_distribution(const std::string& where, double diff_coeff) {
   throw Error(ErrorKind::kComputation,
-              format_text("\n\nERROR: Distance distribution lost all positive weight in the %s: "
+              format_text("Distance distribution lost all positive weight in the %s: "
                           "rounding residue of the convolution outgrew it. The diffusion "
                           "coefficient D = %g m^2/s is too small for this photon record and "
-                          "grid; use a larger one.\n",
+                          "grid; use a larger one.",
                           where.c_str(), diff_coeff));
 }
 

@@ -5,11 +5,11 @@
 namespace pelmora::hdf5 {
 
 void refuse_contents(const std::string& text) {
-  throw Error(ErrorKind::kInput, "\n\nERROR: " + text + "\n");
+  throw Error(ErrorKind::kInput, text);
 }
 
 void refuse_access(const std::string& text) {
-  throw Error(ErrorKind::kIo, "\n\nERROR: " + text + "\n");
+  throw Error(ErrorKind::kIo, text);
 }
 
 void refuse_missing(const std::string& file, const std::string& object_path, const char* what) {

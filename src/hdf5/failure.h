@@ -7,7 +7,7 @@
 
 namespace pelmora::hdf5 {
 
-// "\n\nERROR: " + text + "\n", as kInput: the file's contents are at fault.
+// The text as kInput: the file's contents are at fault.
 [[noreturn]] void refuse_contents(const std::string& text);
 
 // The same as kIo: the file could not be opened, read or written at all.

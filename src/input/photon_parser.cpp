@@ -125,8 +125,8 @@ void PhotonParser::end_of_input() {
     return;
   }
   fail(PhotonErrorKind::kIncompleteRecord,
-       format_text("\n\nERROR: Photon record %d is incomplete: the file ends after %d of its %d "
-                   "numbers.\n",
+       format_text("Photon record %d is incomplete: the file ends after %d of its %d "
+                   "numbers.",
                    record_, position_, kRecordLength),
        record_);
 }
@@ -139,8 +139,8 @@ const char* PhotonParser::collect_quote(const char* p, const char* end) {
 
 void PhotonParser::refuse_quoted() {
   fail(PhotonErrorKind::kNotANumber,
-       format_text("\n\nERROR: Photon record %d: number %d of %d is not a number (found '%s').\n",
-                   record_, position_ + 1, kRecordLength, printable(quote_).c_str()),
+       format_text("Photon record %d: number %d of %d is not a number (found '%s').", record_,
+                   position_ + 1, kRecordLength, printable(quote_).c_str()),
        record_);
 }
 
@@ -149,8 +149,8 @@ void PhotonParser::store_record() {
   float t = values_[2];
   if (!std::isfinite(code)) {
     fail(PhotonErrorKind::kNotFinite,
-         format_text("\n\nERROR: Photon record %d: type code is not a finite number (%f).\n",
-                     record_, static_cast<double>(code)),
+         format_text("Photon record %d: type code is not a finite number (%f).", record_,
+                     static_cast<double>(code)),
          record_);
     return;
   }
@@ -158,20 +158,20 @@ void PhotonParser::store_record() {
   const bool acceptor = code == 4.0f || code == 6.0f;
   if (!donor && !acceptor) {
     fail(PhotonErrorKind::kUnknownType,
-         format_text("\n\nERROR: Unknown photon type (%f)\n", static_cast<double>(code)), record_);
+         format_text("Unknown photon type (%f)", static_cast<double>(code)), record_);
     return;
   }
   if (!std::isfinite(t)) {
     fail(PhotonErrorKind::kNotFinite,
-         format_text("\n\nERROR: Photon record %d: arrival time is not a finite number (%f).\n",
-                     record_, static_cast<double>(t)),
+         format_text("Photon record %d: arrival time is not a finite number (%f).", record_,
+                     static_cast<double>(t)),
          record_);
     return;
   }
   const PhotonListBuilder::Outcome outcome = builder_.add(t, acceptor);
   if (outcome == PhotonListBuilder::Outcome::kNotSorted) {
     fail(PhotonErrorKind::kNotSorted,
-         format_text("\n\nERROR: photon times not sorted (t=%f). Please sort and re-run.\n\n",
+         format_text("photon times not sorted (t=%f). Please sort and re-run.",
                      static_cast<double>(t)),
          record_);
     return;
@@ -181,9 +181,15 @@ void PhotonParser::store_record() {
   }
   // The photon one past the capacity is stored before the run is stopped.
   if (photons_.photon_count > capacity_) {
-    fail(PhotonErrorKind::kTooManyPhotons, "\n\nERROR: Maximum number of photons exceeded\n",
-         record_);
+    fail(PhotonErrorKind::kTooManyPhotons, "Maximum number of photons exceeded", record_);
   }
+}
+
+Error PhotonReadError::as_error() const {
+  const bool paragraph =
+      kind == PhotonErrorKind::kNotSorted || kind == PhotonErrorKind::kTooFewPhotons;
+  return Error(ErrorKind::kInput, message,
+               paragraph ? ErrorLayout::kParagraph : ErrorLayout::kLine);
 }
 
 void PhotonParser::fail(PhotonErrorKind kind, std::string message, int record) {
@@ -205,8 +211,7 @@ PhotonParseOutcome parse_photon_text(std::string_view text, PhotonList& photons,
 std::optional<PhotonReadError> check_photon_count(const PhotonList& photons) {
   if (photons.photon_count >= 3) return std::nullopt;
   return PhotonReadError{PhotonErrorKind::kTooFewPhotons,
-                         format_text("\n\nERROR: Too few photons (%d).\n\n", photons.photon_count),
-                         0};
+                         format_text("Too few photons (%d).", photons.photon_count), 0};
 }
 
 std::string photon_summary(const PhotonList& photons) {

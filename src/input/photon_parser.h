@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/error.h"
 #include "input/float_scanner.h"
 #include "state/photon_list.h"
 
@@ -35,8 +36,12 @@ enum class PhotonErrorKind {
 
 struct PhotonReadError {
   PhotonErrorKind kind;
-  std::string message;  // printed exactly as it stands
+  std::string message;  // the plain sentence
   int record = 0;       // 1-based number of the record at fault; 0 for the count check
+
+  // As thrown (kInput); unsorted times and too few photons are set apart as
+  // a paragraph on the console.
+  Error as_error() const;
 };
 
 class PhotonParser {

@@ -21,7 +21,7 @@ void pass_on_warnings(PhotonParser& parser, Observer& observer) {
 }
 
 [[noreturn]] void unreadable(const std::string& path) {
-  throw Error(ErrorKind::kIo, "\n\nERROR: Could not read from file " + path + "\n");
+  throw Error(ErrorKind::kIo, "Could not read from file " + path);
 }
 
 }  // namespace
@@ -50,7 +50,7 @@ PhotonList read_photon_file(const std::string& path, Observer& observer) {
     }
     pass_on_warnings(parser, observer);
   }
-  if (parser.error()) throw Error(ErrorKind::kInput, parser.error()->message);
+  if (parser.error()) throw parser.error()->as_error();
   return photons;
 }
 

@@ -118,7 +118,7 @@ class DMatrix {
 };
 
 // Checked creation.  On exhaustion each throws its own allocation-failure
-// text ("\n\nERROR: allocation failure in dvector()\n" and so on).
+// text ("allocation failure in dvector()" and so on).
 DVector dvector(int lo, int hi);
 IVector ivector(int lo, int hi);
 DMatrix dmatrix(int nrl, int nrh, int ncl, int nch);

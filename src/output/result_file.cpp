@@ -96,10 +96,10 @@ void ResultFile::check_stop() {
   const bool replacing = !temporary_.empty();
   discard();
   throw Error(ErrorKind::kCancelled,
-              format_text(replacing ? "\n\nERROR: Writing to file %s was stopped; the file is "
-                                      "as it was before.\n"
-                                    : "\n\nERROR: Writing to file %s was stopped; what it "
-                                      "received is incomplete.\n",
+              format_text(replacing ? "Writing to file %s was stopped; the file is "
+                                      "as it was before."
+                                    : "Writing to file %s was stopped; what it "
+                                      "received is incomplete.",
                           path_.c_str()));
 }
 
@@ -120,8 +120,7 @@ void ResultFile::fail() {
 }
 
 void ResultFile::throw_write_error() const {
-  throw Error(ErrorKind::kIo,
-              format_text("\n\nERROR: Could not write to file %s\n", path_.c_str()));
+  throw Error(ErrorKind::kIo, format_text("Could not write to file %s", path_.c_str()));
 }
 
 }  // namespace pelmora

@@ -9,7 +9,7 @@
 // /dev/stdout) is written into directly, as a stream.
 //
 // Failures throw an Error and remove the temporary file: kIo with
-// "\n\nERROR: Could not write to file %s\n" (the name as given) when the
+// "Could not write to file %s" (the name as given) when the
 // file cannot be created, written, closed or renamed, or when an existing
 // file is not writable; kCancelled when `stop`, asked before every write and
 // before the rename, says that the caller wants to stop.  An object

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "bursts/scan_request.h"
+#include "engine/background_colours.h"
 #include "engine/colour_check.h"
 #include "engine/distance_grid.h"
 #include "engine/likelihood_scan.h"
@@ -19,23 +21,22 @@ namespace {
 
 void require_photons(const PhotonList& photons) {
   if (const std::optional<PhotonReadError> too_few = check_photon_count(photons)) {
-    refuse(too_few->message);
+    throw too_few->as_error();
   }
 }
 
 void require_coefficient(double diff_coeff) {
   if (!(diff_coeff > 0) || !std::isfinite(diff_coeff)) {
     refuse(
-        format_text("\n\nERROR: Diffusion coefficient %g m^2/s must be a positive finite "
-                    "number.\n",
+        format_text("Diffusion coefficient %g m^2/s must be a positive finite "
+                    "number.",
                     diff_coeff));
   }
 }
 
 void require_engine(const EngineOptions& engine) {
   if (engine.threads < 1) {
-    refuse(format_text("\n\nERROR: The engine needs at least one thread (%d asked for).\n",
-                       engine.threads));
+    refuse(format_text("The engine needs at least one thread (%d asked for).", engine.threads));
   }
 }
 
@@ -50,10 +51,26 @@ TrajectoryResult analyse_trajectory(const PhotonList& photons, const AnalysisSet
   const TimeBinsOutcome time_bins = settle_time_bins(options.time_bins, options.time_increment,
                                                      photons.start_time, photons.end_time);
   if (time_bins.error) refuse(*time_bins.error);
-  const DistanceGrid grid = make_distance_grid(settings);
-  check_photon_colours(grid, photons);
-  return compute_trajectory(photons, grid, options.diff_coeff, time_bins.time_bins, engine,
-                            observer);
+  check_corrections(options.corrections);
+  if (options.background.mode == BackgroundChoice::Mode::kAuto) {
+    refuse(
+        "The background auto is estimated from a measurement; for one photon record give the "
+        "rates (D_HZ,A_HZ) or off.");
+  }
+  const DistanceGrid grid = make_model_grid(settings, options.model, options.corrections);
+  if (options.background.mode == BackgroundChoice::Mode::kOff) {
+    check_photon_colours(grid, photons);
+    return compute_trajectory(photons, grid, options.diff_coeff, time_bins.time_bins, engine,
+                              observer);
+  }
+  // The record's span as a burst's window gives it, so that a scan of the
+  // same record mixes in the same shares.
+  PhotonList mixed = photons;
+  mixed.colours = mix_background(
+      grid, rate_shares(options.background, photons.end_time * 1e-6 - photons.start_time * 1e-6,
+                        photons.photon_count));
+  check_photon_colours(grid, mixed);
+  return compute_trajectory(mixed, grid, options.diff_coeff, time_bins.time_bins, engine, observer);
 }
 
 LikelihoodScanResult scan_likelihood(const PhotonList& photons, const AnalysisSettings& settings,
@@ -61,7 +78,7 @@ LikelihoodScanResult scan_likelihood(const PhotonList& photons, const AnalysisSe
                                      const EngineOptions& engine, Observer& observer) {
   require_photons(photons);
   require_engine(engine);
-  if (coefficients.empty()) refuse("\n\nERROR: No diffusion coefficients to scan.\n");
+  if (coefficients.empty()) refuse("No diffusion coefficients to scan.");
   for (const double diff_coeff : coefficients) require_coefficient(diff_coeff);
   const DistanceGrid grid = make_distance_grid(settings);
   check_photon_colours(grid, photons);

@@ -31,8 +31,7 @@ ThreadCountOutcome settle_thread_count(const char* environment_value, unsigned c
   }
   if (!valid || value < 1) {
     outcome.error = format_text(
-        "\n\nERROR: PELMORA_THREADS must be a whole number of at least 1 (it is '%.40s').\n",
-        environment_value);
+        "PELMORA_THREADS must be a whole number of at least 1 (it is '%.40s').", environment_value);
     return outcome;
   }
   outcome.threads = static_cast<int>(std::min<long long>(value, kMaxThreads));
@@ -54,12 +53,10 @@ SimdPathOutcome settle_simd_path(const char* environment_value, bool (*available
   const std::optional<SimdPath> path = parse_simd_path(environment_value);
   if (!path) {
     outcome.error = format_text(
-        "\n\nERROR: PELMORA_SIMD must be scalar, sse2, avx2 or avx512 (it is '%.40s').\n",
-        environment_value);
+        "PELMORA_SIMD must be scalar, sse2, avx2 or avx512 (it is '%.40s').", environment_value);
   } else if (!available(*path)) {
-    outcome.error =
-        format_text("\n\nERROR: PELMORA_SIMD asks for %s, which this processor does not have.\n",
-                    simd_path_name(*path));
+    outcome.error = format_text("PELMORA_SIMD asks for %s, which this processor does not have.",
+                                simd_path_name(*path));
   } else {
     outcome.path = *path;
   }

@@ -17,19 +17,18 @@ namespace {
 
 AnalysisSettings derive_settings(const AnalysisOptions& options) {
   if (!(options.foerster_radius > 0) || !std::isfinite(options.foerster_radius)) {
-    refuse("\n\nERROR: Foerster radius must be > 0.\n");
+    refuse("Foerster radius must be > 0.");
   }
   if (!std::isfinite(options.min_distance))
-    refuse("\n\nERROR: Invalid minimum distance: not a finite number.\n");
+    refuse("Invalid minimum distance: not a finite number.");
   if (options.max_distance && !std::isfinite(*options.max_distance)) {
-    refuse("\n\nERROR: Invalid maximum distance: not a finite number.\n");
+    refuse("Invalid maximum distance: not a finite number.");
   }
   if (options.distance_bins < options.fewest_distance_bins) {
-    refuse(format_text("\n\nERROR: number of distance bins must be > %d.\n",
-                       options.fewest_distance_bins - 1));
+    refuse(format_text("number of distance bins must be > %d.", options.fewest_distance_bins - 1));
   }
   if (options.distance_bins >= kDistanceBinsLimit) {
-    refuse(format_text("\n\nERROR: number of distance bins must be < %d.\n", kDistanceBinsLimit));
+    refuse(format_text("number of distance bins must be < %d.", kDistanceBinsLimit));
   }
   AnalysisSettings s;
   s.foerster_radius = options.foerster_radius;
@@ -40,8 +39,8 @@ AnalysisSettings derive_settings(const AnalysisOptions& options) {
   s.internal_rmax = s.max_distance + (s.max_distance - s.min_distance);
   if (!(std::isfinite(s.internal_rmin) && std::isfinite(s.internal_rmax))) {
     refuse(
-        "\n\nERROR: Distance range too wide: extended by its own width on each side, it "
-        "exceeds the range of numbers.\n");
+        "Distance range too wide: extended by its own width on each side, it "
+        "exceeds the range of numbers.");
   }
   s.internal_bins = 3 * s.distance_bins;
   s.fft_length = fft_length_for(s.internal_bins);
@@ -63,25 +62,24 @@ TimeBinsOutcome settle_time_bins(int time_bins, double time_increment, double t_
     if (time_increment == 0) {
       outcome.time_bins = 1000;
     } else if (time_increment < 0) {
-      outcome.warnings.emplace_back("\n\nWARNING: Time grid resolution must be positive.\n");
+      outcome.warnings.emplace_back("Time grid resolution must be positive.");
     } else {
       // Counted in double precision and tested before any conversion, so
       // that an absurdly fine resolution is reported with its exact count.
       const double count = std::floor((t_last - t_first) / time_increment + 1.5);
       if (count > kTimeBinsLimit) {
-        outcome.error = format_text(
-            "\n\nERROR: Time grid resolution too small; would allocate %.0f grid points.\n", count);
+        outcome.error =
+            format_text("Time grid resolution too small; would allocate %.0f grid points.", count);
         return outcome;
       }
       outcome.time_bins = static_cast<int>(count);
     }
   }
   if (outcome.time_bins < kMinTimeBins) {
-    outcome.error =
-        format_text("\n\nERROR: number of time slices (%d) must be > 3.\n", outcome.time_bins);
+    outcome.error = format_text("number of time slices (%d) must be > 3.", outcome.time_bins);
   } else if (outcome.time_bins >= kTimeBinsLimit) {
-    outcome.error = format_text("\n\nERROR: number of time slices (%d) must be < %d.\n",
-                                outcome.time_bins, kTimeBinsLimit);
+    outcome.error =
+        format_text("number of time slices (%d) must be < %d.", outcome.time_bins, kTimeBinsLimit);
   }
   return outcome;
 }

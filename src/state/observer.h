@@ -25,7 +25,7 @@ enum class WarningKind {
 
 struct Warning {
   WarningKind kind;
-  std::string text;  // as the command line prints it
+  std::string text;  // the plain sentence (the command line frames it by kind)
   double value = 0.0;
   int count = 0;
   int total = 0;

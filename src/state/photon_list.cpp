@@ -32,7 +32,7 @@ PhotonListBuilder::Outcome PhotonListBuilder::add(float time, bool acceptor) {
 }
 
 std::string simultaneous_photons_warning(float time) {
-  return format_text("\n\nWARNING: Simultaneous photons found (t=%f). Shifted one a bit.\n\n",
+  return format_text("Simultaneous photons found (t=%f). Shifted one a bit.",
                      static_cast<double>(time));
 }
 

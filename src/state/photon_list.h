@@ -67,7 +67,7 @@ class PhotonListBuilder {
   float previous_ = -1e30f;
 };
 
-// The warning text of a shifted photon, with its time before the shift.
+// The warning sentence of a shifted photon, with its time before the shift.
 std::string simultaneous_photons_warning(float time);
 
 }  // namespace pelmora

@@ -77,8 +77,7 @@ TEST(Shard, RefusesMalformedAndOutOfRange) {
     ASSERT_TRUE(error.has_value()) << c.text;
     EXPECT_EQ(error->kind(), ErrorKind::kOption);
     EXPECT_EQ(error->message(),
-              std::string("\n\nERROR: --shard takes i/k, whole numbers with 1 <= i <= k (") +
-                  c.reason + ").\n");
+              std::string("--shard takes i/k, whole numbers with 1 <= i <= k (") + c.reason + ").");
   }
 }
 

@@ -122,20 +122,18 @@ TEST(CommandLine, ErrorsStopAtTheFirstFailure) {
   const Case cases[] = {
       {{}, "", true},
       {std::vector<std::string>(19, "f"), "", true},
-      {{"-R", "0", "-x"}, "\n\nERROR: Foerster radius must be > 0.\n", false},
-      {{"-x", "-R", "0"}, "\n\nERROR: Illegal option -x\n\n", true},
+      {{"-R", "0", "-x"}, "Foerster radius must be > 0.", false},
+      {{"-x", "-R", "0"}, "Illegal option -x", true},
       {{"a", "b", "c", "d"}, "", true},
-      {{"-d", "20000", "-D", "1", "-Dmin", "1"},
-       "\n\nERROR: number of distance bins must be < 20000.\n",
-       false},
+      {{"-d", "20000", "-D", "1", "-Dmin", "1"}, "number of distance bins must be < 20000.", false},
       {{"-D", "1", "-Dmin", "1"},
-       "\n\nERROR: Diffusion coefficient and -range must not be given simultaneously.\n",
+       "Diffusion coefficient and -range must not be given simultaneously.",
        false},
-      {{"-n", "2", "-s", "-eps"}, "\n\nERROR: number of runs must be > 2.\n", false},
-      {{"-n", "5"}, "\n\nERROR: No input file given.\n", false},
-      {{"-d", "99999999999", "f"}, "\n\nERROR: number of distance bins must be < 20000.\n", false},
-      {{"-d", "-99999999999", "f"}, "\n\nERROR: number of distance bins must be > 49.\n", false},
-      {{"-n", "99999999999", "f"}, "\n\nERROR: number of runs must be < 1000.\n", false},
+      {{"-n", "2", "-s", "-eps"}, "number of runs must be > 2.", false},
+      {{"-n", "5"}, "No input file given.", false},
+      {{"-d", "99999999999", "f"}, "number of distance bins must be < 20000.", false},
+      {{"-d", "-99999999999", "f"}, "number of distance bins must be > 49.", false},
+      {{"-n", "99999999999", "f"}, "number of runs must be < 1000.", false},
   };
   for (const Case& c : cases) {
     const CommandLineOutcome outcome = interpret_list(c.arguments);
@@ -151,20 +149,18 @@ TEST(CommandLine, NonFiniteRealsAreRefused) {
     std::string message;
   };
   const Case cases[] = {
-      {{"-R", "nan", "f"}, "\n\nERROR: Foerster radius must be > 0.\n"},
-      {{"-D", "nan", "f"}, "\n\nERROR: Diffusion coefficient must be > 0.\n"},
-      {{"-Dmin", "-inf", "f"}, "\n\nERROR: Minimum diffusion coefficient must be > 0.\n"},
-      {{"-R", "inf", "f"}, "\n\nERROR: Invalid Foerster radius 'inf': not a finite number.\n"},
+      {{"-R", "nan", "f"}, "Foerster radius must be > 0."},
+      {{"-D", "nan", "f"}, "Diffusion coefficient must be > 0."},
+      {{"-Dmin", "-inf", "f"}, "Minimum diffusion coefficient must be > 0."},
+      {{"-R", "inf", "f"}, "Invalid Foerster radius 'inf': not a finite number."},
       {{"-Dmax", "1e999", "f"},
-       "\n\nERROR: Invalid maximum diffusion coefficient '1e999': not a finite number.\n"},
-      {{"-min", "nan", "f"}, "\n\nERROR: Invalid minimum distance 'nan': not a finite number.\n"},
-      {{"-max", "-1e400", "f"},
-       "\n\nERROR: Invalid maximum distance '-1e400': not a finite number.\n"},
-      {{"-dt", "inf", "f"},
-       "\n\nERROR: Invalid time grid resolution 'inf': not a finite number.\n"},
+       "Invalid maximum diffusion coefficient '1e999': not a finite number."},
+      {{"-min", "nan", "f"}, "Invalid minimum distance 'nan': not a finite number."},
+      {{"-max", "-1e400", "f"}, "Invalid maximum distance '-1e400': not a finite number."},
+      {{"-dt", "inf", "f"}, "Invalid time grid resolution 'inf': not a finite number."},
       {{"-min", "-1e308", "-max", "1e308", "f"},
-       "\n\nERROR: Distance range too wide: extended by its own width on each side, it exceeds "
-       "the range of numbers.\n"},
+       "Distance range too wide: extended by its own width on each side, it exceeds "
+       "the range of numbers."},
   };
   for (const Case& c : cases) {
     const CommandLineOutcome outcome = interpret_list(c.arguments);
@@ -183,8 +179,8 @@ TEST(CommandLine, OverlongFileNameIsRefused) {
   outcome = interpret_list({"in", longest + "b"});
   ASSERT_TRUE(outcome.error);
   EXPECT_EQ(outcome.error->message,
-            "\n\nERROR: File name too long (10000 characters; at most 9999 are accepted): " +
-                std::string(40, 'a') + "...\n");
+            "File name too long (10000 characters; at most 9999 are accepted): " +
+                std::string(40, 'a') + "...");
   EXPECT_FALSE(outcome.error->show_usage);
 }
 

@@ -27,13 +27,12 @@ TEST(FileNames, RefusesRunsThatWouldOverwriteTheirInputOrLoseAResult) {
   };
   const Case cases[] = {
       {names("in", "out", "traj", true), nullptr},
-      {names("in", "in", " ", false),
-       "\n\nERROR: Output file in is the input file in; choose another name.\n"},
+      {names("in", "in", " ", false), "Output file in is the input file in; choose another name."},
       {names("in", "out", "in", true),
-       "\n\nERROR: Trajectory file in is the input file in; choose another name.\n"},
+       "Trajectory file in is the input file in; choose another name."},
       {names("in", "out", "out", true),
-       "\n\nERROR: Distance distribution and average trajectory would both be written to out; "
-       "choose two names.\n"},
+       "Distance distribution and average trajectory would both be written to out; "
+       "choose two names."},
       {names("in", "out", "out", false), nullptr},  // scan mode ignores the trajectory name
   };
   for (const Case& c : cases) {

@@ -1,6 +1,6 @@
-// The numbers the README and the man page quote from the shipped example
-// are what the program gives for it: a change of the results shows up here
-// instead of leaving the documents behind.
+// The numbers that docs/pelmora.md and the man page quote from the shipped
+// example are what the program gives for it: a change of the results shows up
+// here instead of leaving the documents behind.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -37,7 +37,7 @@ bool quotes_a_result(const std::string& line) {
   return numbers >= 2;
 }
 
-// The README's code blocks are indented by four blanks.
+// The documents' code blocks are indented by four blanks.
 std::vector<std::string> readme_quotes(const std::string& text) {
   std::vector<std::string> quotes;
   for (const std::string& line : split_lines(text)) {
@@ -94,15 +94,16 @@ TEST(DocumentedExample, QuotedNumbersAreTheExamplesResults) {
   }
 
   const fs::path source(PELMORA_SOURCE_DIR);
-  const std::vector<std::string> readme = readme_quotes(read_file(source / "README.md"));
-  const std::vector<std::string> man_page = man_page_quotes(read_file(source / "pelmora.1"));
+  // The reference of the program quotes the example's results.
+  const std::vector<std::string> readme = readme_quotes(read_file(source / "docs" / "pelmora.md"));
+  const std::vector<std::string> man_page = man_page_quotes(read_file(source / "pelmora.1.in"));
   // Every kind of result is quoted: a sure sign the quotes were found.
   EXPECT_GE(readme.size(), 15u);
   EXPECT_GE(man_page.size(), 8u);
   for (const std::vector<std::string>* quotes : {&readme, &man_page}) {
     for (const std::string& quote : *quotes) {
       EXPECT_TRUE(produced.contains(quote))
-          << (quotes == &readme ? "README.md" : "pelmora.1")
+          << (quotes == &readme ? "docs/pelmora.md" : "pelmora.1.in")
           << " quotes a line the example does not give: " << quote;
     }
   }

@@ -31,12 +31,9 @@ DistanceGrid grid_named(const std::string& name, int bins) {
   if (name == "free") return make_distance_grid(settings);
   settings.distance_bins = bins;
   if (name == "chain") {
-    model.kind = ModelKind::kChain;
-    model.rms = 6;
+    model = {GaussianChain{6}, "chain:6"};
   } else {
-    model.kind = ModelKind::kBox;
-    model.lower = 2;
-    model.upper = 10;
+    model = {FlatBox{2, 10}, "box:2:10"};
   }
   return make_model_grid(settings, model);
 }

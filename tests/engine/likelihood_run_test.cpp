@@ -172,9 +172,9 @@ TEST(LikelihoodScanTest, NoRunLeftEndsTheScan) {
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), ErrorKind::kComputation);
     EXPECT_EQ(error->message(),
-              "\n\nERROR: No run of the likelihood scan kept its distance distribution: rounding "
+              "No run of the likelihood scan kept its distance distribution: rounding "
               "residue of the convolution outgrew it for every D from 1e-16 to 1e-14 m^2/s. Scan "
-              "larger diffusion coefficients.\n");
+              "larger diffusion coefficients.");
     EXPECT_EQ(run.take_console(), "\nRun   1 of   3:   D = 1.00000e-16  m^2/s " + lost +
                                       "Run   2 of   3:   D = 1.00000e-15  m^2/s " + lost +
                                       "Run   3 of   3:   D = 1.00000e-14  m^2/s " + lost);
@@ -212,7 +212,7 @@ TEST(LikelihoodScanTest, StopsWhenTheObserverSaysSo) {
       });
       ASSERT_TRUE(error) << threads << " threads, spacing " << spacing;
       EXPECT_EQ(error->kind(), ErrorKind::kCancelled);
-      EXPECT_EQ(error->message(), "\n\nERROR: The analysis was stopped before it ended.\n");
+      EXPECT_EQ(error->message(), "The analysis was stopped before it ended.");
       EXPECT_LT(observer.finished.size(), 40u);
       for (std::size_t i = 0; i < observer.finished.size(); ++i) {
         EXPECT_EQ(observer.finished[i], static_cast<int>(i));

@@ -53,13 +53,10 @@ DistanceGrid grid_named(const std::string& name) {
   if (name == "free") return make_distance_grid(settings);
   DistanceModel model;
   if (name == "chain") {
-    model.kind = ModelKind::kChain;
-    model.rms = 6;
+    model = {GaussianChain{6}, "chain:6"};
     settings.distance_bins = 37;
   } else {
-    model.kind = ModelKind::kBox;
-    model.lower = 2;
-    model.upper = 10;
+    model = {FlatBox{2, 10}, "box:2:10"};
     settings.distance_bins = 24;
   }
   return make_model_grid(settings, model);

@@ -26,11 +26,11 @@ std::string records(const std::vector<std::string>& times) {
 const std::string kEnd = "-99999 0 0 0 0 0 0 0\n";
 
 std::string simultaneous(double t) {
-  return format_text("\n\nWARNING: Simultaneous photons found (t=%f). Shifted one a bit.\n\n", t);
+  return format_text("Simultaneous photons found (t=%f). Shifted one a bit.", t);
 }
 
 std::string not_sorted(double t) {
-  return format_text("\n\nERROR: photon times not sorted (t=%f). Please sort and re-run.\n\n", t);
+  return format_text("photon times not sorted (t=%f). Please sort and re-run.", t);
 }
 
 struct Case {
@@ -46,19 +46,15 @@ struct Case {
 std::vector<Case> cases() {
   return {
       {"three photons", records({"1", "2", "3"}) + kEnd, 3, {}, "", 3, 0},
-      {"two photons", records({"1", "2"}) + kEnd, 2, {}, "\n\nERROR: Too few photons (2).\n\n"},
-      {"empty file", "", 0, {}, "\n\nERROR: Too few photons (0).\n\n"},
-      {"white space only", " \n\t\n", 0, {}, "\n\nERROR: Too few photons (0).\n\n"},
-      {"leading end marker",
-       kEnd + records({"1", "2", "3"}),
-       0,
-       {},
-       "\n\nERROR: Too few photons (0).\n\n"},
+      {"two photons", records({"1", "2"}) + kEnd, 2, {}, "Too few photons (2)."},
+      {"empty file", "", 0, {}, "Too few photons (0)."},
+      {"white space only", " \n\t\n", 0, {}, "Too few photons (0)."},
+      {"leading end marker", kEnd + records({"1", "2", "3"}), 0, {}, "Too few photons (0)."},
       {"end marker written otherwise",
        "-99999.0e0" + kEnd.substr(6) + records({"1", "2", "3"}),
        0,
        {},
-       "\n\nERROR: Too few photons (0).\n\n"},
+       "Too few photons (0)."},
       {"no end marker", records({"1", "2", "3"}), 3, {}, ""},
       {"anything after the end marker",
        records({"1", "2", "3"}) + kEnd + "5 0 1 7 x\x01 1e+",
@@ -89,21 +85,17 @@ std::vector<Case> cases() {
        "",
        2,
        1},
-      {"code 1",
-       records({"1"}) + record("2", "1"),
-       1,
-       {},
-       "\n\nERROR: Unknown photon type (1.000000)\n"},
-      {"code 3", record("2", "3"), 0, {}, "\n\nERROR: Unknown photon type (3.000000)\n"},
-      {"code 5", record("2", "5"), 0, {}, "\n\nERROR: Unknown photon type (5.000000)\n"},
-      {"code 7", record("2", "7"), 0, {}, "\n\nERROR: Unknown photon type (7.000000)\n"},
-      {"code 2.5", record("2", "2.5"), 0, {}, "\n\nERROR: Unknown photon type (2.500000)\n"},
+      {"code 1", records({"1"}) + record("2", "1"), 1, {}, "Unknown photon type (1.000000)"},
+      {"code 3", record("2", "3"), 0, {}, "Unknown photon type (3.000000)"},
+      {"code 5", record("2", "5"), 0, {}, "Unknown photon type (5.000000)"},
+      {"code 7", record("2", "7"), 0, {}, "Unknown photon type (7.000000)"},
+      {"code 2.5", record("2", "2.5"), 0, {}, "Unknown photon type (2.500000)"},
       // The code is checked before the order of the times.
       {"unknown code on an earlier time",
        records({"5"}) + record("1", "-4"),
        1,
        {},
-       "\n\nERROR: Unknown photon type (-4.000000)\n"},
+       "Unknown photon type (-4.000000)"},
       {"decreasing time", records({"5", "4.5"}), 1, {}, not_sorted(4.5)},
       {"equal times shift by 0.01", records({"1000", "1000", "1001"}), 3, {simultaneous(1000)}, ""},
       {"a third equal time is not sorted",
@@ -132,53 +124,53 @@ std::vector<Case> cases() {
        records({"1", "2"}) + "1 0 3 0",
        2,
        {},
-       "\n\nERROR: Photon record 3 is incomplete: the file ends after 4 of its 8 numbers.\n"},
+       "Photon record 3 is incomplete: the file ends after 4 of its 8 numbers."},
       {"record cut short after its first number",
        records({"1", "2", "3"}) + "1",
        3,
        {},
-       "\n\nERROR: Photon record 4 is incomplete: the file ends after 1 of its 8 numbers.\n"},
+       "Photon record 4 is incomplete: the file ends after 1 of its 8 numbers."},
       {"text in position 2",
        "1 zero 1 0 0 0 0 0",
        0,
        {},
-       "\n\nERROR: Photon record 1: number 2 of 8 is not a number (found 'zero').\n"},
+       "Photon record 1: number 2 of 8 is not a number (found 'zero')."},
       {"incomplete number in position 8",
        records({"1"}) + "1 0 2 0 0 0 0 1e+\n",
        1,
        {},
-       "\n\nERROR: Photon record 2: number 8 of 8 is not a number (found '1e+').\n"},
+       "Photon record 2: number 8 of 8 is not a number (found '1e+')."},
       {"incomplete number at the end of the file",
        "1 0 2 4 0 0 0 100ergs",
        0,
        {},
-       "\n\nERROR: Photon record 1: number 8 of 8 is not a number (found '100ergs').\n"},
+       "Photon record 1: number 8 of 8 is not a number (found '100ergs')."},
       {"long and unprintable text",
        "1 0 \x01\xff" + std::string(100, 'a') + " 0 0 0 0 0",
        0,
        {},
-       "\n\nERROR: Photon record 1: number 3 of 8 is not a number (found '\\x01\\xFF" +
-           std::string(30, 'a') + "...').\n"},
+       "Photon record 1: number 3 of 8 is not a number (found '\\x01\\xFF" + std::string(30, 'a') +
+           "...')."},
       {"nan payload is left behind as text",
        "1 0 nan(1) 0 0 0 0 0",
        0,
        {},
-       "\n\nERROR: Photon record 1: number 4 of 8 is not a number (found '(1)').\n"},
+       "Photon record 1: number 4 of 8 is not a number (found '(1)')."},
       {"nan time",
        records({"1"}) + record("nan"),
        1,
        {},
-       "\n\nERROR: Photon record 2: arrival time is not a finite number (nan).\n"},
+       "Photon record 2: arrival time is not a finite number (nan)."},
       {"time beyond the float range",
        records({"1"}) + record("1e39"),
        1,
        {},
-       "\n\nERROR: Photon record 2: arrival time is not a finite number (inf).\n"},
+       "Photon record 2: arrival time is not a finite number (inf)."},
       {"infinite code",
        record("1", "-inf"),
        0,
        {},
-       "\n\nERROR: Photon record 1: type code is not a finite number (-inf).\n"},
+       "Photon record 1: type code is not a finite number (-inf)."},
       {"nan and inf in ignored positions",
        "nan inf 1 0 -nan 1e99 infinity 0x1p3\n" + records({"2", "3"}),
        3,
@@ -281,7 +273,7 @@ TEST(PhotonParser, CapacityOfAMillionPhotons) {
   const PhotonParseOutcome outcome =
       parse_photon_text(text + record("1000001", "6") + record("1000002"), photons);
   ASSERT_TRUE(outcome.error);
-  EXPECT_EQ(outcome.error->message, "\n\nERROR: Maximum number of photons exceeded\n");
+  EXPECT_EQ(outcome.error->message, "Maximum number of photons exceeded");
   EXPECT_EQ(outcome.error->record, 1000001);
   EXPECT_EQ(photons.photon_count, 1000001);
   EXPECT_EQ(photons.photon_times[1000000], 1000001);

@@ -88,18 +88,18 @@ TEST(IndexedArrayDeathTest, ExhaustedMemoryEndsTheRun) {
                 limit_address_space(kTwoGiB);
                 dvector(0, 400'000'000);
               }),
-              ::testing::ExitedWithCode(1), "^\n\nERROR: allocation failure in dvector\\(\\)\n$");
+              ::testing::ExitedWithCode(1), "^allocation failure in dvector\\(\\)$");
   EXPECT_EXIT(exit_on_error([] {
                 limit_address_space(kTwoGiB);
                 ivector(-5, 800'000'000);
               }),
-              ::testing::ExitedWithCode(1), "^\n\nERROR: allocation failure in ivector\\(\\)\n$");
+              ::testing::ExitedWithCode(1), "^allocation failure in ivector\\(\\)$");
   // Rows of 800 MB: the third does not fit.
   EXPECT_EXIT(exit_on_error([] {
                 limit_address_space(kTwoGiB);
                 dmatrix(0, 9, 0, 100'000'000 - 1);
               }),
-              ::testing::ExitedWithCode(1), "^\n\nERROR: allocation failure 2 in dmatrix\\(\\)\n$");
+              ::testing::ExitedWithCode(1), "^allocation failure 2 in dmatrix\\(\\)$");
 }
 
 }  // namespace

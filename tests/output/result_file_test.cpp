@@ -110,8 +110,8 @@ TEST(ResultFileTest, AbandonedResultLeavesTheEarlierFile) {
     if (error) {
       ++cancelled;
       EXPECT_EQ(error->kind(), ErrorKind::kCancelled);
-      EXPECT_EQ(error->message(), "\n\nERROR: Writing to file " + path +
-                                      " was stopped; the file is as it was before.\n");
+      EXPECT_EQ(error->message(),
+                "Writing to file " + path + " was stopped; the file is as it was before.");
       EXPECT_EQ(folder.read("out.dat"), "old");
     } else {
       EXPECT_EQ(folder.read("out.dat").size(), 3 * block.size() + 1);

@@ -59,7 +59,7 @@ void write_trajectory(const HandBuilt& built, const std::string& path) {
 }
 
 std::string write_error(const std::string& path) {
-  return "\n\nERROR: Could not write to file " + path + "\n";
+  return "Could not write to file " + path;
 }
 
 }  // namespace pelmora::testing

@@ -17,9 +17,9 @@ TEST(MachineOptions, ThreadCountFromTheEnvironmentOrTheCores) {
   for (const char* invalid : {"", "0", "000", "-2", "two", "2x", " 2", "1e3"}) {
     const ThreadCountOutcome outcome = settle_thread_count(invalid, 2);
     ASSERT_TRUE(outcome.error) << invalid;
-    EXPECT_EQ(*outcome.error, std::string("\n\nERROR: PELMORA_THREADS must be a whole number of at "
+    EXPECT_EQ(*outcome.error, std::string("PELMORA_THREADS must be a whole number of at "
                                           "least 1 (it is '") +
-                                  invalid + "').\n");
+                                  invalid + "').");
   }
 }
 
@@ -36,14 +36,13 @@ TEST(MachineOptions, SimdPathFromTheEnvironmentOrTheProcessor) {
   EXPECT_EQ(settle_simd_path("avx2", up_to_avx2).path, SimdPath::kAvx2);
   const SimdPathOutcome lacking = settle_simd_path("avx512", up_to_avx2);
   ASSERT_TRUE(lacking.error);
-  EXPECT_EQ(*lacking.error,
-            "\n\nERROR: PELMORA_SIMD asks for avx512, which this processor does not have.\n");
+  EXPECT_EQ(*lacking.error, "PELMORA_SIMD asks for avx512, which this processor does not have.");
   for (const char* invalid : {"", "AVX2", "avx", "sse4", "avx2 "}) {
     const SimdPathOutcome outcome = settle_simd_path(invalid, up_to_avx2);
     ASSERT_TRUE(outcome.error) << invalid;
     EXPECT_EQ(*outcome.error,
-              std::string("\n\nERROR: PELMORA_SIMD must be scalar, sse2, avx2 or avx512 (it is '") +
-                  invalid + "').\n");
+              std::string("PELMORA_SIMD must be scalar, sse2, avx2 or avx512 (it is '") + invalid +
+                  "').");
   }
 }
 

@@ -23,17 +23,15 @@ TEST(AnalysisSettings, RefusedOptions) {
     const char* message;
   };
   const Case cases[] = {
-      {{0.0, 0.0, std::nullopt, 400}, "\n\nERROR: Foerster radius must be > 0.\n"},
-      {{std::nan(""), 0.0, std::nullopt, 400}, "\n\nERROR: Foerster radius must be > 0.\n"},
-      {{6.5, inf, std::nullopt, 400},
-       "\n\nERROR: Invalid minimum distance: not a finite number.\n"},
-      {{6.5, 0.0, std::nan(""), 400},
-       "\n\nERROR: Invalid maximum distance: not a finite number.\n"},
-      {{6.5, 0.0, std::nullopt, 49}, "\n\nERROR: number of distance bins must be > 49.\n"},
-      {{6.5, 0.0, std::nullopt, 20000}, "\n\nERROR: number of distance bins must be < 20000.\n"},
+      {{0.0, 0.0, std::nullopt, 400}, "Foerster radius must be > 0."},
+      {{std::nan(""), 0.0, std::nullopt, 400}, "Foerster radius must be > 0."},
+      {{6.5, inf, std::nullopt, 400}, "Invalid minimum distance: not a finite number."},
+      {{6.5, 0.0, std::nan(""), 400}, "Invalid maximum distance: not a finite number."},
+      {{6.5, 0.0, std::nullopt, 49}, "number of distance bins must be > 49."},
+      {{6.5, 0.0, std::nullopt, 20000}, "number of distance bins must be < 20000."},
       {{6.5, -1e308, 1e308, 400},
-       "\n\nERROR: Distance range too wide: extended by its own width on each side, it exceeds "
-       "the range of numbers.\n"},
+       "Distance range too wide: extended by its own width on each side, it exceeds "
+       "the range of numbers."},
   };
   for (const Case& c : cases) {
     const std::optional<Error> error = testing::caught_error([&] { derive_settings(c.options); });
@@ -47,7 +45,7 @@ TEST(AnalysisSettings, RefusedOptions) {
   confined.distance_bins = 9;
   const std::optional<Error> few = testing::caught_error([&] { derive_settings(confined); });
   ASSERT_TRUE(few);
-  EXPECT_EQ(few->message(), "\n\nERROR: number of distance bins must be > 9.\n");
+  EXPECT_EQ(few->message(), "number of distance bins must be > 9.");
   confined.distance_bins = 10;
   EXPECT_EQ(derive_settings(confined).distance_bins, 10);
   const AnalysisSettings defaults = derive_settings({});
@@ -76,16 +74,15 @@ TEST(TimeBins, RangeErrors) {
     const char* message;
   };
   const Case cases[] = {
-      {3, 0, 0, 1, "\n\nERROR: number of time slices (3) must be > 3.\n"},
-      {-7, 0, 0, 1, "\n\nERROR: number of time slices (-7) must be > 3.\n"},
-      {100000, 0, 0, 1, "\n\nERROR: number of time slices (100000) must be < 100000.\n"},
+      {3, 0, 0, 1, "number of time slices (3) must be > 3."},
+      {-7, 0, 0, 1, "number of time slices (-7) must be > 3."},
+      {100000, 0, 0, 1, "number of time slices (100000) must be < 100000."},
       // floor(99998.5 + 1.5) is exactly 100000: not "too small", but too many.
-      {0, 1.0, 0, 99998.5, "\n\nERROR: number of time slices (100000) must be < 100000.\n"},
-      {0, 1.0, 0, 99999.5,
-       "\n\nERROR: Time grid resolution too small; would allocate 100001 grid points.\n"},
+      {0, 1.0, 0, 99998.5, "number of time slices (100000) must be < 100000."},
+      {0, 1.0, 0, 99999.5, "Time grid resolution too small; would allocate 100001 grid points."},
       {0, 1e-30, 0, 1000,
-       "\n\nERROR: Time grid resolution too small; would allocate "
-       "999999999999999945575230987042816 grid points.\n"},
+       "Time grid resolution too small; would allocate "
+       "999999999999999945575230987042816 grid points."},
   };
   for (const Case& c : cases) {
     const TimeBinsOutcome outcome = settle(c.time_bins, c.increment, c.t_first, c.t_last);
@@ -97,9 +94,9 @@ TEST(TimeBins, RangeErrors) {
 TEST(TimeBins, NegativeIncrementWarnsThenFailsWithZero) {
   const TimeBinsOutcome outcome = settle(0, -2.0, 0, 10);
   ASSERT_EQ(outcome.warnings.size(), 1u);
-  EXPECT_EQ(outcome.warnings[0], "\n\nWARNING: Time grid resolution must be positive.\n");
+  EXPECT_EQ(outcome.warnings[0], "Time grid resolution must be positive.");
   ASSERT_TRUE(outcome.error);
-  EXPECT_EQ(*outcome.error, "\n\nERROR: number of time slices (0) must be > 3.\n");
+  EXPECT_EQ(*outcome.error, "number of time slices (0) must be > 3.");
 }
 
 }  // namespace

@@ -23,9 +23,15 @@ bool looks_like_option(std::string_view argument) {
 
 }  // namespace
 
-Arguments::Arguments(std::string_view command, std::span<const std::string_view> arguments,
-                     const OptionSet& options)
-    : command_(command) {
+Arguments::Arguments(const CommandSpec& command, std::span<const std::string_view> arguments)
+    : command_(command.name), words_(arguments.begin(), arguments.end()) {
+  std::set<std::string, std::less<>> with_value;
+  std::set<std::string, std::less<>> flags;
+  for (const OptionGroup& group : command.groups) {
+    for (const OptionSpec& option : group.options) {
+      (option.value.empty() ? flags : with_value).insert(std::string(option.name));
+    }
+  }
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
     if (!looks_like_option(argument)) {
@@ -33,21 +39,21 @@ Arguments::Arguments(std::string_view command, std::span<const std::string_view>
       continue;
     }
     const std::string name(argument);
-    if (options.flags.count(name) > 0) {
+    if (flags.count(name) > 0) {
       flags_.insert(name);
       continue;
     }
-    if (options.with_value.count(name) == 0) {
+    if (with_value.count(name) == 0) {
       refuse(
-          format_text("\n\nERROR: pelmora-bursts %s takes no option %s (see pelmora-bursts "
-                      "%s --help).\n",
+          format_text("pelmora-bursts %s takes no option %s (see pelmora-bursts "
+                      "%s --help).",
                       command_.c_str(), name.c_str(), command_.c_str()));
     }
     if (i + 1 >= arguments.size()) {
-      refuse(format_text("\n\nERROR: Option %s needs a value.\n", name.c_str()));
+      refuse(format_text("Option %s needs a value.", name.c_str()));
     }
     if (values_.count(name) > 0) {
-      refuse(format_text("\n\nERROR: Option %s is given twice.\n", name.c_str()));
+      refuse(format_text("Option %s is given twice.", name.c_str()));
     }
     values_[name] = std::string(arguments[++i]);
     order_.push_back(name);
@@ -67,7 +73,7 @@ double Arguments::real(std::string_view name, double fallback) const {
   const char* end = value->data() + value->size();
   const auto [stop, error] = std::from_chars(value->data(), end, number);
   if (error != std::errc() || stop != end || !std::isfinite(number)) {
-    refuse(format_text("\n\nERROR: Option %.*s takes a finite number (it is '%s').\n",
+    refuse(format_text("Option %.*s takes a finite number (it is '%s').",
                        static_cast<int>(name.size()), name.data(), value->c_str()));
   }
   return number;
@@ -80,7 +86,7 @@ long long Arguments::whole(std::string_view name, long long fallback) const {
   const char* end = value->data() + value->size();
   const auto [stop, error] = std::from_chars(value->data(), end, number);
   if (error != std::errc() || stop != end) {
-    refuse(format_text("\n\nERROR: Option %.*s takes a whole number (it is '%s').\n",
+    refuse(format_text("Option %.*s takes a whole number (it is '%s').",
                        static_cast<int>(name.size()), name.data(), value->c_str()));
   }
   return number;

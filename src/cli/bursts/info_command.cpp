@@ -2,8 +2,10 @@
 
 #include "base/error.h"
 #include "cli/bursts/arguments.h"
+#include "cli/bursts/command_table.h"
 #include "cli/bursts/commands.h"
 #include "cli/bursts/measurement_options.h"
+#include "cli/console_frame.h"
 
 namespace pelmora::bursts_cli {
 
@@ -19,12 +21,9 @@ void print_rates(Console& out, const char* label, const StreamRates& rates) {
 }  // namespace
 
 void run_info(CommandArguments words, Console& out, Console& console) {
-  OptionSet options;
-  options.with_value.insert(kMeasurementOptions.begin(), kMeasurementOptions.end());
-  options.with_value.insert("--bg-window");
-  const Arguments arguments("info", words, options);
+  const Arguments arguments(*command_spec("info"), words);
   if (arguments.names().size() != 1) {
-    throw Error(ErrorKind::kOption, "\n\nERROR: pelmora-bursts info takes one Photon-HDF5 file.\n");
+    throw Error(ErrorKind::kOption, "pelmora-bursts info takes one Photon-HDF5 file.");
   }
   const Measurement m = read_photon_hdf5(arguments.names()[0], measurement_overrides(arguments));
   const MeasurementDescription& d = m.description;
@@ -43,7 +42,7 @@ void run_info(CommandArguments words, Console& out, Console& console) {
   const double unit = d.timestamps_unit;
   out.print("Timestamp unit: %g s\n", unit);
   out.print("Duration: %.6f s (from %.6f s to %.6f s)\n",
-            static_cast<double>(d.last_timestamp - d.first_timestamp) * unit,
+            ticks_between(d.first_timestamp, d.last_timestamp) * unit,
             static_cast<double>(d.first_timestamp) * unit,
             static_cast<double>(d.last_timestamp) * unit);
   const auto listed = [](const std::vector<std::int64_t>& ids) {
@@ -88,7 +87,7 @@ void run_info(CommandArguments words, Console& out, Console& console) {
   const Background background = estimate_background(
       m, arguments.real("--bg-window", BurstSearchOptions{}.background_window_s));
   print_rates(out, "Background:", background.whole);
-  for (const std::string& warning : background.warnings) console.write(warning);
+  for (const std::string& warning : background.warnings) console.write(framed_warning(warning));
 }
 
 }  // namespace pelmora::bursts_cli

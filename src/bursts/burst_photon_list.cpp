@@ -1,5 +1,6 @@
-#include "pelmora/measurement.h"
+#include "bursts/burst_photon_list.h"
 
+#include "base/error.h"
 #include "state/text_format.h"
 
 namespace pelmora {
@@ -7,8 +8,8 @@ namespace pelmora {
 PhotonList burst_photon_list(const BurstPhotons& photons, Observer& observer) {
   if (photons.unordered) {
     throw Error(ErrorKind::kInput,
-                "\n\nERROR: Photons moved apart as simultaneous pass the photons after them; the "
-                "burst cannot be held as a photon record.\n");
+                "Photons moved apart as simultaneous pass the photons after them; the "
+                "burst cannot be held as a photon record.");
   }
   PhotonList list;
   PhotonListBuilder builder(list);
