@@ -15,7 +15,7 @@ compiled against its library.  AFTER_BUILD is this tree's build with the
 benchmarks.  Cases (all by default):
 
   confined    one evaluation of log L over ~2000 simulated chain:6 bursts of
-              ~120 photons at M = 50 and 128 (confined_eval_bench): µs per
+              ~120 photons at M = 10, 16, 50 and 128 (confined_eval_bench): µs per
               photon and G multiply-adds/s, and the peak (peak_bench)
   bursts      pelmora-bursts scan, free model, ~280 bursts, 21 values of D:
               photons per second
@@ -38,6 +38,9 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+# The confined grids timed (M = 10 is the smallest a confined model takes).
+MS_INT = (10, 16, 50, 128)
+MS = [str(m) for m in MS_INT]
 
 
 def cpu_of_children():
@@ -142,10 +145,10 @@ def run_cases(args, before, after, folder):
         table = Table()
         for threads in (1, 2):
             results = best_of(rounds, [
-                lambda b=b: timed([b, "chain.h5", "chain:6", "1", str(threads), "1", "50", "128"],
+                lambda b=b: timed([b, "chain.h5", "chain:6", "1", str(threads), "1", *MS],
                                   folder, threads) for b in (old, new)])
             lines = [engine_lines(r[2]) for r in results]
-            for m in (50, 128):
+            for m in MS_INT:
                 table.add(m, threads, f"{lines[0][m][1]:.3f}", f"{lines[0][m][2]:.2f}",
                           f"{lines[1][m][1]:.3f}", f"{lines[1][m][2]:.2f}",
                           f"{lines[0][m][1] / lines[1][m][1]:.2f}x")
