@@ -195,16 +195,18 @@ Background estimate_background(const Measurement& measurement, double window_s) 
     StreamRate& whole = stream(background.whole, s);
     whole = rate_of(pass.whole[s], whole_tau[s], unit);
     const bool warn = s != kAcceptorExcited || warn_acceptor_excited;
+    std::vector<std::string>& warnings =
+        s == kAcceptorExcited ? background.acceptor_excitation_warnings : background.warnings;
     if (whole.tail_delays == 0) {
       whole.fallback = true;
       if (warn) {
-        background.warnings.push_back(
+        warnings.push_back(
             format_text("Background of %s: no inter-photon delay above the tail "
                         "threshold; the background is taken as 0.",
                         kStreamNames[s]));
       }
     } else if (whole.tail_delays < kMinTailDelays && warn) {
-      background.warnings.push_back(
+      warnings.push_back(
           format_text("Background of %s rests on only %lld inter-photon delays; the "
                       "estimate is uncertain.",
                       kStreamNames[s], static_cast<long long>(whole.tail_delays)));
@@ -221,7 +223,7 @@ Background estimate_background(const Measurement& measurement, double window_s) 
     }
     // Nothing to add when the whole measurement had no estimate either.
     if (fallbacks > 0 && windows > 1 && !whole.fallback && warn) {
-      background.warnings.push_back(format_text(
+      warnings.push_back(format_text(
           "Background of %s: %zu of %zu windows of %g s have fewer than %lld "
           "delays above the tail threshold; they take the whole measurement's estimate.",
           kStreamNames[s], fallbacks, windows, window_s, static_cast<long long>(kMinTailDelays)));

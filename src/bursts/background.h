@@ -73,6 +73,9 @@ struct Background {
   std::vector<BackgroundWindow> windows;  // at least one
   // Sentences for estimates that fell back or are weak.
   std::vector<std::string> warnings;
+  // The same about the acceptor-excitation stream (n_aa), apart: for the
+  // analyses that use it (S, direct excitation, the dual-channel search).
+  std::vector<std::string> acceptor_excitation_warnings;
 
   // The window of a photon with this timestamp.
   std::size_t window_of(std::int64_t timestamp) const;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "bursts/background.h"
 #include "bursts/burst_search.h"
@@ -16,10 +17,15 @@ namespace pelmora {
 
 class BurstCollector {
  public:
-  // Keeps references to all four arguments.  `background` and `corrections`
-  // give the kept bursts' streams (burst_streams.h).
+  // Keeps references to all five arguments.  `background` and the options'
+  // corrections give the kept bursts' streams (burst_streams.h).  With
+  // `spacing_ticks` (T / (m - 1) of each background window, in timestamp
+  // units) and BurstEdges::kTrimmed, each burst loses its isolated edge
+  // photons (sliding_window.h); empty: the bursts are kept as the runs give
+  // them.
   BurstCollector(const Measurement& measurement, const BurstSearchOptions& options,
-                 const Background& background, BurstSearchResult& result);
+                 const Background& background, std::span<const double> spacing_ticks,
+                 BurstSearchResult& result);
 
   // Photons [first, last] of the measurement; runs come in time order, a run
   // never starting before the one before it.
@@ -31,10 +37,12 @@ class BurstCollector {
   const Measurement& measurement_;
   const BurstSearchOptions& options_;
   const Background& background_;
+  std::span<const double> spacing_ticks_;
   BurstSearchResult& result_;
   bool open_ = false;
-  std::size_t last_ = 0;  // photon index
-  double start_s_ = 0;    // table window
+  std::size_t first_ = 0;  // photon indices
+  std::size_t last_ = 0;
+  double start_s_ = 0;  // table window
   double stop_s_ = 0;
 };
 

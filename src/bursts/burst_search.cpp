@@ -59,8 +59,9 @@ BurstSearchResult search_bursts(const Measurement& measurement, const BurstSearc
       "all photons");
   const std::vector<double> threshold_ticks =
       in_ticks(result.threshold_s, measurement.description.timestamps_unit);
+  const std::vector<double> spacing_ticks = mean_spacings(threshold_ticks, options.m);
   const std::vector<std::int64_t>& t = measurement.timestamps;
-  BurstCollector collector(measurement, options, background, result);
+  BurstCollector collector(measurement, options, background, spacing_ticks, result);
   sliding_window_runs(
       t.size(), [&t](std::size_t i) { return t[i]; }, static_cast<std::size_t>(options.m),
       background, threshold_ticks,

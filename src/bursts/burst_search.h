@@ -50,13 +50,34 @@ enum class BurstSearchMethod {
 BurstSearchMethod parse_burst_search_method(const std::string& text);
 const char* burst_search_method_name(BurstSearchMethod method);
 
+// What a burst's size (min_photons) counts: its analysed photons (donor
+// excitation, both channels), or the photons of all three streams, n_dd +
+// n_da + n_aa, which keeps the acceptor-only molecules that the estimate of
+// direct excitation needs.
+enum class BurstSize { kAnalysed, kAllStreams };
+
+// Where a burst begins and ends.  kWindows: at the first photon of its first
+// window in a burst and the last photon of its last, the field's classic
+// search.  Such edges reach into the background: the window of m photons
+// that first passes the threshold often starts on a background photon (b T =
+// (m - 1) / F of them are expected within T), and the last often ends on
+// one.  Isolated at the edges, after long gaps, such photons tell the photon
+// model of distance changes that were not there, and raise D (by about 4 %
+// on simulated measurements, bench/RESULTS.md), which the background's
+// average share cannot undo.  kTrimmed: the same bursts without their
+// isolated edge photons, those further than T / (m - 1) (the mean spacing at
+// the minimum rate) from the next photon inward (sliding_window.h).
+enum class BurstEdges { kTrimmed, kWindows };
+
 struct BurstSearchOptions {
   int m = 10;                          // photons of the sliding window, >= 2
   double F = 6.0;                      // rate_min = F * background rate
   std::optional<double> min_rate_khz;  // rate_min given instead, kHz
-  int min_photons = 30;                // analysed photons a burst needs, >= 1
-  double background_window_s = 60.0;   // for estimate_background
+  int min_photons = 30;                // photons a burst needs (see `size`), >= 1
+  BurstSize size = BurstSize::kAnalysed;
+  double background_window_s = 60.0;  // for estimate_background
   BurstSearchMethod method = BurstSearchMethod::kAllPhotons;
+  BurstEdges edges = BurstEdges::kTrimmed;
   // For the bursts' E and S (bursts/burst_streams.h); the windows do not
   // depend on them.
   FretCorrections corrections;
@@ -68,7 +89,7 @@ struct BurstSearchResult {
   // exactly as the table will carry it; counts are of that window, streams
   // with the background of the search (none with a minimum rate).
   std::vector<Burst> bursts;
-  std::int64_t too_small = 0;  // dropped for fewer than min_photons analysed photons
+  std::int64_t too_small = 0;  // dropped for fewer than min_photons photons
   // T of each background window: of all photons, or for DCBS of the
   // donor-excitation stream (and of the acceptor-excitation stream below;
   // empty for the all-photons search).

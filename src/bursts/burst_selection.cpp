@@ -55,13 +55,14 @@ BurstRange parse_burst_range(const std::string& text) {
   range.low = bound(text, whole.substr(equals + 1, colon - equals - 1));
   range.high = bound(text, whole.substr(colon + 1));
   if (range.low && range.high && *range.low > *range.high) {
-    refuse(text, format_text("the lower bound %g is above the upper bound %g.", *range.low,
-                             *range.high));
+    refuse(text,
+           format_text("the lower bound %g is above the upper bound %g.", *range.low, *range.high));
   }
   return range;
 }
 
-void check_ranges_for(std::span<const BurstRange> ranges, const MeasurementDescription& measurement) {
+void check_ranges_for(std::span<const BurstRange> ranges,
+                      const MeasurementDescription& measurement) {
   if (has_acceptor_excitation(measurement)) return;
   for (const BurstRange& range : ranges) {
     const BurstColumnInfo& info = column_info(range.column);
@@ -99,9 +100,9 @@ std::string StoichiometryWarning::text(std::string_view how_to_select) const {
       static_cast<int>(how_to_select.size()), how_to_select.data());
 }
 
-std::optional<StoichiometryWarning> stoichiometry_warning(std::span<const Burst> bursts,
-                                                          std::span<const BurstRange> ranges,
-                                                          const MeasurementDescription& measurement) {
+std::optional<StoichiometryWarning> stoichiometry_warning(
+    std::span<const Burst> bursts, std::span<const BurstRange> ranges,
+    const MeasurementDescription& measurement) {
   if (!has_acceptor_excitation(measurement)) return std::nullopt;
   for (const BurstRange& range : ranges) {
     if (range.column == BurstColumn::kStoichiometry ||

@@ -35,7 +35,8 @@ BurstRange parse_burst_range(const std::string& text);
 
 // Refuses (kInput) a range on a column that needs acceptor excitation (n_aa,
 // n_aa_corr, S_raw, S) when the measurement has none, naming its type.
-void check_ranges_for(std::span<const BurstRange> ranges, const MeasurementDescription& measurement);
+void check_ranges_for(std::span<const BurstRange> ranges,
+                      const MeasurementDescription& measurement);
 
 // The positions of the bursts that lie in every range, in table order.
 std::vector<std::size_t> select_bursts(std::span<const Burst> bursts,
@@ -63,8 +64,8 @@ struct StoichiometryWarning {
 // None when the measurement has no acceptor excitation, when `ranges`
 // select by S or S_raw already, or when every burst lies within 0.2 <= S <=
 // 0.8.
-std::optional<StoichiometryWarning> stoichiometry_warning(std::span<const Burst> bursts,
-                                                          std::span<const BurstRange> ranges,
-                                                          const MeasurementDescription& measurement);
+std::optional<StoichiometryWarning> stoichiometry_warning(
+    std::span<const Burst> bursts, std::span<const BurstRange> ranges,
+    const MeasurementDescription& measurement);
 
 }  // namespace pelmora

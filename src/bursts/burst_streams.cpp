@@ -45,9 +45,9 @@ Burst describe_burst(const Measurement& measurement, const BurstWindow& window,
   Burst burst;
   burst.window = window;
   burst.counts = count_burst_photons(measurement, window.t_start_s, window.t_stop_s);
-  burst.streams =
-      burst_streams(burst.counts, expected_background(background, window.t_start_s, window.t_stop_s),
-                    corrections);
+  burst.streams = burst_streams(burst.counts,
+                                expected_background(background, window.t_start_s, window.t_stop_s),
+                                corrections);
   return burst;
 }
 

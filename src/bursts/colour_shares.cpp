@@ -24,8 +24,8 @@ CappedShares burst_colour_shares(const BurstCounts& counts, const BackgroundCoun
   double direct = 0;
   if (corrections.dir_ex != 0) {
     if (!counts.acceptor_excited) refuse_direct_excitation(corrections.dir_ex, "this burst");
-    direct = corrections.dir_ex * (static_cast<double>(*counts.acceptor_excited) -
-                                   background.acceptor_excited);
+    direct = corrections.dir_ex *
+             (static_cast<double>(*counts.acceptor_excited) - background.acceptor_excited);
   }
   return colour_shares(background.donor, background.acceptor, direct,
                        static_cast<double>(analysed));

@@ -53,8 +53,8 @@ double dir_ex_of(const std::vector<Counts>& acceptor_only, const std::vector<int
 }
 
 std::string too_few(std::size_t bursts, const char* population, const char* where) {
-  return format_text("only %zu %s bursts (%s); at least %zu are needed.", bursts, population,
-                     where, kMinPopulationBursts);
+  return format_text("only %zu %s bursts (%s); at least %zu are needed.", bursts, population, where,
+                     kMinPopulationBursts);
 }
 
 std::optional<Interval> percentile_interval(std::vector<double> values) {
@@ -77,14 +77,15 @@ CorrectionEstimate estimate_corrections(std::span<const Burst> bursts,
                                         const MeasurementDescription& measurement,
                                         const CorrectionEstimateOptions& options) {
   if (!has_acceptor_excitation(measurement)) {
-    refuse("leakage and direct excitation come from the donor-only and acceptor-only "
-           "populations, told apart by the stoichiometry S, which needs acceptor excitation "
-           "(smFRET-usALEX or smFRET-nsALEX); " +
-           (measurement.path.empty() ? std::string("the measurement") : measurement.path) +
-           " is of type " +
-           (measurement.measurement_type.empty() ? std::string("smFRET")
-                                                 : measurement.measurement_type) +
-           ".");
+    refuse(
+        "leakage and direct excitation come from the donor-only and acceptor-only "
+        "populations, told apart by the stoichiometry S, which needs acceptor excitation "
+        "(smFRET-usALEX or smFRET-nsALEX); " +
+        (measurement.path.empty() ? std::string("the measurement") : measurement.path) +
+        " is of type " +
+        (measurement.measurement_type.empty() ? std::string("smFRET")
+                                              : measurement.measurement_type) +
+        ".");
   }
   if (!(options.acceptor_only_max_s < options.donor_only_min_s) ||
       !std::isfinite(options.acceptor_only_max_s) || !std::isfinite(options.donor_only_min_s)) {
@@ -130,8 +131,9 @@ CorrectionEstimate estimate_corrections(std::span<const Burst> bursts,
       leakage = value;
       estimate.dir_ex_after_estimated_leakage = true;
     } else {
-      estimate.leakage.reason = "the donor-only bursts have no donor photons left after the "
-                                "background.";
+      estimate.leakage.reason =
+          "the donor-only bursts have no donor photons left after the "
+          "background.";
     }
   }
   if (dir_ex_possible) {
@@ -139,8 +141,9 @@ CorrectionEstimate estimate_corrections(std::span<const Burst> bursts,
     if (std::isfinite(value)) {
       estimate.dir_ex.value = value;
     } else {
-      estimate.dir_ex.reason = "the acceptor-only bursts have no acceptor-excitation photons "
-                               "left after the background.";
+      estimate.dir_ex.reason =
+          "the acceptor-only bursts have no acceptor-excitation photons "
+          "left after the background.";
     }
   }
 

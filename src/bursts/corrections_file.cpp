@@ -30,9 +30,8 @@ std::string corrections_text(const CorrectionEstimate& estimate, const std::stri
       coefficient_json(estimate.leakage, format_text("S_raw > %g", o.donor_only_min_s));
   json["dir_ex"] =
       coefficient_json(estimate.dir_ex, format_text("S_raw < %g", o.acceptor_only_max_s));
-  json["dir_ex"]["leakage_used"] = estimate.dir_ex_after_estimated_leakage
-                                       ? *estimate.leakage.value
-                                       : o.known_leakage;
+  json["dir_ex"]["leakage_used"] =
+      estimate.dir_ex_after_estimated_leakage ? *estimate.leakage.value : o.known_leakage;
   json["gamma"] = "not estimated: it cannot be had from a single population";
   json["bootstrap"] = {{"resamples", o.resamples}, {"seed", o.seed}};
   json["options"] = estimate.options_text();

@@ -29,18 +29,28 @@ std::vector<PhotonSpan> stream_bursts(const Measurement& measurement,
   const std::vector<std::int64_t>& t = measurement.timestamps;
   const std::vector<double> threshold_ticks =
       in_ticks(threshold_s, measurement.description.timestamps_unit);
+  const auto timestamp_at = [&](std::size_t k) { return t[stream[k]]; };
+  // Stream positions first, then photons of the measurement.
   std::vector<PhotonSpan> bursts;
-  sliding_window_runs(
-      stream.size(), [&](std::size_t k) { return t[stream[k]]; },
-      static_cast<std::size_t>(options.m), background, threshold_ticks,
-      [&](std::size_t first, std::size_t last) {
-        const PhotonSpan run{stream[first], stream[last]};
-        if (!bursts.empty() && run.first <= bursts.back().last) {
-          bursts.back().last = std::max(bursts.back().last, run.last);
-        } else {
-          bursts.push_back(run);
-        }
-      });
+  sliding_window_runs(stream.size(), timestamp_at, static_cast<std::size_t>(options.m), background,
+                      threshold_ticks, [&](std::size_t first, std::size_t last) {
+                        if (!bursts.empty() && first <= bursts.back().last) {
+                          bursts.back().last = std::max(bursts.back().last, last);
+                        } else {
+                          bursts.push_back({first, last});
+                        }
+                      });
+  const std::vector<double> spacing_ticks = mean_spacings(threshold_ticks, options.m);
+  for (PhotonSpan& burst : bursts) {
+    if (options.edges == BurstEdges::kTrimmed) {
+      const double spacing = spacing_ticks[std::min(background.window_of(timestamp_at(burst.first)),
+                                                    spacing_ticks.size() - 1)];
+      const auto [first, last] =
+          without_isolated_edges(burst.first, burst.last, timestamp_at, spacing);
+      burst = {first, last};
+    }
+    burst = {stream[burst.first], stream[burst.last]};
+  }
   return bursts;
 }
 
@@ -86,7 +96,8 @@ BurstSearchResult search_dual_channel(const Measurement& measurement,
   // from the later start to the earlier stop; then on to the next burst of
   // the stream whose burst stops first.
   const std::vector<std::int64_t>& t = measurement.timestamps;
-  BurstCollector collector(measurement, options, background, result);
+  // The streams' bursts lost their isolated edges already.
+  BurstCollector collector(measurement, options, background, {}, result);
   std::size_t a = 0;
   std::size_t b = 0;
   while (a < donor_bursts.size() && b < acceptor_bursts.size()) {

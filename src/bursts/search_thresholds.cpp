@@ -41,4 +41,11 @@ std::vector<double> in_ticks(std::span<const double> threshold_s, double unit) {
   return ticks;
 }
 
+std::vector<double> mean_spacings(std::span<const double> thresholds, int m) {
+  std::vector<double> spacings;
+  spacings.reserve(thresholds.size());
+  for (const double t : thresholds) spacings.push_back(t / (m - 1));
+  return spacings;
+}
+
 }  // namespace pelmora

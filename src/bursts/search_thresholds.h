@@ -24,4 +24,7 @@ std::vector<double> stream_thresholds(const BurstSearchOptions& options,
 // The same thresholds in timestamp units.
 std::vector<double> in_ticks(std::span<const double> threshold_s, double unit);
 
+// T / (m - 1) of each threshold: the mean photon spacing at the minimum rate.
+std::vector<double> mean_spacings(std::span<const double> thresholds, int m);
+
 }  // namespace pelmora

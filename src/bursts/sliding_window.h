@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 #include "bursts/background.h"
 
@@ -61,6 +62,28 @@ void sliding_window_runs(std::size_t n, const TimestampAt& timestamp_at, std::si
     }
   }
   if (run_start != kNone) report(run_start, n - 1);
+}
+
+// A stream's burst [first, last] (stream positions) without its isolated
+// edge photons: while the first photon lies further than `spacing_ticks` (the
+// mean spacing at the minimum burst rate, T / (m - 1)) from the next, it is
+// left out, and so the last from the one before.  Such a photon is where the
+// rate is below the burst criterion; the window that took it in did so for
+// the photons after it (or before it).  A burst holds a window of m photons
+// within T, so at least two photons stay.
+template <typename TimestampAt>
+std::pair<std::size_t, std::size_t> without_isolated_edges(std::size_t first, std::size_t last,
+                                                           const TimestampAt& timestamp_at,
+                                                           double spacing_ticks) {
+  while (first<last&& static_cast<double>(timestamp_at(first + 1) - timestamp_at(first))>
+             spacing_ticks) {
+    ++first;
+  }
+  while (last > first &&
+         static_cast<double>(timestamp_at(last) - timestamp_at(last - 1)) > spacing_ticks) {
+    --last;
+  }
+  return {first, last};
 }
 
 }  // namespace pelmora

@@ -26,25 +26,29 @@ bool strictly_between(double p) {
 
 void check_fret_corrections(const FretCorrections& c) {
   if (!(c.gamma > 0) || !std::isfinite(c.gamma)) {
-    refuse(format_text("--gamma %g: gamma, the acceptor's detection efficiency and quantum yield "
-                       "over the donor's, must be a positive finite number.",
-                       c.gamma));
+    refuse(
+        format_text("--gamma %g: gamma, the acceptor's detection efficiency and quantum yield "
+                    "over the donor's, must be a positive finite number.",
+                    c.gamma));
   }
   if (!(c.leakage >= 0 && c.leakage < 1)) {
-    refuse(format_text("--leakage %g: the leakage, donor photons seen in the acceptor channel per "
-                       "photon of the donor channel, must be at least 0 and below 1.",
-                       c.leakage));
+    refuse(
+        format_text("--leakage %g: the leakage, donor photons seen in the acceptor channel per "
+                    "photon of the donor channel, must be at least 0 and below 1.",
+                    c.leakage));
   }
   if (!(c.dir_ex >= 0) || !std::isfinite(c.dir_ex)) {
-    refuse(format_text("--dir-ex %g: the direct excitation, acceptor photons under donor "
-                       "excitation per photon under acceptor excitation, must be a finite "
-                       "number of at least 0.",
-                       c.dir_ex));
+    refuse(
+        format_text("--dir-ex %g: the direct excitation, acceptor photons under donor "
+                    "excitation per photon under acceptor excitation, must be a finite "
+                    "number of at least 0.",
+                    c.dir_ex));
   }
   if (!(c.beta > 0) || !std::isfinite(c.beta)) {
-    refuse(format_text("--beta %g: beta, the acceptor- over the donor-excitation intensity, must "
-                       "be a positive finite number.",
-                       c.beta));
+    refuse(
+        format_text("--beta %g: beta, the acceptor- over the donor-excitation intensity, must "
+                    "be a positive finite number.",
+                    c.beta));
   }
 }
 
@@ -62,7 +66,8 @@ DistanceGrid corrected_grid(DistanceGrid grid, const FretCorrections& c) {
     const double donor = one_minus_e / norm;
     const bool probabilities = is_probability(acceptor) && is_probability(donor);
     // E(r) left both colours possible: so must the corrections.
-    const bool certain = strictly_between(e) && !(strictly_between(acceptor) && strictly_between(donor));
+    const bool certain =
+        strictly_between(e) && !(strictly_between(acceptor) && strictly_between(donor));
     if (!probabilities || certain) {
       const double r = grid_point_position(grid.points.rmin, grid.points.rmax, i, bins);
       refuse(format_text(

@@ -25,12 +25,11 @@ void check_fret_corrections(const FretCorrections& corrections);
 
 // `grid` with P*(A | r) and P*(D | r) as its colours (say
 // corrected_grid(make_model_grid(settings, model), corrections), for any
-// model); `grid` as it was, to the bit, when gamma is 1 and leakage 0 (direct excitation and beta leave the
-// grid as it is).  Checks the corrections first, and refuses (kInput) those
-// that make a colour certain or impossible (P*(A | r) 1 or 0) at a point of
-// the grid where E(r) left both colours possible, or a value that is not a
-// probability: such a grid would rule out distances for the corrections'
-// sake alone.
+// model); `grid` as it was, to the bit, when gamma is 1 and leakage 0 (direct excitation and beta
+// leave the grid as it is).  Checks the corrections first, and refuses (kInput) those that make a
+// colour certain or impossible (P*(A | r) 1 or 0) at a point of the grid where E(r) left both
+// colours possible, or a value that is not a probability: such a grid would rule out distances for
+// the corrections' sake alone.
 DistanceGrid corrected_grid(DistanceGrid grid, const FretCorrections& corrections);
 
 }  // namespace pelmora

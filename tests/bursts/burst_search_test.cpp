@@ -38,6 +38,7 @@ struct SearchCase {
   std::vector<double> window_rates_hz{};
   double window_ticks = 0;
   double F = 6;
+  BurstEdges edges = BurstEdges::kTrimmed;
 };
 
 Background hand_background(const Measurement& measurement, const SearchCase& c) {
@@ -84,6 +85,31 @@ TEST(BurstSearch, SlidingWindowBursts) {
        125.0,
        1,
        {{0, 7}}},
+      // m = 3 at 125 kHz: T = 16 us, T / (m - 1) = 8 us.  The run reaches
+      // from 88 to 118 us; 88 lies 12 us before the next photon and 118 as
+      // far after the one before: they are left out, unless the windows' own
+      // edges are asked for.
+      {"isolated edge photons are left out",
+       {0, 88, 100, 102, 104, 106, 118, 300},
+       "",
+       1e-6,
+       3,
+       125.0,
+       1,
+       {{2, 5}}},
+      {"the windows' own edges",
+       {0, 88, 100, 102, 104, 106, 118, 300},
+       "",
+       1e-6,
+       3,
+       125.0,
+       1,
+       {{1, 6}},
+       0,
+       {},
+       0,
+       6,
+       BurstEdges::kWindows},
       {"runs apart stay apart",
        {0, 8, 16, 24, 100, 108, 116, 124, 300},
        "",
@@ -142,6 +168,7 @@ TEST(BurstSearch, SlidingWindowBursts) {
     options.min_rate_khz = c.min_rate_khz;
     options.min_photons = c.min_photons;
     options.F = c.F;
+    options.edges = c.edges;
     // A given minimum rate needs no background at all.
     const Background background =
         c.window_rates_hz.empty() ? Background{} : hand_background(measurement, c);

@@ -138,16 +138,19 @@ TEST(BurstSelection, RangesOfAnyColumn) {
     const char* message;
   };
   for (const Refusal& c : {
-           Refusal{"S", "Selection S: give COLUMN=LO:HI, either bound may be left empty "
-                        "(S=0.2:0.8, photons_analysed=50:)."},
-           Refusal{"S=0.2", "Selection S=0.2: give COLUMN=LO:HI, either bound may be left empty "
-                            "(S=0.2:0.8, photons_analysed=50:)."},
+           Refusal{"S",
+                   "Selection S: give COLUMN=LO:HI, either bound may be left empty "
+                   "(S=0.2:0.8, photons_analysed=50:)."},
+           Refusal{"S=0.2",
+                   "Selection S=0.2: give COLUMN=LO:HI, either bound may be left empty "
+                   "(S=0.2:0.8, photons_analysed=50:)."},
            Refusal{"photons=1:2",
                    "Selection photons=1:2: no column photons; the columns are burst, t_start_s, "
                    "t_stop_s, photons_window, photons_analysed, n_dd, n_da, n_aa, n_dd_corr, "
                    "n_da_corr, n_aa_corr, E_raw, S_raw, E, S."},
-           Refusal{"S=0.8:0.2", "Selection S=0.8:0.2: the lower bound 0.8 is above the upper "
-                                "bound 0.2."},
+           Refusal{"S=0.8:0.2",
+                   "Selection S=0.8:0.2: the lower bound 0.8 is above the upper "
+                   "bound 0.2."},
            Refusal{"S=a:1", "Selection S=a:1: the bound 'a' is not a finite number."},
            Refusal{"S=0:nan", "Selection S=0:nan: the bound 'nan' is not a finite number."},
            Refusal{"S=0.2:0.8:", "Selection S=0.2:0.8:: the bound '0.8:' is not a finite number."},
@@ -163,8 +166,7 @@ TEST(BurstSelection, RangesOfAnyColumn) {
                                      burst_with(BurstStreams::kNone, 0.5, 90)};
   const std::vector<BurstRange> fret = {parse_burst_range("S=0.2:0.8")};
   EXPECT_EQ(select_bursts(bursts, fret), (std::vector<std::size_t>{0, 3}));
-  const std::vector<BurstRange> both = {parse_burst_range("S=0.2:0.8"),
-                                        parse_burst_range("E=0:1"),
+  const std::vector<BurstRange> both = {parse_burst_range("S=0.2:0.8"), parse_burst_range("E=0:1"),
                                         parse_burst_range("n_dd=40:40")};
   EXPECT_EQ(select_bursts(bursts, both), (std::vector<std::size_t>{0}));
 

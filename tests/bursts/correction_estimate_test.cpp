@@ -104,13 +104,15 @@ TEST(CorrectionEstimate, APopulationOfFewerThanTwentyBurstsGivesNoEstimate) {
 
   const CorrectionEstimate none = estimate_corrections(populations(5, 3), alex());
   EXPECT_FALSE(none.any());
-  EXPECT_EQ(none.dir_ex.reason, "only 3 acceptor-only bursts (S_raw < 0.2); at least 20 are needed.");
+  EXPECT_EQ(none.dir_ex.reason,
+            "only 3 acceptor-only bursts (S_raw < 0.2); at least 20 are needed.");
   EXPECT_EQ(none.options_text(), "");
 
   MeasurementDescription plain = alex();
   plain.alex.reset();
   plain.measurement_type = "smFRET";
-  const auto refused = testing::caught_error([&] { estimate_corrections(populations(30, 30), plain); });
+  const auto refused =
+      testing::caught_error([&] { estimate_corrections(populations(30, 30), plain); });
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->message(),
             "Corrections estimate: leakage and direct excitation come from the donor-only and "

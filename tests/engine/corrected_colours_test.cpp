@@ -105,16 +105,18 @@ TEST(CorrectedColours, RefusesValuesNamingTheirOption) {
       {{1, 0, 0, -2}, "--beta -2: beta"},
       // Values no setup has: rounding makes a colour certain, or impossible,
       // where E(r) left both possible.
-      {{1e300, 0, 0, 1}, "--gamma 1e+300 and --leakage 0 give P(acceptor | r) = 1 and "
-                         "P(donor | r) = "},
-      {{5e-324, 0, 0, 1}, "--gamma 4.94066e-324 and --leakage 0 give P(acceptor | r) = "
-                          "5.60472e-311 and P(donor | r) = 1 at 0.0433695 nm, where the FRET "
-                          "efficiency leaves both colours possible: "},
+      {{1e300, 0, 0, 1},
+       "--gamma 1e+300 and --leakage 0 give P(acceptor | r) = 1 and "
+       "P(donor | r) = "},
+      {{5e-324, 0, 0, 1},
+       "--gamma 4.94066e-324 and --leakage 0 give P(acceptor | r) = "
+       "5.60472e-311 and P(donor | r) = 1 at 0.0433695 nm, where the FRET "
+       "efficiency leaves both colours possible: "},
   };
   const AnalysisSettings settings = derive_settings({});
   for (const Case& c : cases) {
-    const auto error = testing::caught_error(
-        [&] { corrected_grid(make_distance_grid(settings), c.corrections); });
+    const auto error =
+        testing::caught_error([&] { corrected_grid(make_distance_grid(settings), c.corrections); });
     ASSERT_TRUE(error) << c.message_start;
     EXPECT_EQ(error->kind(), ErrorKind::kInput);
     EXPECT_EQ(error->message().rfind(c.message_start, 0), 0u) << error->message();
