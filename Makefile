@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = command_line photon_parser
+FUZZ_TARGETS = command_line photon_parser photon_hdf5 burst_table pmf_table model_text
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # Extra CMake settings, e.g. CMAKE_ARGS=-DPELMORA_WERROR=ON (as CI builds).
 CMAKE_ARGS ?=
@@ -39,8 +39,10 @@ test-sanitize:
 
 # Runs each libFuzzer target for FUZZ_SECONDS from its seed corpus in
 # tests/fuzz/<target>/; new corpus entries and any crashing input land in
-# $(FUZZ_DIR)/<target>/, never in the source tree.
+# $(FUZZ_DIR)/<target>/, never in the source tree.  Exits 0 when no target
+# found anything; stops at the first target that did.
 fuzz:
+	tools/install-deps fuzz
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
 	  -DPELMORA_FUZZ=ON -DPELMORA_BUILD_TESTS=OFF
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(FUZZ_TARGETS:%=%_fuzzer)

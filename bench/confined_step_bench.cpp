@@ -18,16 +18,9 @@ namespace pelmora {
 namespace {
 
 DistanceModel model_of(int kind) {
-  DistanceModel model;
-  if (kind == 1) {
-    model.kind = ModelKind::kChain;
-    model.rms = 6;
-  } else if (kind == 2) {
-    model.kind = ModelKind::kBox;
-    model.lower = 2;
-    model.upper = 10;
-  }
-  return model;
+  if (kind == 1) return {GaussianChain{6}, "chain:6"};
+  if (kind == 2) return {FlatBox{2, 10}, "box:2:10"};
+  return {};
 }
 
 void BM_Step(benchmark::State& state) {

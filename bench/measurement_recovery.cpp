@@ -331,8 +331,22 @@ DEstimate estimate_d(const Measurement& m, const Background& background,
     analysed.push_back(record.photon_count);
   }
   const BackgroundChoice choice = parse_background_choice(a.text("--background").value_or("auto"));
-  const std::vector<CappedShares> capped =
-      burst_colour_shares(choice, &background, windows, counts, analysed, corrections);
+  std::vector<CappedShares> capped;
+  for (std::size_t b = 0; b < windows.size(); ++b) {
+    const BackgroundCounts expected =
+        expected_background(background, windows[b].t_start_s, windows[b].t_stop_s);
+    BackgroundCounts mixed;
+    mixed.acceptor_excited = expected.acceptor_excited;
+    if (choice.mode == BackgroundChoice::Mode::kAuto) {
+      mixed.donor = expected.donor;
+      mixed.acceptor = expected.acceptor;
+    } else if (choice.mode == BackgroundChoice::Mode::kRates) {
+      const double span = windows[b].t_stop_s - windows[b].t_start_s;
+      mixed.donor = choice.donor_hz * span;
+      mixed.acceptor = choice.acceptor_hz * span;
+    }
+    capped.push_back(burst_colour_shares(counts[b], mixed, analysed[b], corrections));
+  }
   DEstimate result;
   std::vector<BackgroundShares> shares;
   for (const CappedShares& s : capped) {
@@ -347,7 +361,7 @@ DEstimate estimate_d(const Measurement& m, const Background& background,
   analysis.distance_bins = static_cast<int>(a.real("-d", 100));
   const AnalysisSettings settings = derive_settings(analysis);
   const DistanceModel model = parse_distance_model(a.text("--model").value_or("free"));
-  const DistanceGrid grid = corrected_grid(make_model_grid(settings, model), corrections);
+  const DistanceGrid grid = make_model_grid(settings, model, corrections);
   const std::vector<double> coefficients =
       log_spaced_coefficients(a.real("-Dmin", 0.4) * 1e-14, a.real("-Dmax", 2.5) * 1e-14,
                               static_cast<int>(a.real("-n", 13)));

@@ -54,7 +54,7 @@ def main():
     best = D[scan.P.argmax()]
     print(f"most likely D = {best:.3g} m^2/s over {scan.analysed.sum()} bursts")
 
-    brightest = bursts.loc[bursts["photons"].idxmax()]
+    brightest = bursts.loc[bursts["photons_analysed"].idxmax()]
     photons = pelmora.burst_photons(measurement, brightest)[0]
     traj = pelmora.trajectory(photons.times_us, photons.is_acceptor, best, time_bins=300, bins=200)
 

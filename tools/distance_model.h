@@ -7,6 +7,7 @@
 //   pmf:FILE    a tabulated equilibrium density P_eq(r) (two columns: nm and
 //               density), interpolated linearly, U = -ln P_eq
 //
+// The model is the library's (state/distance_model.h), read by its parser.
 // A flat model is walked with Gaussian steps folded back at the walls, which
 // is exact for any step.  A potential is walked by Brownian dynamics (drift
 // -D dU/dr) with a Metropolis test on each step: the test keeps P_eq exactly
@@ -22,6 +23,8 @@
 #include <numbers>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "base/error.h"
@@ -30,95 +33,144 @@
 
 namespace {
 
-class DistanceModel {
+// The walk of one molecule's distance in the library's model
+// (state/distance_model.h, read by its parser): the flat models (free and
+// box) between their walls, the others in their potential.
+class DistanceWalk {
  public:
-  enum class Kind { kFree, kBox, kChain, kTable };
-
-  // Parses the --model text as the analysis does (input/distance_model_text.h);
-  // throws std::invalid_argument with the reason.
-  static DistanceModel parse(const std::string& text) {
-    pelmora::DistanceModel parsed;
+  // Parses the --model text as the analysis does; throws
+  // std::invalid_argument with the reason.
+  static pelmora::DistanceModel parse(const std::string& text) {
     try {
-      parsed = pelmora::parse_distance_model(text);
+      return pelmora::parse_distance_model(text);
     } catch (const pelmora::Error& error) {
       throw std::invalid_argument(error.message());
     }
-    DistanceModel model;
-    model.text_ = text;
-    model.rms_ = parsed.rms;
-    model.lower_ = parsed.lower;
-    model.upper_ = parsed.upper;
-    model.r_ = parsed.table_r;
-    model.density_ = parsed.table_density;
-    switch (parsed.kind) {
-      case pelmora::ModelKind::kFree:
-        model.kind_ = Kind::kFree;
-        break;
-      case pelmora::ModelKind::kChain:
-        model.kind_ = Kind::kChain;
-        break;
-      case pelmora::ModelKind::kBox:
-        model.kind_ = Kind::kBox;
-        break;
-      case pelmora::ModelKind::kTable:
-        model.kind_ = Kind::kTable;
-        break;
-    }
-    return model;
   }
 
-  Kind kind() const { return kind_; }
-  bool flat() const { return kind_ == Kind::kFree || kind_ == Kind::kBox; }
-  const std::string& text() const { return text_; }
-  // The walls of box:A:B.
+  // `rmin` and `rmax` are the walls of free diffusion (the simulator's
+  // --rmin and --rmax); a box has its own.
+  DistanceWalk(pelmora::DistanceModel model, double rmin, double rmax)
+      : model_(std::move(model)), lower_(rmin), upper_(rmax) {
+    if (const auto* box = std::get_if<pelmora::FlatBox>(&model_.shape)) {
+      lower_ = box->lower;
+      upper_ = box->upper;
+    }
+  }
+
+  const pelmora::DistanceModel& model() const { return model_; }
+  const std::string& text() const { return model_.text; }
+  // Flat between the walls: walked with folded Gaussian steps.
+  bool flat() const {
+    return std::visit(pelmora::Overloaded{[](const pelmora::FreeDiffusion&) { return true; },
+                                          [](const pelmora::FlatBox&) { return true; },
+                                          [](const pelmora::GaussianChain&) { return false; },
+                                          [](const pelmora::TabulatedDensity&) { return false; }},
+                      model_.shape);
+  }
+  // The walls of a flat model.
   double lower() const { return lower_; }
   double upper() const { return upper_; }
 
   // U(r) / kT up to a constant; +infinity where P_eq(r) = 0.
   double energy(double r) const {
-    if (kind_ == Kind::kChain) {
-      if (!(r > 0)) return kInfinity;
-      return -2.0 * std::log(r) + 1.5 * r * r / (rms_ * rms_);
-    }
-    const double p = density(r);
-    return p > 0 ? -std::log(p) : kInfinity;
+    return std::visit(
+        pelmora::Overloaded{[&](const pelmora::FreeDiffusion&) { return flat_energy(r); },
+                            [&](const pelmora::FlatBox&) { return flat_energy(r); },
+                            [&](const pelmora::GaussianChain& chain) {
+                              if (!(r > 0)) return kInfinity;
+                              return -2.0 * std::log(r) + 1.5 * r * r / (chain.rms * chain.rms);
+                            },
+                            [&](const pelmora::TabulatedDensity& table) {
+                              const double p = density(table, r);
+                              return p > 0 ? -std::log(p) : kInfinity;
+                            }},
+        model_.shape);
   }
 
   // dU/dr / kT where P_eq(r) > 0.
   double slope(double r) const {
-    if (kind_ == Kind::kChain) return -2.0 / r + 3.0 * r / (rms_ * rms_);
-    const std::size_t i = segment(r);
-    return -segment_slope(i) / density(r);
+    return std::visit(pelmora::Overloaded{[](const pelmora::FreeDiffusion&) { return 0.0; },
+                                          [](const pelmora::FlatBox&) { return 0.0; },
+                                          [&](const pelmora::GaussianChain& chain) {
+                                            return -2.0 / r + 3.0 * r / (chain.rms * chain.rms);
+                                          },
+                                          [&](const pelmora::TabulatedDensity& table) {
+                                            return -segment_slope(table, segment(table, r)) /
+                                                   density(table, r);
+                                          }},
+                      model_.shape);
   }
 
-  // A distance drawn from P_eq (not for the flat models, which draw their own).
+  // A distance drawn from P_eq.
   double draw(RandomSource& random) const {
-    if (kind_ == Kind::kChain) {
-      // The length of a vector of three independent normal components of
-      // variance RMS^2 / 3 has exactly the chain's P_eq.
-      const double x = random.normal(), y = random.normal(), z = random.normal();
-      return rms_ / std::sqrt(3.0) * std::sqrt(x * x + y * y + z * z);
-    }
-    const double peak = *std::max_element(density_.begin(), density_.end());
-    const double low = r_.front(), high = r_.back();
-    while (true) {
-      const double r = low + (high - low) * random.uniform();
-      if (random.uniform() * peak < density(r)) return r;
-    }
+    return std::visit(
+        pelmora::Overloaded{[&](const pelmora::FreeDiffusion&) { return flat_draw(random); },
+                            [&](const pelmora::FlatBox&) { return flat_draw(random); },
+                            [&](const pelmora::GaussianChain& chain) {
+                              // The length of a vector of three independent normal components
+                              // of variance RMS^2 / 3 has exactly the chain's P_eq.
+                              const double x = random.normal(), y = random.normal(),
+                                           z = random.normal();
+                              return chain.rms / std::sqrt(3.0) * std::sqrt(x * x + y * y + z * z);
+                            },
+                            [&](const pelmora::TabulatedDensity& table) {
+                              const double peak =
+                                  *std::max_element(table.density.begin(), table.density.end());
+                              const double low = table.r.front(), high = table.r.back();
+                              while (true) {
+                                const double r = low + (high - low) * random.uniform();
+                                if (random.uniform() * peak < density(table, r)) return r;
+                              }
+                            }},
+        model_.shape);
   }
 
   // The standard deviation of P_eq (nm): the length on which the potential
   // changes, which the walk's steps must stay well below.
   double spread() const {
-    if (kind_ == Kind::kChain) return rms_ * std::sqrt(1.0 - 8.0 / (3.0 * std::numbers::pi));
-    if (kind_ != Kind::kTable) return (upper_ - lower_) / std::sqrt(12.0);
+    return std::visit(
+        pelmora::Overloaded{
+            [&](const pelmora::FreeDiffusion&) { return (upper_ - lower_) / std::sqrt(12.0); },
+            [&](const pelmora::FlatBox&) { return (upper_ - lower_) / std::sqrt(12.0); },
+            [](const pelmora::GaussianChain& chain) {
+              return chain.rms * std::sqrt(1.0 - 8.0 / (3.0 * std::numbers::pi));
+            },
+            [](const pelmora::TabulatedDensity& table) { return table_spread(table); }},
+        model_.shape);
+  }
+
+ private:
+  static constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+  double flat_energy(double r) const { return r >= lower_ && r <= upper_ ? 0.0 : kInfinity; }
+  double flat_draw(RandomSource& random) const {
+    return lower_ + (upper_ - lower_) * random.uniform();
+  }
+
+  // The table's segment [r_i, r_i+1] that holds r (the last one for its end).
+  static std::size_t segment(const pelmora::TabulatedDensity& table, double r) {
+    const std::vector<double>& x = table.r;
+    const std::size_t above =
+        static_cast<std::size_t>(std::upper_bound(x.begin(), x.end(), r) - x.begin());
+    return std::min(std::max<std::size_t>(above, 1), x.size() - 1) - 1;
+  }
+  static double segment_slope(const pelmora::TabulatedDensity& table, std::size_t i) {
+    return (table.density[i + 1] - table.density[i]) / (table.r[i + 1] - table.r[i]);
+  }
+  static double density(const pelmora::TabulatedDensity& table, double r) {
+    if (!(r >= table.r.front() && r <= table.r.back())) return 0.0;
+    const std::size_t i = segment(table, r);
+    return std::max(0.0, table.density[i] + segment_slope(table, i) * (r - table.r[i]));
+  }
+  static double table_spread(const pelmora::TabulatedDensity& table) {
     double mass = 0, first = 0, second = 0;
-    for (std::size_t i = 0; i + 1 < r_.size(); ++i) {
+    for (std::size_t i = 0; i + 1 < table.r.size(); ++i) {
       constexpr int kParts = 64;
-      const double width = (r_[i + 1] - r_[i]) / kParts;
+      const double width = (table.r[i + 1] - table.r[i]) / kParts;
       for (int k = 0; k < kParts; ++k) {
-        const double r = r_[i] + (k + 0.5) * width;
-        const double p = density(r) * width;
+        const double r = table.r[i] + (k + 0.5) * width;
+        const double p = density(table, r) * width;
         mass += p;
         first += p * r;
         second += p * r * r;
@@ -128,38 +180,16 @@ class DistanceModel {
     return std::sqrt(std::max(0.0, second / mass - mean * mean));
   }
 
- private:
-  static constexpr double kInfinity = std::numeric_limits<double>::infinity();
-
-  // The table's segment [r_i, r_i+1] that holds r (the last one for its end).
-  std::size_t segment(double r) const {
-    const std::size_t above =
-        static_cast<std::size_t>(std::upper_bound(r_.begin(), r_.end(), r) - r_.begin());
-    return std::min(std::max<std::size_t>(above, 1), r_.size() - 1) - 1;
-  }
-  double segment_slope(std::size_t i) const {
-    return (density_[i + 1] - density_[i]) / (r_[i + 1] - r_[i]);
-  }
-  double density(double r) const {
-    if (!(r >= r_.front() && r <= r_.back())) return 0.0;
-    const std::size_t i = segment(r);
-    return std::max(0.0, density_[i] + segment_slope(i) * (r - r_[i]));
-  }
-
-  Kind kind_ = Kind::kFree;
-  std::string text_ = "free";
-  double rms_ = 0;
-  double lower_ = 0;
-  double upper_ = 0;
-  std::vector<double> r_;
-  std::vector<double> density_;
+  pelmora::DistanceModel model_;
+  double lower_;
+  double upper_;
 };
 
 // One Brownian-dynamics step of r in the model's potential over dt (µs), D
 // in nm^2/µs: the proposal r - D U'(r) dt + sqrt(2 D dt) xi, accepted with
 // the Metropolis-Hastings probability of that proposal (its reverse
 // included), else r stays.  Two random numbers every step, accepted or not.
-double step_in_potential(double r, double dt, double diffusion, const DistanceModel& model,
+double step_in_potential(double r, double dt, double diffusion, const DistanceWalk& model,
                          RandomSource& random) {
   const double spread = 2.0 * diffusion * dt;
   if (!(spread > 0)) return r;

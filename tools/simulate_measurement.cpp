@@ -150,7 +150,7 @@ struct Options {
   double tcspc_unit = 16e-12;
   double lifetime_ns = 3;
   double diffusion = 1;  // 1e-14 m^2/s
-  DistanceModel model;
+  pelmora::DistanceModel model;
   bool walls_given = false;  // --rmin or --rmax
   double rmin = 2;
   double rmax = 11;
@@ -293,7 +293,7 @@ bool parse_value(std::string_view name, const char* value, Options& options) {
   }
   if (name == "--model") {
     try {
-      options.model = DistanceModel::parse(value);
+      options.model = DistanceWalk::parse(value);
     } catch (const std::invalid_argument& error) {
       usage_exit(error.what());
     }
@@ -348,13 +348,8 @@ Options parse_options(int argc, char** argv) {
   if (!(options.diffusion >= 0)) usage_exit("the diffusion coefficient must be >= 0");
   if (!(options.radius > 0)) usage_exit("the Foerster radius must be > 0");
   if (!(options.rmin < options.rmax)) usage_exit("--rmin must be below --rmax");
-  if (options.model.kind() != DistanceModel::Kind::kFree && options.walls_given) {
+  if (options.model.confined() && options.walls_given) {
     usage_exit("--rmin and --rmax are the walls of --model free");
-  }
-  if (options.model.kind() == DistanceModel::Kind::kBox) {
-    // The same walk as free diffusion, between the box's walls.
-    options.rmin = options.model.lower();
-    options.rmax = options.model.upper();
   }
   if (!(options.donor_only >= 0 && options.acceptor_only >= 0 &&
         options.donor_only + options.acceptor_only <= 1)) {
@@ -445,7 +440,8 @@ struct SpotData {
 
 class SpotSimulator {
  public:
-  SpotSimulator(const Options& options, std::uint64_t seed) : options_(options), random_(seed) {}
+  SpotSimulator(const Options& options, std::uint64_t seed)
+      : options_(options), walk_(options.model, options.rmin, options.rmax), random_(seed) {}
 
   SpotData run() {
     simulate_bursts();
@@ -578,7 +574,7 @@ class SpotSimulator {
 
       // A tenth of the photon spacing at the profile's peak at most.
       const double peak_rate_per_us = expected / (sigma * 1e6 * std::sqrt(2.0 * std::numbers::pi));
-      const DistanceModel& model = options_.model;
+      const DistanceWalk& model = walk_;
       double step = std::min(options_.step_us, 0.1 / peak_rate_per_us);
       if (!model.flat() && diffusion > 0) {
         // Displacements of a twentieth of P_eq's spread: the drift hardly
@@ -586,8 +582,8 @@ class SpotSimulator {
         const double length = model.spread() / 20.0;
         step = std::min(step, length * length / (2.0 * diffusion));
       }
-      double r = model.flat() ? options_.rmin + (options_.rmax - options_.rmin) * random_.uniform()
-                              : model.draw(random_);
+      // A box is the same walk as free diffusion, between its own walls.
+      double r = model.draw(random_);
       const std::size_t burst = data_.bursts.size();
       double previous = times.front();
       double first = 0;
@@ -600,7 +596,7 @@ class SpotSimulator {
         const double dt = span_us / static_cast<double>(steps);
         for (long s = 0; s < steps; ++s) {
           r = model.flat()
-                  ? step_distance(r, dt, diffusion, 0.0, options_.rmin, options_.rmax, random_)
+                  ? step_distance(r, dt, diffusion, 0.0, model.lower(), model.upper(), random_)
                   : step_in_potential(r, dt, diffusion, model, random_);
         }
         previous = t;
@@ -672,6 +668,7 @@ class SpotSimulator {
   }
 
   const Options& options_;
+  DistanceWalk walk_;
   RandomSource random_;
   SpotData data_;
   std::uint64_t order_ = 0;
@@ -789,7 +786,7 @@ void write_measurement(const Options& options, const std::vector<SpotData>& spot
   h5::write_text_attribute(file, "/", "format_version", "0.5", options.strings);
   h5::write_text_attribute(file, "/", "format_url", "http://photon-hdf5.org/", options.strings);
   char description[512];
-  if (options.model.kind() == DistanceModel::Kind::kFree) {
+  if (!options.model.confined()) {
     std::snprintf(description, sizeof description,
                   "Simulated %s measurement: %g bursts/s of %g photons, D = %g x 1e-14 m^2/s, "
                   "r in [%g, %g] nm, R0 = %g nm, seed %llu",
@@ -801,7 +798,7 @@ void write_measurement(const Options& options, const std::vector<SpotData>& spot
                   "Simulated %s measurement: %g bursts/s of %g photons, D = %g x 1e-14 m^2/s, "
                   "distance model %s, R0 = %g nm, seed %llu",
                   measurement_type(options.excitation), options.burst_rate, options.burst_size,
-                  options.diffusion, options.model.text().c_str(), options.radius,
+                  options.diffusion, options.model.text.c_str(), options.radius,
                   static_cast<unsigned long long>(options.seed));
   }
   h5::write_text(file, "/description", description, options.strings);

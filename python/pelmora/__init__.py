@@ -8,7 +8,8 @@ command-line programs and equal to their results to the bit.
     bursts = pelmora.search_bursts(m)                    # a pandas DataFrame
     D = pelmora.log_spaced(1e-16, 1e-13, 16)             # m^2/s
     result = pelmora.scan((m, bursts), D, progress=True)
-    result.P, result.loglik, result.bursts
+    result.estimate.D, result.estimate.ci95        # the estimate of D, m²/s
+    result.P, result.loglik, result.bursts, result.summary()
 
 ``pelmora.plot`` draws the results (matplotlib); ``pelmora.dask.scan`` runs a
 scan on a Dask cluster.  Times are in µs for photon records and in s for
@@ -20,19 +21,20 @@ running.
 """
 
 import importlib
+from typing import Any
 
-from ._analysis import ScanResult, Trajectory, log_spaced, scan, trajectory
-from ._measurement import (Measurement, Photons, burst_photons, read_burst_table, read_photon_hdf5,
-                           read_photons, search_bursts)
+from ._analysis import AxisEstimate, Estimate, ScanResult, Trajectory, log_spaced, scan, trajectory
+from ._measurement import (Measurement, Photons, burst_photons, estimate_corrections,
+                           read_burst_table, read_photon_hdf5, read_photons, search_bursts)
 from ._warnings import PelmoraWarning
 
-__all__ = ["Measurement", "PelmoraWarning", "Photons", "ScanResult", "Trajectory", "burst_photons",
-           "log_spaced",
-           "read_burst_table", "read_photon_hdf5", "read_photons", "scan", "search_bursts",
-           "trajectory"]
+__all__ = ["AxisEstimate", "Estimate", "Measurement", "PelmoraWarning", "Photons", "ScanResult",
+           "Trajectory", "burst_photons", "estimate_corrections", "log_spaced", "read_burst_table",
+           "read_photon_hdf5",
+           "read_photons", "scan", "search_bursts", "trajectory"]
 
 
-def __getattr__(name):
+def __getattr__(name: str) -> Any:
     # matplotlib and Dask are imported only by those who use them.
     if name in ("plot", "dask"):
         return importlib.import_module(f".{name}", __name__)

@@ -1,19 +1,31 @@
-"""The likelihood of D over bursts, and the distance trajectory of one record."""
+"""The likelihood of D over bursts with its estimate, and the distance
+trajectory of one record."""
+
+from __future__ import annotations
 
 import contextlib
+import json
 from dataclasses import dataclass, field
+from typing import Any, Callable, Iterator, Optional, Sequence, Union
 
 import numpy as np
 import pandas as pd
 
 from . import _core
 from ._measurement import Measurement, table_columns
-from ._validate import (coefficients_array, colours_array, grid_settings, threads_count,
-                        times_array)
+from ._validate import (coefficient, coefficients_array, colours_array, grid_settings,
+                        threads_count, times_array)
 from ._warnings import warn_all
 
+# Bursts as scan takes them: (times_us, is_acceptor) array pairs, or a
+# measurement with its burst table.
+Bursts = Union[Sequence[tuple[Any, Any]], tuple[Measurement, Any]]
 
-def log_spaced(Dmin, Dmax, n):
+# Seconds per background estimate of background="auto": the burst search's default.
+_BACKGROUND_WINDOW_S = 60.0
+
+
+def log_spaced(Dmin: float, Dmax: float, n: int) -> np.ndarray:
     """``n`` diffusion coefficients evenly spaced in log D from ``Dmin`` to
     ``Dmax`` (m²/s), exactly as ``pelmora -Dmin a -Dmax b -n n`` spaces them
     (with a, b in 1e-14 m²/s: ``log_spaced(a * 1e-14, b * 1e-14, n)``)."""
@@ -21,7 +33,8 @@ def log_spaced(Dmin, Dmax, n):
 
 
 @contextlib.contextmanager
-def _progress_bar(progress, total, unit, **style):
+def _progress_bar(progress: bool, total: int, unit: str,
+                  **style: Any) -> Iterator[Optional[Callable[[int], Any]]]:
     """A tqdm bar's update method when ``progress`` is true, else None."""
     if not progress:
         yield None
@@ -32,32 +45,32 @@ def _progress_bar(progress, total, unit, **style):
         yield bar.update
 
 
-# What a scan needs of its bursts, from either form the caller may give.
-@dataclass
-class _Bursts:
-    records: list  # (times_us, colours) or, from a measurement, (times_us, colours, unordered)
-    from_measurement: bool
-    labels: list  # burst numbers
-    prefixes: list  # "burst 12: " before each record's warnings and errors, when there are several
-    windows: pd.DataFrame  # burst, t_start_s, t_stop_s; or just burst
-    measurement: object = None  # the Measurement the bursts came from, if they did
+def _call(function: str, **keywords: Any) -> str:
+    """The call as provenance records it: the function and every keyword."""
+    return f"{function}(bursts, D, " + ", ".join(f"{k}={v!r}" for k, v in keywords.items()) + ")"
 
 
-def _prefixes(labels):
-    labels = list(labels)
-    return [f"burst {label}: " for label in labels] if len(labels) > 1 else [""] * len(labels)
+def _request(D: Any, R0: float, rmin: float, rmax: Optional[float], bins: int, model: str,
+             background: Optional[str], gamma: float, leakage: float, dir_ex: float,
+             beta: float) -> _core.ScanRequest:
+    """The scan's request, checked: the library refuses what it cannot take
+    (the model, the background, the grid, corrections out of range)."""
+    coefficients = coefficients_array(D)
+    R0, rmin, rmax, bins = grid_settings(R0, rmin, rmax, bins, model)
+    return _core.scan_request(coefficients, R0, rmin, rmax, bins, str(model),
+                              None if background is None else str(background), float(gamma),
+                              float(leakage), float(dir_ex), float(beta))
 
 
-def _bursts(bursts):
+def _records(bursts: Bursts, request: _core.ScanRequest) -> _core.BurstRecords:
+    """The bursts as the library's photon records, from either form."""
     if isinstance(bursts, tuple) and len(bursts) == 2 and isinstance(bursts[0], Measurement):
         measurement, table = bursts
         numbers, starts, stops = table_columns(table)
         if numbers.size == 0:
             raise ValueError("No bursts to scan.")
-        records = _core.burst_photon_arrays(measurement._core, starts, stops)
-        windows = pd.DataFrame({"burst": numbers, "t_start_s": starts, "t_stop_s": stops})
-        return _Bursts(records, True, numbers.tolist(), _prefixes(numbers.tolist()), windows,
-                       measurement)
+        return _core.measurement_records(measurement._core, numbers, starts, stops, request,
+                                         _BACKGROUND_WINDOW_S)
     if isinstance(bursts, Measurement):
         raise ValueError("Give a measurement together with its bursts: "
                          "scan((measurement, pelmora.search_bursts(measurement)), D)")
@@ -77,13 +90,83 @@ def _bursts(bursts):
         where = f"burst {i}: " if len(items) > 1 else ""
         records.append((times_array(times, where + "times_us"),
                         colours_array(colours, where + "is_acceptor")))
-    return _Bursts(records, False, list(range(len(items))), _prefixes(range(len(items))),
-                   pd.DataFrame({"burst": np.arange(len(items), dtype=np.int64)}))
+    return _core.array_records(records)
+
+
+@dataclass(frozen=True)
+class AxisEstimate:
+    """The estimate of one axis of a scan: the maximum of the joint log L
+    (marginalised over the other axis, when there are two), refined between
+    grid points (``refinement``: "parabola", "grid point" or "grid edge",
+    ``at_grid_edge`` when the maximum lies at the first or last point), and
+    the central 68 % and 95 % of the bootstrap resamples' maxima (None
+    without a bootstrap)."""
+
+    value: float
+    ci68: Optional[tuple[float, float]]
+    ci95: Optional[tuple[float, float]]
+    refinement: str
+    at_grid_edge: bool
+    resamples_at_grid_edge: int
+    resampled: np.ndarray = field(repr=False)
+
+
+@dataclass(frozen=True)
+class Estimate:
+    """The estimate of D (m²/s) and its bootstrap interval, as the burst
+    program's last console line, summary.json and results.h5 give it.
+
+    ``interval`` is "bootstrap", "single burst" (resampling one burst only
+    gives it back) or "not asked" (``bootstrap=0``); ``bursts`` the bursts
+    analysed; ``resamples`` and ``seed`` fix the resamples, the same on any
+    machine.  ``parameter`` is the scanned model parameter's estimate, with
+    its name in ``parameter_name``."""
+
+    D: float
+    ci68: Optional[tuple[float, float]]
+    ci95: Optional[tuple[float, float]]
+    interval: str
+    bursts: int
+    resamples: int
+    seed: int
+    coefficient: AxisEstimate = field(repr=False)
+    parameter: Optional[AxisEstimate] = None
+    parameter_name: Optional[str] = None
+
+    @property
+    def flags(self) -> list[str]:
+        """What to look at before trusting the interval: the maximum at the
+        grid's edge, resamples at the grid's edge."""
+        flags = []
+        for name, axis in (("D", self.coefficient), (self.parameter_name, self.parameter)):
+            if axis is None:
+                continue
+            if axis.at_grid_edge:
+                flags.append(f"{name}: maximum at the edge of the grid")
+            if axis.resamples_at_grid_edge:
+                flags.append(f"{name}: {axis.resamples_at_grid_edge} resamples at the edge of the "
+                             f"grid")
+        return flags
+
+
+def _axis(core: _core.AxisEstimate) -> AxisEstimate:
+    return AxisEstimate(value=core.value, ci68=core.ci68, ci95=core.ci95,
+                        refinement=core.refinement, at_grid_edge=core.at_grid_edge,
+                        resamples_at_grid_edge=core.resamples_at_grid_edge,
+                        resampled=core.resampled)
+
+
+def _estimate(core: _core.JointEstimate, parameter: Optional[str]) -> Estimate:
+    d = _axis(core.coefficient)
+    return Estimate(D=d.value, ci68=d.ci68, ci95=d.ci95, interval=core.interval, bursts=core.bursts,
+                    resamples=core.resamples, seed=core.seed, coefficient=d,
+                    parameter=None if core.parameter is None else _axis(core.parameter),
+                    parameter_name=parameter)
 
 
 @dataclass(frozen=True, eq=False)
 class ScanResult:
-    """The likelihood of D over bursts.
+    """The likelihood of D over bursts and the estimate of D.
 
     ``loglik[b, i]`` is the log-likelihood of burst b at ``D[i]`` (NaN for a
     burst left out); ``joint_loglik`` is their sum over the analysed bursts,
@@ -94,7 +177,8 @@ class ScanResult:
     empty) and ``boundary_runs`` (values of D at which the distribution
     reached the internal grid's edges).  These are the contents of the burst
     program's results.h5.  ``boundary_photons`` and ``residue_dominates``
-    (bursts × D) flag each run."""
+    (bursts × D) flag each run.  ``estimate`` is the estimate of D with its
+    bootstrap interval; ``summary()`` is summary.json's contents."""
 
     D: np.ndarray
     loglik: np.ndarray
@@ -103,167 +187,145 @@ class ScanResult:
     bursts: pd.DataFrame
     boundary_photons: np.ndarray
     residue_dominates: np.ndarray
-    warnings: list = field(default_factory=list)
+    estimate: Estimate
+    warnings: list[str] = field(default_factory=list)
     model: str = "free"
     background: str = "off"
-    background_rates_hz: tuple = None  # (donor, acceptor) channel, with background="auto"
+    background_rates_hz: Optional[tuple[float, float]] = None  # (donor, acceptor), background="auto"
     # With a scanned model parameter (model="chain:FROM:TO:COUNT"): its name
     # and values, the log L of every burst at every (value, D) cell
     # (bursts × values × D, NaN for a burst left out), their sum over the
     # bursts analysed at every value, its normalisation over all cells P2d
     # (values × D), and the marginals.  ``P`` is then P(D), the marginal, and
-    # ``loglik`` and ``joint_loglik`` are those of the first value.
-    parameter: str = None
-    parameter_values: np.ndarray = None
-    loglik2d: np.ndarray = None
-    joint_loglik2d: np.ndarray = None
-    P2d: np.ndarray = None
-    P_parameter: np.ndarray = None
+    # ``loglik`` and ``joint_loglik`` are those at the value of the joint
+    # maximum, as loglik.csv's lines and results.h5 hold them.
+    parameter: Optional[str] = None
+    parameter_values: Optional[np.ndarray] = None
+    loglik2d: Optional[np.ndarray] = None
+    joint_loglik2d: Optional[np.ndarray] = None
+    P2d: Optional[np.ndarray] = None
+    P_parameter: Optional[np.ndarray] = None
+    _scan: Any = field(default=None, repr=False)
+    _joint: Any = field(default=None, repr=False)
+    _core_estimate: Any = field(default=None, repr=False)
+    _call: str = field(default="", repr=False)
 
     @property
-    def analysed(self):
+    def analysed(self) -> np.ndarray:
         return self.bursts["analysed"].to_numpy()
 
-    def table(self):
+    def table(self) -> pd.DataFrame:
         """One row per burst and D, the layout of the burst program's
-        loglik.csv: ``burst, [t_start_s, t_stop_s,] photons, D_m2_per_s,
+        loglik.csv: ``burst, [t_start_s, t_stop_s,] photons_analysed, D_m2_per_s,
         log_L``."""
         runs = self.D.size
-        columns = [c for c in ("burst", "t_start_s", "t_stop_s", "photons") if c in self.bursts]
+        columns = [c for c in ("burst", "t_start_s", "t_stop_s", "photons_analysed")
+                   if c in self.bursts]
         frame = self.bursts.loc[self.bursts.index.repeat(runs), columns].reset_index(drop=True)
         frame["D_m2_per_s"] = np.tile(self.D, len(self.bursts))
         frame["log_L"] = self.loglik.reshape(-1)
         return frame
 
-    def __repr__(self):
-        best = int(np.argmax(self.P))
+    def summary(self) -> dict[str, Any]:
+        """What the burst program writes to summary.json for these bursts
+        and settings: the model, the estimate and its interval, the bootstrap,
+        the grid and the joint log L, the settings, the release and this
+        call."""
+        return json.loads(_core.summary_json(self._scan, self._joint, self._core_estimate,
+                                             self._call))
+
+    def __repr__(self) -> str:
+        e = self.estimate
+        interval = (f" (95 %: {e.ci95[0]:.4g} to {e.ci95[1]:.4g})" if e.ci95 is not None else "")
         return (f"<pelmora.ScanResult: {len(self.bursts)} bursts ({int(self.analysed.sum())} "
-                f"analysed) × {self.D.size} values of D; P(D) largest at D = {self.D[best]:g} m²/s "
-                f"(P = {self.P[best]:.3g})>")
+                f"analysed) × {self.D.size} values of D; D = {e.D:.4g} m²/s{interval}>")
 
 
-def _listed(labels, most=10):
-    shown = ", ".join(str(label) for label in labels[:most])
-    return shown + (f" and {len(labels) - most} more" if len(labels) > most else "")
-
-
-def _summary_warnings(joint, frame, labels):
-    """The warnings of the burst program, in a few lines rather than one per
-    burst or run."""
-    texts = list(joint["warnings"])
-    count = len(frame)
-    reasons = {}
-    for b in np.flatnonzero(~frame["analysed"].to_numpy()):
-        reasons.setdefault(frame["left_out"].iat[b], []).append(labels[b])
-    for reason, bursts in reasons.items():
-        texts.append(f"{len(bursts)} of {count} bursts left out: {reason} (burst {_listed(bursts)}).")
-    with_boundary = int((frame["boundary_runs"] > 0).sum())
-    if with_boundary:
-        texts.append(f"possible boundary artifacts in {with_boundary} of {count} bursts (at some of "
-                     f"the coefficients); enlarge [rmin, rmax].")
-    collapsed = int((joint["left_out"] == _core.LEFT_OUT_COLLAPSED).sum())
-    if collapsed:
-        texts.append(f"{collapsed} bursts were left out because the smallest D values are too small "
-                     f"for them on this grid; a larger smallest D (or fewer bins) keeps them in the "
-                     f"joint sum, which leaving them out biases.")
-    residue = int(np.asarray(joint["residue_dominates"]).sum())
-    if residue:
-        texts.append(f"rounding residue dominates in {residue} runs (D too small for the grid): "
-                     f"their log L is not to be trusted.")
-    if joint["simultaneous_photons"]:
-        texts.append(f"{joint['simultaneous_photons']} photons arrived at the time of the one "
-                     f"before and were moved 0.01 mu s later, as the photon reader does.")
-    return texts
-
-
-def _result(joint, bursts):
-    """A ScanResult from the library's joint scan (pelmora._core.scan, or
-    pelmora._core.join of the rows of chunks)."""
-    frame = bursts.windows.copy()
-    frame["photons"] = joint["photons"]
-    analysed = joint["left_out"] == 0
+def _result(scan: _core.MeasurementScan, engine_warnings: list[str], call: str, bootstrap: int,
+            seed: int, stacklevel: int = 4) -> ScanResult:
+    """A ScanResult from the library's scan (of one process, or the shares
+    of many put together)."""
+    joint = _core.joint_result(scan)
+    analysed = scan.analysed
+    left_out = scan.left_out
+    if joint.analysed == 0:
+        reasons = "; ".join(sorted(set(left_out)))
+        raise RuntimeError(f"None of the {analysed.size} bursts could be analysed ({reasons}).")
+    estimate = _core.estimate(scan, int(bootstrap), int(seed))
+    shown = joint.shown
+    frame = pd.DataFrame({"burst": scan.burst})
+    if scan.from_measurement:
+        frame["t_start_s"] = scan.t_start_s
+        frame["t_stop_s"] = scan.t_stop_s
+    frame["photons_analysed"] = scan.photons
     frame["analysed"] = analysed
-    frame["left_out"] = [refused or ("" if code == 0 else _core.left_out_reason(int(code)))
-                         for code, refused in zip(joint["left_out"], joint["refused"])]
-    frame["boundary_runs"] = joint["boundary_runs"]
-    if not analysed.any():
-        reasons = "; ".join(sorted(set(frame["left_out"])))
-        raise RuntimeError(f"None of the {len(frame)} bursts could be analysed ({reasons}).")
-    loglik = np.where(analysed[:, None], joint["log_likelihood"], np.nan)
-    extra = {"model": joint.get("model", "free"), "background": joint.get("background", "off"),
-             "background_rates_hz": joint.get("background_rates_hz")}
-    P = joint["probability"]
-    if "parameter" in joint:
-        every = joint["analysed_at_every_value"].astype(bool)
-        extra.update(parameter=joint["parameter"], parameter_values=joint["parameter_values"],
-                     loglik2d=np.where(every[:, None, None], joint["log_likelihood_2d"], np.nan),
-                     joint_loglik2d=joint["joint_log_likelihood_2d"], P2d=joint["probability_2d"],
-                     P_parameter=joint["probability_parameter"])
-        P = joint["probability_d"]
-    result = ScanResult(D=joint["D"], loglik=loglik, joint_loglik=joint["joint_log_likelihood"],
-                        P=P, bursts=frame,
-                        boundary_photons=joint["boundary_photons"],
-                        residue_dominates=joint["residue_dominates"],
-                        warnings=_summary_warnings(joint, frame, bursts.labels), **extra)
-    warn_all(result.warnings, stacklevel=4)
+    frame["left_out"] = left_out
+    frame["boundary_runs"] = scan.boundary_runs[:, shown]
+    cells = scan.log_likelihood
+    extra: dict[str, Any] = {}
+    if scan.parameter:
+        extra.update(parameter=scan.parameter, parameter_values=scan.parameter_values,
+                     loglik2d=cells, joint_loglik2d=joint.joint_log_likelihood_2d,
+                     P2d=joint.probability_2d, P_parameter=joint.probability_parameter)
+    warnings = list(engine_warnings) + [w.text for w in _core.scan_warnings(scan, joint, estimate)]
+    result = ScanResult(D=scan.D, loglik=cells[:, shown, :], joint_loglik=joint.joint_log_likelihood,
+                        P=joint.probability, bursts=frame,
+                        boundary_photons=scan.boundary_photons[:, shown, :],
+                        residue_dominates=scan.residue_dominates[:, shown, :],
+                        estimate=_estimate(estimate, scan.parameter or None), warnings=warnings,
+                        model=scan.model, background=scan.background,
+                        background_rates_hz=scan.background_rates_hz, _scan=scan, _joint=joint,
+                        _core_estimate=estimate, _call=call, **extra)
+    warn_all(result.warnings, stacklevel=stacklevel)
     return result
 
 
-def scan(bursts, D, *, R0=6.5, rmin=0, rmax=None, bins=400, threads=None, progress=False,
-         model="free", background=None):
+def scan(bursts: Bursts, D: Any, *, R0: float = 6.5, rmin: float = 0, rmax: Optional[float] = None,
+         bins: int = 400, threads: Optional[int] = None, progress: bool = False,
+         model: str = "free", background: Optional[str] = None, gamma: float = 1.0,
+         leakage: float = 0.0, dir_ex: float = 0.0, beta: float = 1.0, bootstrap: int = 1000,
+         seed: int = 1) -> ScanResult:
     """The likelihood of each diffusion coefficient in ``D`` (m²/s) for every
-    burst, and jointly for all of them.
+    burst and jointly for all of them, and the estimate of D with its
+    bootstrap interval.
 
     ``bursts`` is a list of ``(times_us, is_acceptor)`` array pairs (times in
     µs, non-decreasing; colours True/1 for an acceptor photon), or a pair
     ``(measurement, table)`` of a Photon-HDF5 measurement and a burst table
     (``search_bursts``, ``read_burst_table`` or any DataFrame with
-    ``t_start_s`` and ``t_stop_s``).  Distances in nm: Förster radius ``R0``,
-    the range [rmin, rmax] (default 2 × R0) in ``bins`` points.  ``threads``
-    defaults, as for the command line, to PELMORA_THREADS when it is set,
-    else to the CPUs this process may use.  ``progress=True`` shows a
-    tqdm bar.  Ctrl-C stops the scan within a fraction of a second.
+    ``t_start_s`` and ``t_stop_s``).  ``D`` increases, each value at most
+    1e-8 m²/s.  Distances in nm: Förster radius ``R0``, the range
+    [rmin, rmax] (default 2 × R0) in ``bins`` points.  ``threads`` defaults,
+    as for the command line, to PELMORA_THREADS when it is set, else to the
+    CPUs this process may use.  ``progress=True`` shows a tqdm bar.  Ctrl-C
+    stops the scan within a fraction of a second.
 
     ``model`` is the free energy of the distance, as ``--model`` of the
     burst program: "free", "chain:RMS", "box:A:B", "pmf:FILE", or
     "chain:FROM:TO:COUNT" to scan RMS too (see ScanResult).  A confined model
-    covers its own support with ``bins`` points.  ``background`` mixes
-    background photons into the colours: "off", "auto" (rates estimated from
-    the measurement as the burst search does; needs ``(measurement, table)``)
-    or "D_HZ,A_HZ".  By default, as for the burst program, "auto" with a
-    confined model on ``(measurement, table)`` and "off" otherwise, so that
-    "free" keeps the numbers of the single-record program.
+    covers its own support with ``bins`` points (rmin and rmax are refused
+    with it).  ``background`` mixes background photons into the colours:
+    "off", "auto" (rates estimated from the measurement as the burst search
+    does; needs ``(measurement, table)``) or "D_HZ,A_HZ".  By default, as for
+    the burst program, "auto" with a confined model on ``(measurement,
+    table)`` and "off" otherwise, so that "free" keeps the numbers of the
+    single-record program.  ``gamma``, ``leakage``, ``dir_ex`` and ``beta``
+    are the setup's corrections (finite; gamma > 0, 0 <= leakage < 1,
+    dir_ex >= 0, beta > 0); values other than 1, 0, 0, 1 are not yet
+    supported.  ``bootstrap`` resamples (0: no interval) with ``seed`` give
+    the interval of the estimate.
 
     The numbers equal, to the bit, those of the command-line programs for the
     same photons and settings."""
-    prepared = _bursts(bursts)
-    if background is None:
-        confined = str(model).split(":")[0] != "free"
-        background = "auto" if confined and prepared.measurement is not None else "off"
-    coefficients = coefficients_array(D)
-    grid = grid_settings(R0, rmin, rmax, bins)
-    # A scanned parameter (chain:FROM:TO:COUNT) runs every burst and D once per
-    # value; the library checks the text, so a count it refuses never gets far.
-    fields = str(model).split(":")
-    try:
-        values = int(float(fields[3])) if fields[0] == "chain" and len(fields) == 4 else 1
-    except (ValueError, OverflowError):
-        values = 1
-    runs = len(prepared.records) * coefficients.size * max(values, 1)
+    request = _request(D, R0, rmin, rmax, bins, model, background, gamma, leakage, dir_ex, beta)
+    records = _records(bursts, request)
+    call = _call("pelmora.scan", R0=R0, rmin=rmin, rmax=rmax, bins=bins, threads=threads,
+                 progress=progress, model=model, background=background, gamma=gamma,
+                 leakage=leakage, dir_ex=dir_ex, beta=beta, bootstrap=bootstrap, seed=seed)
+    runs = len(records) * request.D.size * request.values
     with _progress_bar(progress, runs, "run") as update:
-        joint = _core.scan(prepared.records, prepared.from_measurement, prepared.prefixes,
-                           coefficients, grid["R0"], grid["rmin"], grid["rmax"], grid["bins"],
-                           threads_count(threads), update, str(model), str(background),
-                           None if prepared.measurement is None else prepared.measurement._core,
-                           _window_column(prepared, "t_start_s"),
-                           _window_column(prepared, "t_stop_s"))
-    return _result(joint, prepared)
-
-
-def _window_column(prepared, name):
-    if name not in prepared.windows:
-        return np.zeros(0)
-    return np.ascontiguousarray(prepared.windows[name].to_numpy(dtype=np.float64))
+        result, warnings = _core.scan_measurement(records, request, threads_count(threads), update)
+    return _result(result, warnings, call, bootstrap, seed)
 
 
 @dataclass(frozen=True, eq=False)
@@ -292,7 +354,7 @@ class Trajectory:
     t_last: float
     photon_times_us: np.ndarray
     photon_is_acceptor: np.ndarray
-    warnings: list = field(default_factory=list)
+    warnings: list[str] = field(default_factory=list)
 
     def __repr__(self):
         return (f"<pelmora.Trajectory: {self.photon_times_us.size} photons over "
@@ -300,32 +362,36 @@ class Trajectory:
                 f"{self.times.size} slices × {self.distances.size} distances>")
 
 
-def trajectory(times_us, is_acceptor, D=1e-14, *, time_bins=1000, dt=None, R0=6.5, rmin=0,
-               rmax=None, bins=400, threads=None, progress=False):
+def trajectory(times_us: Any, is_acceptor: Any, D: float = 1e-14, *, time_bins: int = 1000,
+               dt: Optional[float] = None, R0: float = 6.5, rmin: float = 0,
+               rmax: Optional[float] = None, bins: int = 400, threads: Optional[int] = None,
+               progress: bool = False, model: str = "free", background: str = "off",
+               gamma: float = 1.0, leakage: float = 0.0, dir_ex: float = 0.0,
+               beta: float = 1.0) -> Trajectory:
     """The distance distribution P(r, t) of one photon record at diffusion
     coefficient ``D`` (m²/s), in ``time_bins`` slices, or in slices ``dt`` µs
-    apart when ``dt`` is given.  Other keywords as for ``scan``."""
+    apart when ``dt`` is given.  ``model`` (one model; "free", "chain:RMS",
+    "box:A:B" or "pmf:FILE") and the corrections as for ``scan``; with a
+    confined model ``distances`` covers its support.  ``background`` is
+    "off" or the rates "D_HZ,A_HZ" over the record's span ("auto" needs a
+    measurement).  Other keywords as for ``scan``."""
     times = times_array(times_us)
     colours = colours_array(is_acceptor)
-    coefficient = float(D)
-    if not (coefficient > 0 and np.isfinite(coefficient)):
-        raise ValueError(f"Diffusion coefficient {coefficient:g} m^2/s must be a positive finite "
-                         f"number.")
-    grid = grid_settings(R0, rmin, rmax, bins)
+    d = coefficient(float(D))
+    R0, rmin, rmax, bins = grid_settings(R0, rmin, rmax, bins, model)
     slices = 0 if dt is not None else int(time_bins)
     increment = 0.0 if dt is None else float(dt)
     # Four passes of 100 % each, shown as one percentage.
     with _progress_bar(progress, 400, "%",
                        bar_format="{desc}: {percentage:3.0f}%|{bar}| {elapsed}<{remaining}") as update:
-        out = _core.trajectory(times, colours, coefficient, slices, increment, grid["R0"],
-                               grid["rmin"], grid["rmax"], grid["bins"], threads_count(threads),
-                               update)
-    result = Trajectory(D=out["D"], times=out["times"], distances=out["distances"], P=out["P"],
-                        mean=out["mean"], sd=out["sd"], boundary_slices=out["boundary_slices"],
-                        slices_without_overlap=out["slices_without_overlap"],
-                        t_first=out["t_first"], t_last=out["t_last"],
-                        photon_times_us=out["photon_times"],
-                        photon_is_acceptor=out["photon_acceptor"].astype(bool),
-                        warnings=out["warnings"])
+        out = _core.trajectory(times, colours, d, slices, increment, R0, rmin, rmax, bins,
+                               threads_count(threads), update, str(model), str(background),
+                               float(gamma), float(leakage), float(dir_ex), float(beta))
+    result = Trajectory(D=out.D, times=out.times, distances=out.distances, P=out.P, mean=out.mean,
+                        sd=out.sd, boundary_slices=out.boundary_slices,
+                        slices_without_overlap=out.slices_without_overlap, t_first=out.t_first,
+                        t_last=out.t_last, photon_times_us=out.photon_times,
+                        photon_is_acceptor=out.photon_acceptor.astype(bool),
+                        warnings=list(out.warnings))
     warn_all(result.warnings)
     return result

@@ -6,19 +6,27 @@ the command line's messages.  What it cannot see is how the numbers arrived:
 the dtype, the memory layout, the shape.  Those are checked here.
 """
 
+from __future__ import annotations
+
 import operator
+from typing import Any, Optional
 
 import numpy as np
 
+# The largest D taken, m²/s: far above any molecule's (1e-8 m²/s is a small
+# ion in water), and far below the values 1 to 1e6 that a caller thinking in
+# the command line's units of 1e-14 m²/s would pass.
+MAX_COEFFICIENT = 1e-8
 
-def _as_array(value, what):
+
+def _as_array(value: Any, what: str) -> np.ndarray:
     try:
         return value if isinstance(value, np.ndarray) else np.asarray(value)
     except (TypeError, ValueError) as failure:
         raise ValueError(f"{what}: not an array of numbers ({failure})") from None
 
 
-def _one_dimensional(array, what):
+def _one_dimensional(array: np.ndarray, what: str) -> None:
     if array.ndim != 1:
         raise ValueError(f"{what} must be one-dimensional (it has shape {array.shape})")
     if not array.flags.c_contiguous:
@@ -27,7 +35,7 @@ def _one_dimensional(array, what):
         raise ValueError(f"{what} is not contiguous in memory: pass numpy.ascontiguousarray(...)")
 
 
-def times_array(value, what="times_us"):
+def times_array(value: Any, what: str = "times_us") -> np.ndarray:
     """Arrival times as contiguous float64; integers and narrower floats are
     converted (no value changes), anything else is refused."""
     array = _as_array(value, what)
@@ -39,7 +47,7 @@ def times_array(value, what="times_us"):
     raise ValueError(f"{what} must hold real numbers (float or integer), not {array.dtype}")
 
 
-def colours_array(value, what="is_acceptor"):
+def colours_array(value: Any, what: str = "is_acceptor") -> np.ndarray:
     """Colours as contiguous uint8, 1 for an acceptor photon: booleans as they
     are, integers when every value is 0 or 1; floats and the rest refused."""
     array = _as_array(value, what)
@@ -56,8 +64,21 @@ def colours_array(value, what="is_acceptor"):
     return array.astype(np.uint8)
 
 
-def coefficients_array(value):
-    """Diffusion coefficients in m^2/s: one or more positive finite numbers."""
+def coefficient(d: float) -> float:
+    """One diffusion coefficient in m²/s: positive, finite and at most
+    MAX_COEFFICIENT, which catches a value given in units of 1e-14 m²/s."""
+    if not (d > 0 and np.isfinite(d)):
+        raise ValueError(f"Diffusion coefficient {d:g} m^2/s must be a positive finite number.")
+    if d > MAX_COEFFICIENT:
+        raise ValueError(f"Diffusion coefficient {d:g} m^2/s is above {MAX_COEFFICIENT:g} m^2/s: D is "
+                         f"in m^2/s here, not in the command line's 1e-14 m^2/s (1 there is 1e-14 "
+                         f"here).")
+    return float(d)
+
+
+def coefficients_array(value: Any) -> np.ndarray:
+    """Diffusion coefficients in m²/s: one or more positive finite numbers of
+    at most MAX_COEFFICIENT, increasing."""
     array = np.atleast_1d(_as_array(value, "D"))
     if array.ndim != 1 or array.dtype.kind not in "fiu":
         raise ValueError(f"D must be a number or a one-dimensional array of numbers, not {array.dtype} "
@@ -66,12 +87,11 @@ def coefficients_array(value):
     if array.size == 0:
         raise ValueError("No diffusion coefficients to scan.")
     for d in array:
-        if not (d > 0 and np.isfinite(d)):
-            raise ValueError(f"Diffusion coefficient {d:g} m^2/s must be a positive finite number.")
+        coefficient(d)
     return array
 
 
-def threads_count(threads):
+def threads_count(threads: Optional[int]) -> int:
     """0 for the default (PELMORA_THREADS, else the CPUs this process may
     use), else a count >= 1."""
     if threads is None:
@@ -82,8 +102,12 @@ def threads_count(threads):
     return count
 
 
-def grid_settings(R0, rmin, rmax, bins):
-    """The distance grid's settings as the library takes them; the library
-    checks their values."""
-    return dict(R0=float(R0), rmin=float(rmin), rmax=None if rmax is None else float(rmax),
-                bins=operator.index(bins))
+def grid_settings(R0: float, rmin: float, rmax: Optional[float], bins: int,
+                  model: str) -> tuple[float, float, Optional[float], int]:
+    """The distance grid's settings as the library takes them (the library
+    checks their values).  A confined model's grid is its own support, so
+    rmin and rmax are refused with one rather than ignored."""
+    if str(model).split(":")[0] != "free" and (rmin != 0 or rmax is not None):
+        raise ValueError(f"rmin and rmax set the distance range of free diffusion; the grid of model "
+                         f"{model} is its own support (bins sets its points).")
+    return float(R0), float(rmin), None if rmax is None else float(rmax), operator.index(bins)

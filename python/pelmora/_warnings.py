@@ -1,6 +1,9 @@
 """Warnings of the library, issued as Python warnings."""
 
+from __future__ import annotations
+
 import warnings
+from typing import Iterable
 
 
 class PelmoraWarning(UserWarning):
@@ -10,6 +13,6 @@ class PelmoraWarning(UserWarning):
     them."""
 
 
-def warn_all(texts, stacklevel=3):
+def warn_all(texts: Iterable[str], stacklevel: int = 3) -> None:
     for text in texts:
         warnings.warn(text, PelmoraWarning, stacklevel=stacklevel)

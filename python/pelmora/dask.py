@@ -1,70 +1,72 @@
-"""Scans on a Dask cluster: the bursts are split into chunks, each chunk is
-scanned on a worker, and the client sums the workers' rows in burst order,
-exactly as ``pelmora.scan`` sums them, so that the result is the same to the
-bit.  The workers need pelmora installed (``cmake --install build
---component python`` on each machine, or a shared installation)."""
+"""Scans on a Dask cluster: the bursts are split into shares, each share is
+scanned on a worker, and the client puts the shares together exactly as
+``pelmora-bursts combine`` does, so that the result, the estimate of D with
+its interval included, is the one of ``pelmora.scan`` to the bit.  The
+workers need pelmora installed (``cmake --install build --component python``
+on each machine, or a shared installation)."""
+
+from __future__ import annotations
 
 import math
+from typing import Any, Optional
 
-import numpy as np
-from distributed import as_completed
+from distributed import Client, as_completed
 
 from . import _analysis, _core
-from ._validate import coefficients_array, grid_settings, threads_count
-
-# The table's cells, as the chunks return them and the join takes them.
-_CELLS = ("log_likelihood", "run_left_out", "boundary_photons", "most_negative",
-          "residue_dominates")
+from ._analysis import Bursts, ScanResult
+from ._validate import threads_count
 
 
-def _scan_chunk(records, from_measurement, prefixes, coefficients, grid, threads):
-    """Runs on a worker: the rows of one chunk of bursts."""
-    joint = _core.scan(records, from_measurement, prefixes, coefficients, grid["R0"], grid["rmin"],
-                       grid["rmax"], grid["bins"], threads, None)
-    return {name: joint[name] for name in _CELLS + ("photons", "refused", "warnings",
-                                                     "simultaneous_photons")}
+def _scan_share(records: _core.BurstRecords, request: _core.ScanRequest, threads: int,
+                call: str) -> tuple[str, list[str]]:
+    """Runs on a worker: one share of the bursts, as its share file's text."""
+    scanned, warnings = _core.scan_measurement(records, request, threads, None)
+    return scanned.share_text(call), warnings
 
 
-def scan(bursts, D, client, *, chunk=None, R0=6.5, rmin=0, rmax=None, bins=400, threads=1,
-         progress=False):
+def scan(bursts: Bursts, D: Any, client: Client, *, chunk: Optional[int] = None, R0: float = 6.5,
+         rmin: float = 0, rmax: Optional[float] = None, bins: int = 400, threads: int = 1,
+         progress: bool = False, model: str = "free", background: Optional[str] = None,
+         gamma: float = 1.0, leakage: float = 0.0, dir_ex: float = 0.0, beta: float = 1.0,
+         bootstrap: int = 1000, seed: int = 1) -> ScanResult:
     """``pelmora.scan`` on the workers of the Dask ``client``.
 
-    ``bursts``, ``D`` and the grid keywords as for ``pelmora.scan``.
+    ``bursts``, ``D``, the grid, ``model``, ``background``, the corrections,
+    ``bootstrap`` and ``seed`` as for ``pelmora.scan``; the background of
+    "auto" is estimated here, from the measurement, which stays here.  About
     ``chunk`` bursts go to each task (default: about four tasks per worker
-    thread); ``threads`` is the engine's threads per task.  ``progress=True``
-    shows a tqdm bar of the chunks.  Ctrl-C cancels the tasks that have not
-    started; those running end on their own."""
-    prepared = _analysis._bursts(bursts)
-    coefficients = coefficients_array(D)
-    grid = grid_settings(R0, rmin, rmax, bins)
-    count = len(prepared.records)
+    thread), share i of k taking the bursts b with b mod k = i - 1;
+    ``threads`` is the engine's threads per task.  ``progress=True`` shows a
+    tqdm bar of the tasks.  Ctrl-C cancels the tasks that have not started;
+    those running end on their own."""
+    request = _analysis._request(D, R0, rmin, rmax, bins, model, background, gamma, leakage,
+                                 dir_ex, beta)
+    records = _analysis._records(bursts, request)
+    call = _analysis._call("pelmora.dask.scan", chunk=chunk, R0=R0, rmin=rmin, rmax=rmax, bins=bins,
+                           threads=threads, progress=progress, model=model, background=background,
+                           gamma=gamma, leakage=leakage, dir_ex=dir_ex, beta=beta,
+                           bootstrap=bootstrap, seed=seed)
+    count = len(records)
     if chunk is None:
         slots = max(sum(client.nthreads().values()), 1)
         chunk = math.ceil(count / (4 * slots))
     if int(chunk) < 1:
         raise ValueError(f"chunk must be at least 1 (it is {chunk})")
-    chunk = int(chunk)
-    starts = range(0, count, chunk)
-    futures = [client.submit(_scan_chunk, prepared.records[s:s + chunk],
-                             prepared.from_measurement, prepared.prefixes[s:s + chunk], coefficients,
-                             grid, threads_count(threads), pure=False)
-               for s in starts]
+    shares = math.ceil(count / int(chunk))
+    engine_threads = threads_count(threads)
+    futures = [client.submit(_scan_share, records.share(i, shares), request, engine_threads, call,
+                             pure=False)
+               for i in range(1, shares + 1)]
     try:
         with _analysis._progress_bar(progress, len(futures), "chunk") as update:
             for _ in as_completed(futures):
                 if update:
                     update(1)
-        rows = client.gather(futures)
+        done = client.gather(futures)
     except BaseException:
         client.cancel(futures)
         raise
-
-    def joined(name):
-        return np.ascontiguousarray(np.concatenate([r[name] for r in rows]))
-
-    joint = _core.join(coefficients, *(joined(name) for name in _CELLS),
-                       joined("photons").tolist())
-    joint["refused"] = [text for r in rows for text in r["refused"]]
-    joint["warnings"] = [text for r in rows for text in r["warnings"]]
-    joint["simultaneous_photons"] = sum(r["simultaneous_photons"] for r in rows)
-    return _analysis._result(joint, prepared)
+    names = [f"share {i}/{shares}" for i in range(1, shares + 1)]
+    parts = [_core.parse_share(text, name) for (text, _), name in zip(done, names)]
+    warnings = [text for _, share_warnings in done for text in share_warnings]
+    return _analysis._result(_core.combine_scans(parts, names), warnings, call, bootstrap, seed)

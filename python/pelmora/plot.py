@@ -4,6 +4,10 @@ Each function draws into ``ax`` when given, else into a new figure, and
 returns the Axes.  Times are shown in ms from the record's first photon.
 """
 
+from __future__ import annotations
+
+from typing import TYPE_CHECKING, Any, Optional
+
 import matplotlib.pyplot as plt
 import numpy as np
 from matplotlib import ticker
@@ -12,23 +16,28 @@ from matplotlib.patches import Patch
 
 from . import _core
 
+if TYPE_CHECKING:
+    from matplotlib.axes import Axes
+
+    from ._analysis import ScanResult, Trajectory
+
 DONOR_COLOUR = "#2e8b57"
 ACCEPTOR_COLOUR = "#c0392b"
 MEAN_COLOUR = "#1f3a93"
 
 
-def _axes(ax, size=(7.0, 4.0)):
+def _axes(ax: Optional[Axes], size: tuple[float, float] = (7.0, 4.0)) -> Axes:
     if ax is not None:
         return ax
     _, ax = plt.subplots(figsize=size, layout="constrained")
     return ax
 
 
-def _milliseconds(times_us, t_first):
+def _milliseconds(times_us: np.ndarray, t_first: float) -> np.ndarray:
     return (np.asarray(times_us) - t_first) / 1000.0
 
 
-def distance_map(traj, ax=None, cmap="magma"):
+def distance_map(traj: Trajectory, ax: Optional[Axes] = None, cmap: str = "magma") -> Axes:
     """P(r, t) of a ``pelmora.trajectory`` result as an image: time (ms) across,
     distance (nm) up, with a colour bar."""
     ax = _axes(ax)
@@ -46,7 +55,7 @@ def distance_map(traj, ax=None, cmap="magma"):
     return ax
 
 
-def trajectory(traj, ax=None):
+def trajectory(traj: Trajectory, ax: Optional[Axes] = None) -> Axes:
     """The mean distance of a ``pelmora.trajectory`` result with its 1σ and 2σ
     bands, and the photons as ticks: donor photons along the top, acceptor
     photons along the bottom."""
@@ -87,7 +96,7 @@ def trajectory(traj, ax=None):
     return ax
 
 
-def likelihood(result, ax=None):
+def likelihood(result: ScanResult, ax: Optional[Axes] = None) -> Axes:
     """P(D) of a ``pelmora.scan`` result on a logarithmic D axis (in units of
     1e-14 m²/s, as the command line takes D): the joint P(D) over the analysed
     bursts, and each burst's own P(D) faint behind it."""
@@ -114,4 +123,51 @@ def likelihood(result, ax=None):
                               label=f"joint ({analysed.size} bursts)"),
                        Line2D([], [], color="0.45", lw=0.8, label="single bursts")],
               frameon=False, fontsize="small")
+    return ax
+
+
+def es_histogram(bursts: Any, bins: int = 40, ax: Optional[Axes] = None,
+                 E: str = "E", S: str = "S", cmap: str = "viridis") -> Axes:
+    """The E–S histogram of an ALEX measurement's bursts (a DataFrame with E
+    and S columns, pelmora.search_bursts), as the field draws it: the 2-D
+    histogram of E (x) against S (y) on [0, 1] x [0, 1], with the 1-D
+    histogram of E above and of S to its right.  Bursts whose E or S is not
+    defined are left out.  ``E`` and ``S`` name the columns (``"E_raw"``,
+    ``"S_raw"`` for the uncorrected ones).  Returns the 2-D axes; the
+    marginals are ``ax.figure.axes``."""
+    try:
+        e = np.asarray(bursts[E], dtype=float)
+        s = np.asarray(bursts[S], dtype=float)
+    except (KeyError, TypeError, ValueError):
+        raise ValueError(f"es_histogram needs the burst columns {E} and {S} "
+                         "(pelmora.search_bursts of an ALEX measurement)") from None
+    keep = np.isfinite(e) & np.isfinite(s)
+    if not keep.any():
+        raise ValueError(f"No burst has both {E} and {S}: S needs acceptor excitation (ALEX)")
+    e, s = e[keep], s[keep]
+    edges = np.linspace(0.0, 1.0, int(bins) + 1)
+    if ax is None:
+        fig = plt.figure(figsize=(6.0, 6.0))
+        grid = fig.add_gridspec(2, 2, width_ratios=(4, 1), height_ratios=(1, 4),
+                                wspace=0.05, hspace=0.05)
+        ax = fig.add_subplot(grid[1, 0])
+        top = fig.add_subplot(grid[0, 0], sharex=ax)
+        right = fig.add_subplot(grid[1, 1], sharey=ax)
+    else:
+        inset = ax.inset_axes
+        top = inset([0.0, 1.02, 1.0, 0.25], sharex=ax)
+        right = inset([1.02, 0.0, 0.25, 1.0], sharey=ax)
+    counts, _, _ = np.histogram2d(e, s, bins=[edges, edges])
+    ax.pcolormesh(edges, edges, np.ma.masked_equal(counts.T, 0), cmap=cmap)
+    ax.set_xlim(0, 1)
+    ax.set_ylim(0, 1)
+    ax.set_xlabel(E)
+    ax.set_ylabel(S)
+    top.hist(e, bins=edges, color="0.35")
+    right.hist(s, bins=edges, orientation="horizontal", color="0.35")
+    top.tick_params(labelbottom=False)
+    right.tick_params(labelleft=False)
+    top.set_ylabel("bursts")
+    right.set_xlabel("bursts")
+    top.set_title(f"{int(keep.sum())} bursts")
     return ax

@@ -1,6 +1,7 @@
 """A scan on a Dask cluster of two worker processes is the scan of one
-process, to the bit: chunks of any size, bursts from arrays and from a
-measurement, and a burst left out of the joint sum."""
+process, to the bit, its estimate and summary included: chunks of any size,
+bursts from arrays and from a measurement, a burst left out of the joint
+sum, and a chain with the background estimated from the measurement."""
 
 import warnings
 
@@ -37,20 +38,30 @@ def bursts_of_measurement(path):
     return m, pd.concat([table, lonely], ignore_index=True)
 
 
-@pytest.mark.parametrize("make, chunk, left_out", [
-    (lambda path: bursts_from_arrays(), 2, 0),
-    (lambda path: bursts_from_arrays(), 7, 0),
-    (bursts_of_measurement, None, 1),
+def without_call(summary):
+    return {key: value for key, value in summary.items() if key != "command"}
+
+
+@pytest.mark.parametrize("make, chunk, left_out, keywords", [
+    (lambda path: bursts_from_arrays(), 2, 0, {}),
+    (lambda path: bursts_from_arrays(), 7, 0, {"background": "2000,1000"}),
+    (bursts_of_measurement, None, 1, {}),
+    (bursts_of_measurement, 9, 1, {"model": "chain:6"}),
 ])
-def test_dask_scan_is_the_scan_of_one_process(client, measurement_file, make, chunk, left_out):
+def test_dask_scan_is_the_scan_of_one_process(client, measurement_file, make, chunk, left_out,
+                                              keywords):
     bursts = make(measurement_file)
     with warnings.catch_warnings():
         warnings.simplefilter("ignore", pelmora.PelmoraWarning)
-        alone = pelmora.scan(bursts, D, bins=50, threads=1)
-        spread = pelmora.dask.scan(bursts, D, client, chunk=chunk, bins=50)
+        alone = pelmora.scan(bursts, D, bins=50, threads=1, **keywords)
+        spread = pelmora.dask.scan(bursts, D, client, chunk=chunk, bins=50, **keywords)
     assert (~alone.analysed).sum() == left_out
     assert np.array_equal(spread.loglik, alone.loglik, equal_nan=True)
     assert spread.joint_loglik.tobytes() == alone.joint_loglik.tobytes()
     assert spread.P.tobytes() == alone.P.tobytes()
     pd.testing.assert_frame_equal(spread.bursts, alone.bursts)
     assert spread.warnings == alone.warnings
+    assert (spread.model, spread.background) == (alone.model, alone.background)
+    assert spread.estimate.coefficient.resampled.tobytes() == \
+        alone.estimate.coefficient.resampled.tobytes()
+    assert without_call(spread.summary()) == without_call(alone.summary())

@@ -2,6 +2,7 @@
 compared through the programs' result files and console, and against the
 full-precision log L that the library's own tests pin."""
 
+import json
 import math
 import re
 import warnings
@@ -70,8 +71,9 @@ def burst_table_text(table):
     """The columns of the burst table that the search's DataFrame holds (burst,
     t_start_s, t_stop_s, photons_window, n_dd, n_da) as pelmora-bursts search
     writes them."""
-    return "".join("%d,%.9f,%.9f,%d,%d,%d\n" % tuple(row[:6])
-                   for row in table.itertuples(index=False))
+    columns = table[["burst", "t_start_s", "t_stop_s", "photons_window", "n_dd", "n_da"]]
+    return "".join("%d,%.9f,%.9f,%d,%d,%d\n" % tuple(row)
+                   for row in columns.itertuples(index=False))
 
 
 def written_columns(path, names):
@@ -84,7 +86,7 @@ def written_columns(path, names):
 
 def loglik_text(result):
     """loglik.csv as pelmora-bursts scan writes it."""
-    return "burst,t_start_s,t_stop_s,photons,D_m2_per_s,log_L\n" + "".join(
+    return "burst,t_start_s,t_stop_s,photons_analysed,D_m2_per_s,log_L\n" + "".join(
         "%d,%.9f,%.9f,%d,%.10g,%s\n" % (b, t0, t1, n, d, "" if math.isnan(v) else "%.17g" % v)
         for b, t0, t1, n, d, v in result.table().itertuples(index=False))
 
@@ -127,19 +129,53 @@ def test_search_and_scan_of_a_measurement_are_the_burst_programs(measurement_fil
             assert np.array_equal(f[name][()], values, equal_nan=True), name
 
 
-# chain:6 without a background takes the programs' default, "auto" on a measurement.
-@pytest.mark.parametrize("model, background", [("chain:6", None), ("box:2:10", "400,300")])
-def test_confined_scan_is_the_burst_programs(measurement_file, tmp_path, model, background):
+def without(summary, *keys):
+    return {key: value for key, value in summary.items() if key not in keys}
+
+
+# chain:6 without a background takes the programs' default, "auto" on a
+# measurement; the scanned chain's per-burst lines have their own layout.
+@pytest.mark.parametrize("model, background", [("free", None), ("chain:6", None),
+                                               ("box:2:10", "400,300"), ("chain:4:8:3", None)])
+def test_scan_and_estimate_are_the_burst_programs(measurement_file, tmp_path, model, background):
     m = pelmora.read_photon_hdf5(measurement_file)
     run_program("pelmora-bursts", ["search", measurement_file, "-o", "bursts.csv", "-q"], tmp_path)
-    run_program("pelmora-bursts", ["scan", measurement_file, "--bursts", "bursts.csv", "-Dmin", "0.1",
-                                   "-Dmax", "10", "-n", "5", "-d", "50", "--model", model,
-                                   *(["--background", background] if background else []),
-                                   "--loglik", "loglik.csv", "--joint", "joint.dat", "-q"],
-                tmp_path)
+    console = run_program("pelmora-bursts", [
+        "scan", measurement_file, "--bursts", "bursts.csv", "-Dmin", "0.1", "-Dmax", "10", "-n", "5",
+        "-d", "50", "--model", model, *(["--background", background] if background else []),
+        "--loglik", "loglik.csv", "--joint", "joint.dat", "--summary", "summary.json", "-q"],
+        tmp_path)
     table = pelmora.read_burst_table(tmp_path / "bursts.csv")
     D = pelmora.log_spaced(0.1 * 1e-14, 10 * 1e-14, 5)
-    result = pelmora.scan((m, table), D, bins=50, model=model, background=background)
-    assert (result.model, result.background) == (model, background or "auto")
-    assert loglik_text(result) == (tmp_path / "loglik.csv").read_text()
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", pelmora.PelmoraWarning)
+        result = pelmora.scan((m, table), D, bins=50, model=model, background=background)
+    confined = model != "free"
+    assert (result.model, result.background) == (model, background or ("auto" if confined else "off"))
+    if model != "chain:4:8:3":
+        assert loglik_text(result) == (tmp_path / "loglik.csv").read_text()
     assert likelihood_text(D, result.P) == (tmp_path / "joint.dat").read_text()
+    # The estimate: summary.json's, but for the settings line (which names the
+    # table by its file) and the command.
+    program = json.loads((tmp_path / "summary.json").read_text())
+    assert without(result.summary(), "settings", "command") == \
+        without(program, "settings", "command")
+    assert result.summary()["command"].startswith("pelmora.scan(bursts, D, R0=6.5")
+    assert result.estimate.D == program["D_m2_per_s"]
+    assert list(result.estimate.ci95) == program["ci95_m2_per_s"]
+    assert f"D = {result.estimate.D:.4g} m^2/s (68 %: {result.estimate.ci68[0]:.4g}" in console
+
+
+def test_confined_trajectory_with_background(example):
+    free = pelmora.trajectory(example.times_us, example.is_acceptor, time_bins=20, bins=60)
+    named = pelmora.trajectory(example.times_us, example.is_acceptor, time_bins=20, bins=60,
+                               model="free", background="off")
+    assert named.P.tobytes() == free.P.tobytes()
+    chain = pelmora.trajectory(example.times_us, example.is_acceptor, time_bins=20, bins=60,
+                               model="chain:6")
+    noisy = pelmora.trajectory(example.times_us, example.is_acceptor, time_bins=20, bins=60,
+                               model="chain:6", background="2000,2000")
+    # The chain's grid is its support, every point of it shown.
+    assert chain.distances.size == 60 and chain.distances[0] < 0.3 and chain.distances[-1] > 25
+    assert np.allclose(chain.P.sum(axis=1), 1) and np.allclose(noisy.P.sum(axis=1), 1)
+    assert not np.array_equal(chain.P, noisy.P)

@@ -58,6 +58,23 @@ REFUSED = [
     (lambda: scan(threads=0), "threads must be at least 1"),
     (lambda: trajectory(time_bins=3), "number of time slices (3) must be > 3."),
     (lambda: trajectory(D=0), "Diffusion coefficient 0 m^2/s must be a positive finite number."),
+    # D in the command line's units of 1e-14 m²/s.
+    (lambda: scan(D=[0.1, 10]), "D is in m^2/s here, not in the command line's 1e-14 m^2/s"),
+    (lambda: trajectory(D=1), "Diffusion coefficient 1 m^2/s is above 1e-08 m^2/s"),
+    (lambda: scan(D=[2e-14, 1e-14]), "The diffusion coefficients must increase."),
+    (lambda: scan(model="spring:3"), "Unknown model spring:3"),
+    (lambda: scan(model="chain:6", rmax=10), "the grid of model chain:6 is its own support"),
+    (lambda: trajectory(model="chain:4:8:3"), "Unknown model chain:4:8:3"),
+    (lambda: scan(background="auto"), "The background auto is estimated from a measurement"),
+    (lambda: trajectory(background="auto"), "The background auto is estimated from a measurement"),
+    (lambda: scan(background="lots"), "Background lots"),
+    (lambda: scan(gamma=0), "--gamma 0: gamma, the acceptor's detection efficiency"),
+    (lambda: scan(leakage=1), "--leakage 1: the leakage"),
+    (lambda: trajectory(dir_ex=-1), "--dir-ex -1: the direct excitation"),
+    (lambda: scan(beta=float("inf")), "--beta inf: beta"),
+    (lambda: scan(gamma=1e308), "the corrections alone would rule distances in or out"),
+    (lambda: trajectory(dir_ex=0.05), "give the record's n_aa"),
+    (lambda: scan(bootstrap=-1), "bootstrap takes 0"),
 ]
 
 

@@ -90,7 +90,7 @@ class TailPass {
       const StreamTaus& taus = window_tau[w];
       const auto add = [&](std::size_t s, std::int64_t timestamp) {
         if (seen[s]) {
-          const auto delay = static_cast<double>(timestamp - previous[s]);
+          const double delay = ticks_between(previous[s], timestamp);
           whole[s].add(delay, whole_tau[s]);
           if (seen_in_window[s]) sums[s].add(delay, taus[s]);
         }
@@ -121,7 +121,7 @@ class TailPass {
 
 std::size_t Background::window_of(std::int64_t timestamp) const {
   if (windows.size() <= 1) return 0;
-  const double position = static_cast<double>(timestamp - origin_timestamp) / window_ticks;
+  const double position = ticks_between(origin_timestamp, timestamp) / window_ticks;
   if (!(position >= 1.0)) return 0;  // before the first boundary
   const double last = static_cast<double>(windows.size() - 1);
   return static_cast<std::size_t>(std::min(std::floor(position), last));
@@ -142,7 +142,7 @@ Background estimate_background(const Measurement& measurement, double window_s) 
   background.window_s = window_s;
   background.origin_timestamp = n > 0 ? timestamps.front() : 0;
   background.window_ticks = window_s / unit;
-  const double span = n > 0 ? static_cast<double>(timestamps.back() - timestamps.front()) : 0.0;
+  const double span = n > 0 ? ticks_between(timestamps.front(), timestamps.back()) : 0.0;
   double window_count = std::floor(span / background.window_ticks) + 1;
   if (window_count > kMaxWindows) {
     throw Error(ErrorKind::kInput,

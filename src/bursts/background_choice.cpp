@@ -51,25 +51,8 @@ BackgroundChoice parse_background_choice(const std::string& text) {
                   "(D_HZ,A_HZ, each >= 0).");
 }
 
-std::vector<BackgroundShares> burst_background_shares(const BackgroundChoice& choice,
-                                                      const Background* estimated,
-                                                      std::span<const BurstWindow> windows,
-                                                      std::span<const int> analysed) {
-  std::vector<BackgroundShares> shares(windows.size());
-  if (choice.mode == BackgroundChoice::Mode::kOff) return shares;
-  for (std::size_t b = 0; b < windows.size(); ++b) {
-    const BurstWindow& w = windows[b];
-    BackgroundCounts counts;
-    if (choice.mode == BackgroundChoice::Mode::kAuto) {
-      counts = expected_background(*estimated, w.t_start_s, w.t_stop_s);
-    } else {
-      const double span = w.t_stop_s - w.t_start_s;
-      counts.donor = choice.donor_hz * span;
-      counts.acceptor = choice.acceptor_hz * span;
-    }
-    shares[b] = background_shares(counts.donor, counts.acceptor, analysed[b]);
-  }
-  return shares;
+BackgroundShares rate_shares(const BackgroundChoice& choice, double span_s, int photons) {
+  return background_shares(choice.donor_hz * span_s, choice.acceptor_hz * span_s, photons);
 }
 
 }  // namespace pelmora

@@ -3,12 +3,8 @@
 // from the measurement itself (auto), or given rates.
 #pragma once
 
-#include <span>
 #include <string>
-#include <vector>
 
-#include "bursts/background.h"
-#include "bursts/burst.h"
 #include "state/photon_list.h"
 
 namespace pelmora {
@@ -21,19 +17,15 @@ struct BackgroundChoice {
 
   // "off", "auto" or the rates as given back exactly ("1500,1500").
   std::string text() const;
+  bool operator==(const BackgroundChoice&) const = default;
 };
 
 // "off", "auto" or "D_HZ,A_HZ" (finite, >= 0).  Throws kInput otherwise.
 BackgroundChoice parse_background_choice(const std::string& text);
 
-// Each burst's background shares: the expected background photons of the
-// donor and the acceptor channel over its window (the rates times its span
-// in real time, as the burst search counts them) over its analysed photons,
-// capped (engine/background_colours.h).  `estimated` serves kAuto and must
-// then be given; kOff gives shares of 0.
-std::vector<BackgroundShares> burst_background_shares(const BackgroundChoice& choice,
-                                                      const Background* estimated,
-                                                      std::span<const BurstWindow> windows,
-                                                      std::span<const int> analysed);
+// The shares of `photons` analysed photons over `span_s` seconds of real
+// time that given rates (kRates) expect from the background: each rate times
+// the span, over the photons, capped (engine/background_colours.h).
+BackgroundShares rate_shares(const BackgroundChoice& choice, double span_s, int photons);
 
 }  // namespace pelmora

@@ -71,7 +71,7 @@ BurstPhotons burst_photons(const Measurement& measurement, const BurstWindow& wi
     if (!is_donor_excited(flags)) continue;
     const std::int64_t timestamp = measurement.timestamps[i];
     if (first) photons.first_timestamp = timestamp;
-    auto t = static_cast<float>(static_cast<double>(timestamp - photons.first_timestamp) *
+    auto t = static_cast<float>(ticks_between(photons.first_timestamp, timestamp) *
                                 microseconds_per_tick);
     if (!first) {
       // The reader's rule for simultaneous photons, applied to the time it

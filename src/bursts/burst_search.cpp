@@ -70,4 +70,14 @@ BurstSearchResult search_bursts(const Measurement& measurement, const BurstSearc
   return result;
 }
 
+MeasurementSearch search_measurement(const Measurement& measurement,
+                                     const BurstSearchOptions& options) {
+  MeasurementSearch search;
+  if (!options.min_rate_khz) {
+    search.background = estimate_background(measurement, options.background_window_s);
+  }
+  search.found = search_bursts(measurement, options, search.background.value_or(Background{}));
+  return search;
+}
+
 }  // namespace pelmora

@@ -105,4 +105,13 @@ struct BurstSearchResult {
 BurstSearchResult search_bursts(const Measurement& measurement, const BurstSearchOptions& options,
                                 const Background& background);
 
+// The search with the background it needs: estimated from the measurement
+// (per options.background_window_s) unless a minimum rate is given.
+struct MeasurementSearch {
+  BurstSearchResult found;
+  std::optional<Background> background;
+};
+MeasurementSearch search_measurement(const Measurement& measurement,
+                                     const BurstSearchOptions& options);
+
 }  // namespace pelmora

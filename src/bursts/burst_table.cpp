@@ -2,13 +2,14 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "base/error.h"
+#include "base/printable_text.h"
 #include "bursts/burst_columns.h"
 #include "bursts/table_seconds.h"
+#include "input/bounded_text.h"
 #include "output/result_file.h"
 #include "state/text_format.h"
 
@@ -17,23 +18,9 @@ namespace pelmora {
 namespace {
 
 constexpr std::string_view kRequiredColumns[] = {"burst", "t_start_s", "t_stop_s"};
-constexpr std::size_t kQuoteLimit = 32;
-
-// A field as the messages show it: control and non-ASCII bytes as \xNN, cut
-// after kQuoteLimit bytes.
-std::string printable(std::string_view text) {
-  std::string shown;
-  for (std::size_t i = 0; i < text.size() && i < kQuoteLimit; ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte >= 0x20 && byte < 0x7f) {
-      shown.push_back(static_cast<char>(byte));
-    } else {
-      shown += format_text("\\x%02X", static_cast<unsigned>(byte));
-    }
-  }
-  if (text.size() > kQuoteLimit) shown += "...";
-  return shown;
-}
+// Lines of at most 1 MiB, and at most 10^7 of them: a burst for every ten
+// photons of a measurement of 10^8.
+constexpr TextBounds kBurstTableBounds{std::size_t{1} << 20, 10'000'000};
 
 std::string_view trimmed(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -89,7 +76,7 @@ class TableReader {
     if (digits.empty() || ec != std::errc() || ptr != end) {
       refuse(line,
              format_text("%.*s is not a whole number ('%s').", static_cast<int>(column.size()),
-                         column.data(), printable(field).c_str()));
+                         column.data(), printable_text(field).c_str()));
     }
     return value;
   }
@@ -102,18 +89,86 @@ class TableReader {
     const auto column_text = std::string(column);
     if (number.empty() || ptr != end ||
         (ec != std::errc() && ec != std::errc::result_out_of_range)) {
-      refuse(line, column_text + " is not a number ('" + printable(field) + "').");
+      refuse(line, column_text + " is not a number ('" + printable_text(field) + "').");
     }
     if (ec == std::errc::result_out_of_range || !std::isfinite(value)) {
       // Out of range covers both overflow and underflow; only the first is
       // not finite, but a time of 1e-400 s is no sensible table entry either.
-      refuse(line, column_text + " is not a finite number ('" + printable(field) + "').");
+      refuse(line, column_text + " is not a finite number ('" + printable_text(field) + "').");
     }
     return value;
   }
 
+  // One line of the table, without its "\n"; `number` counts from 1.
+  void add_line(std::string_view line, std::size_t number) {
+    last_line_ = number;
+    // A byte-order mark, as spreadsheet programs put at the start of UTF-8.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (number == 1 && line.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+      line.remove_prefix(kByteOrderMark.size());
+    }
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (trimmed(line).empty()) return;
+    const std::vector<std::string_view> fields = split_fields(line);
+
+    if (columns_ == 0) {
+      bool header = fields.size() >= std::size(kRequiredColumns);
+      for (std::size_t i = 0; header && i < std::size(kRequiredColumns); ++i) {
+        header = fields[i] == kRequiredColumns[i];
+      }
+      if (!header) {
+        refuse(number, "the header must begin with burst,t_start_s,t_stop_s (found '" +
+                           printable_text(line) + "').");
+      }
+      columns_ = fields.size();
+      return;
+    }
+
+    if (fields.size() != columns_) {
+      refuse(number, format_text("%zu columns where the header has %zu.", fields.size(), columns_));
+    }
+    BurstWindow burst;
+    burst.number = whole_number(number, "burst", fields[0]);
+    burst.t_start_s = seconds(number, "t_start_s", fields[1]);
+    burst.t_stop_s = seconds(number, "t_stop_s", fields[2]);
+    if (burst.t_stop_s < burst.t_start_s) {
+      refuse(number, "t_stop_s " + printable_text(fields[2]) + " is before t_start_s " +
+                         printable_text(fields[1]) + ".");
+    }
+    if (!bursts_.empty()) {
+      const BurstWindow& previous = bursts_.back();
+      if (burst.t_start_s < previous.t_start_s) {
+        refuse(number, "the burst starts before the previous one; bursts must be in time order.");
+      }
+      // Windows are closed intervals: a shared end point could hand one
+      // photon to two bursts.
+      if (burst.t_start_s <= previous.t_stop_s) {
+        refuse(number, "the burst overlaps the previous one (t_start_s " +
+                           printable_text(fields[1]) + " is not after the previous t_stop_s).");
+      }
+    }
+    const auto [seen, inserted] = line_of_number_.emplace(burst.number, number);
+    if (!inserted) {
+      refuse(number, format_text("burst %lld appears twice (also on line %zu).",
+                                 static_cast<long long>(burst.number), seen->second));
+    }
+    bursts_.push_back(burst);
+  }
+
+  std::vector<BurstWindow> finish() {
+    if (columns_ == 0) {
+      refuse(last_line_ + 1, "the header line burst,t_start_s,t_stop_s is missing.");
+    }
+    if (bursts_.empty()) refuse(last_line_ + 1, "the table has no bursts.");
+    return std::move(bursts_);
+  }
+
  private:
   std::string_view name_;
+  std::vector<BurstWindow> bursts_;
+  std::unordered_map<std::int64_t, std::size_t> line_of_number_;
+  std::size_t columns_ = 0;  // 0: header not yet read
+  std::size_t last_line_ = 0;
 };
 
 // A count or ratio as the table writes it: empty where it is not defined.
@@ -158,96 +213,27 @@ void write_burst_table(const std::string& path, std::span<const Burst> bursts) {
 }
 
 std::vector<BurstWindow> parse_burst_table(std::string_view text, std::string_view name) {
-  const TableReader reader(name);
-  // A byte-order mark, as spreadsheet programs put at the start of UTF-8.
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-    text.remove_prefix(kByteOrderMark.size());
-  }
-
-  std::vector<BurstWindow> bursts;
-  std::unordered_map<std::int64_t, std::size_t> line_of_number;
-  std::size_t columns = 0;  // 0: header not yet read
+  TableReader reader(name);
   std::size_t line_number = 0;
   while (!text.empty()) {
     const std::size_t newline = text.find('\n');
-    std::string_view line = text.substr(0, newline);
+    reader.add_line(text.substr(0, newline), ++line_number);
     text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
-    ++line_number;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (trimmed(line).empty()) continue;
-    const std::vector<std::string_view> fields = split_fields(line);
-
-    if (columns == 0) {
-      bool header = fields.size() >= std::size(kRequiredColumns);
-      for (std::size_t i = 0; header && i < std::size(kRequiredColumns); ++i) {
-        header = fields[i] == kRequiredColumns[i];
-      }
-      if (!header) {
-        reader.refuse(line_number, "the header must begin with burst,t_start_s,t_stop_s (found '" +
-                                       printable(line) + "').");
-      }
-      columns = fields.size();
-      continue;
-    }
-
-    if (fields.size() != columns) {
-      reader.refuse(line_number,
-                    format_text("%zu columns where the header has %zu.", fields.size(), columns));
-    }
-    BurstWindow burst;
-    burst.number = reader.whole_number(line_number, "burst", fields[0]);
-    burst.t_start_s = reader.seconds(line_number, "t_start_s", fields[1]);
-    burst.t_stop_s = reader.seconds(line_number, "t_stop_s", fields[2]);
-    if (burst.t_stop_s < burst.t_start_s) {
-      reader.refuse(line_number, "t_stop_s " + printable(fields[2]) + " is before t_start_s " +
-                                     printable(fields[1]) + ".");
-    }
-    if (!bursts.empty()) {
-      const BurstWindow& previous = bursts.back();
-      if (burst.t_start_s < previous.t_start_s) {
-        reader.refuse(line_number,
-                      "the burst starts before the previous one; bursts must be in time order.");
-      }
-      // Windows are closed intervals: a shared end point could hand one
-      // photon to two bursts.
-      if (burst.t_start_s <= previous.t_stop_s) {
-        reader.refuse(line_number, "the burst overlaps the previous one (t_start_s " +
-                                       printable(fields[1]) +
-                                       " is not after the previous t_stop_s).");
-      }
-    }
-    const auto [seen, inserted] = line_of_number.emplace(burst.number, line_number);
-    if (!inserted) {
-      reader.refuse(line_number, format_text("burst %lld appears twice (also on line %zu).",
-                                             static_cast<long long>(burst.number), seen->second));
-    }
-    bursts.push_back(burst);
   }
-
-  if (columns == 0) {
-    reader.refuse(line_number + 1, "the header line burst,t_start_s,t_stop_s is missing.");
-  }
-  if (bursts.empty()) reader.refuse(line_number + 1, "the table has no bursts.");
-  return bursts;
+  return reader.finish();
 }
 
 std::vector<BurstWindow> read_burst_table(const std::string& path) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                             &std::fclose);
-  const auto unreadable = [&path]() {
-    return Error(ErrorKind::kIo, "Could not read from file " + path);
-  };
-  if (!file) throw unreadable();
-  std::string text;
-  char block[1 << 16];
-  while (true) {
-    const std::size_t got = std::fread(block, 1, sizeof block, file.get());
-    text.append(block, got);
-    if (got < sizeof block) break;
+  BoundedTextReader text(path, "Burst table", kBurstTableBounds);
+  return read_burst_table(text);
+}
+
+std::vector<BurstWindow> read_burst_table(BoundedTextReader& text) {
+  TableReader reader(text.name());
+  while (const std::optional<std::string_view> line = text.next_line()) {
+    reader.add_line(*line, text.line_number());
   }
-  if (std::ferror(file.get()) != 0) throw unreadable();
-  return parse_burst_table(text, path);
+  return reader.finish();
 }
 
 }  // namespace pelmora

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "bursts/burst.h"
+#include "input/bounded_text.h"
 
 namespace pelmora {
 
@@ -48,7 +49,11 @@ void write_burst_table(const std::string& path, std::span<const Burst> bursts);
 // seen before, and a table without bursts.
 std::vector<BurstWindow> parse_burst_table(std::string_view text, std::string_view name);
 
-// Reads and parses the file `path`; an unreadable file throws kIo.
+// Reads and parses the file `path` line by line; an unreadable file throws
+// kIo.  A line longer than 1 MiB, or more than 10^7 lines, are refused as
+// kInput naming the line, before more of the file is read.
 std::vector<BurstWindow> read_burst_table(const std::string& path);
+// The same from a reader that is open (its bounds are the caller's).
+std::vector<BurstWindow> read_burst_table(BoundedTextReader& text);
 
 }  // namespace pelmora

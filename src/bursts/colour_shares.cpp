@@ -31,32 +31,6 @@ CappedShares burst_colour_shares(const BurstCounts& counts, const BackgroundCoun
                        static_cast<double>(analysed));
 }
 
-std::vector<CappedShares> burst_colour_shares(const BackgroundChoice& choice,
-                                              const Background* estimated,
-                                              std::span<const BurstWindow> windows,
-                                              std::span<const BurstCounts> counts,
-                                              std::span<const int> analysed,
-                                              const FretCorrections& corrections) {
-  std::vector<CappedShares> shares(windows.size());
-  for (std::size_t b = 0; b < windows.size(); ++b) {
-    const BurstWindow& w = windows[b];
-    const BackgroundCounts measured =
-        estimated ? expected_background(*estimated, w.t_start_s, w.t_stop_s) : BackgroundCounts{};
-    BackgroundCounts mixed;
-    mixed.acceptor_excited = measured.acceptor_excited;
-    if (choice.mode == BackgroundChoice::Mode::kAuto) {
-      mixed.donor = measured.donor;
-      mixed.acceptor = measured.acceptor;
-    } else if (choice.mode == BackgroundChoice::Mode::kRates) {
-      const double span = w.t_stop_s - w.t_start_s;
-      mixed.donor = choice.donor_hz * span;
-      mixed.acceptor = choice.acceptor_hz * span;
-    }
-    shares[b] = burst_colour_shares(counts[b], mixed, analysed[b], corrections);
-  }
-  return shares;
-}
-
 void check_corrections_for(const FretCorrections& corrections,
                            const MeasurementDescription& measurement) {
   if (corrections.dir_ex == 0 || has_acceptor_excitation(measurement)) return;

@@ -34,17 +34,6 @@ namespace pelmora {
 CappedShares burst_colour_shares(const BurstCounts& counts, const BackgroundCounts& background,
                                  std::int64_t analysed, const FretCorrections& corrections);
 
-// Every burst's shares.  The analysed channels' background follows `choice`
-// (off, auto from `estimated`, or given rates); n_aa's is the estimated one
-// whenever `estimated` is given, whatever the choice.  `counts`, `windows`
-// and `analysed` have one entry per burst.
-std::vector<CappedShares> burst_colour_shares(const BackgroundChoice& choice,
-                                              const Background* estimated,
-                                              std::span<const BurstWindow> windows,
-                                              std::span<const BurstCounts> counts,
-                                              std::span<const int> analysed,
-                                              const FretCorrections& corrections);
-
 // Refuses (kInput, naming --dir-ex) direct excitation on a measurement
 // without acceptor excitation, whose bursts have no n_aa to scale it by.
 void check_corrections_for(const FretCorrections& corrections,

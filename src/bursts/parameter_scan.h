@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "bursts/joint_likelihood.h"
-
 namespace pelmora {
 
 struct ParameterScan {
@@ -24,10 +22,7 @@ struct ParameterScan {
   std::vector<double> parameter_marginal;  // P(parameter): summed over D
 };
 
-// Joins the scans of the values (same bursts, same coefficients, one per
-// value).  A burst left out at any value is left out at all of them, so that
-// every cell sums the same bursts.
-ParameterScan join_parameter_scan(std::string parameter, std::vector<double> values,
-                                  const std::vector<JointScan>& scans);
+// Fills probability and the two marginals from joint_log_likelihood.
+void complete_parameter_scan(ParameterScan& scan);
 
 }  // namespace pelmora

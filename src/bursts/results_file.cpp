@@ -6,7 +6,7 @@
 #include "base/error.h"
 #include "hdf5/file.h"
 #include "hdf5/write.h"
-#include "output/replaced_file.h"
+#include "output/result_file.h"
 
 namespace pelmora {
 
@@ -67,7 +67,7 @@ void write_contents(const hdf5::File& file, const ResultsFileContents& c) {
   hdf5::write_integers(file, "/bursts/burst", labels);
   hdf5::write_numbers(file, "/bursts/t_start_s", starts);
   hdf5::write_numbers(file, "/bursts/t_stop_s", stops);
-  hdf5::write_integers(file, "/bursts/photons", photons);
+  hdf5::write_integers(file, "/bursts/photons_analysed", photons);
   for (const auto& [name, values] : c.integer_columns) {
     hdf5::write_integers(file, "/bursts/" + name, values);
   }
@@ -107,16 +107,22 @@ void write_contents(const hdf5::File& file, const ResultsFileContents& c) {
 
 void write_results_file(const std::string& path, const ResultsFileContents& contents,
                         const StopRequest& stop) {
-  ReplacedFile replaced(path);
+  ResultFile result(path, stop);
+  // HDF5 builds the file in memory and the ResultFile writes its bytes:
+  // a full disk or a file-size limit then fails an ordinary write, which
+  // leaves the earlier file, rather than one of HDF5's, after which HDF5
+  // could neither close the file nor shut down cleanly.
+  std::string image;
   try {
-    hdf5::File file = hdf5::File::create(replaced.temporary());
+    hdf5::File file = hdf5::File::create_in_memory(path);
     write_contents(file, contents);
+    image = file.image();
     file.close();
   } catch (const Error&) {
-    // The wrapper names the temporary file; the user knows the result's name.
     throw Error(ErrorKind::kIo, "Could not write to file " + path);
   }
-  replaced.commit(stop);
+  result.text(image);
+  result.close();
 }
 
 }  // namespace pelmora

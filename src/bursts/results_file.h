@@ -27,12 +27,20 @@
 #include <utility>
 #include <vector>
 
+#include "bursts/burst.h"
 #include "bursts/d_estimate.h"
-#include "bursts/loglik_file.h"
 #include "bursts/parameter_scan.h"
 #include "output/stop_request.h"
 
 namespace pelmora {
+
+// A burst's row of /log_L and its columns of /bursts.
+struct BurstLoglik {
+  BurstWindow window;
+  std::int64_t photons = 0;  // analysed photons
+  // Per coefficient; empty when the burst is left out of the joint sum.
+  std::vector<double> log_likelihood;
+};
 
 struct ResultsFileContents {
   std::span<const BurstLoglik> bursts;
@@ -54,7 +62,7 @@ struct ResultsFileContents {
   const ParameterScan* parameter_scan = nullptr;
 };
 
-// Writes the file whole or not at all (see ReplacedFile); throws kIo
+// Writes the file whole or not at all (see ResultFile); throws kIo
 // "Could not write to file" naming `path`, or kCancelled when `stop` says so.
 void write_results_file(const std::string& path, const ResultsFileContents& contents,
                         const StopRequest& stop = {});

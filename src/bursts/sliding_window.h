@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "bursts/background.h"
+#include "input/measurement.h"
 
 namespace pelmora {
 
@@ -51,8 +52,7 @@ void sliding_window_runs(std::size_t n, const TimestampAt& timestamp_at, std::si
       segment_end = std::min(segment_end, low);
     }
     for (; i < segment_end; ++i) {
-      const bool in_burst =
-          static_cast<double>(timestamp_at(i + m - 1) - timestamp_at(i)) <= threshold;
+      const bool in_burst = ticks_between(timestamp_at(i), timestamp_at(i + m - 1)) <= threshold;
       if (in_burst) {
         if (run_start == kNone) run_start = i;
       } else if (run_start != kNone) {
@@ -75,12 +75,12 @@ template <typename TimestampAt>
 std::pair<std::size_t, std::size_t> without_isolated_edges(std::size_t first, std::size_t last,
                                                            const TimestampAt& timestamp_at,
                                                            double spacing_ticks) {
-  while (first<last&& static_cast<double>(timestamp_at(first + 1) - timestamp_at(first))>
-             spacing_ticks) {
+  while (first < last &&
+         ticks_between(timestamp_at(first), timestamp_at(first + 1)) > spacing_ticks) {
     ++first;
   }
   while (last > first &&
-         static_cast<double>(timestamp_at(last) - timestamp_at(last - 1)) > spacing_ticks) {
+         ticks_between(timestamp_at(last - 1), timestamp_at(last)) > spacing_ticks) {
     --last;
   }
   return {first, last};

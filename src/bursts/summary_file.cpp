@@ -52,6 +52,8 @@ std::string summary_text(const JointEstimate& estimate, const LikelihoodGrid& gr
     summary["joint_log_L"] = estimate.joint_log_likelihood;
   }
   summary["settings"] = facts.settings;
+  summary["pelmora_version"] = facts.pelmora_version;
+  summary["command"] = facts.command;
   return summary.dump(2) + "\n";
 }
 

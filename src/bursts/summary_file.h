@@ -13,7 +13,9 @@
 //     "bootstrap": {"resamples": 1000, "seed": 1, "resamples_at_grid_edge": 0},
 //     "D_grid_m2_per_s": [...],
 //     "joint_log_L": [...],
-//     "settings": "..."
+//     "settings": "...",
+//     "pelmora_version": "0.3.0",
+//     "command": "pelmora-bursts scan m.h5 --summary summary.json"
 //   }
 //
 // Without an interval ("interval": "single burst" or "not asked") the two
@@ -33,7 +35,9 @@ namespace pelmora {
 struct SummaryFacts {
   std::string model;  // as the user gave it
   std::size_t bursts_left_out = 0;
-  std::string settings;  // the scan's settings line
+  std::string settings;         // the scan's settings line
+  std::string pelmora_version;  // the release that wrote the file
+  std::string command;          // and the command (or call) that ran
 };
 
 std::string summary_text(const JointEstimate& estimate, const LikelihoodGrid& grid,

@@ -16,7 +16,9 @@ namespace {
 // resolve.
 std::filesystem::path landing_place(const std::string& name, std::error_code& error) {
   namespace fs = std::filesystem;
-  return fs::weakly_canonical(fs::absolute(follow_links(name).path, error), error);
+  const fs::path absolute = fs::absolute(follow_links(name).path, error);
+  if (error) return {};
+  return fs::weakly_canonical(absolute, error);
 }
 
 }  // namespace
@@ -24,10 +26,14 @@ std::filesystem::path landing_place(const std::string& name, std::error_code& er
 bool same_file(const std::string& a, const std::string& b) {
   std::error_code error;
   if (std::filesystem::equivalent(a, b, error)) return true;
-  // Names of files that do not exist yet: compare where they would be.
-  const std::filesystem::path first = landing_place(a, error);
-  const std::filesystem::path second = landing_place(b, error);
-  return !error && first == second;
+  // Names of files that do not exist yet: compare where they would be.  A
+  // name that cannot be resolved matches nothing (the write then fails on
+  // its own), whichever of the two it is.
+  std::error_code first_error;
+  std::error_code second_error;
+  const std::filesystem::path first = landing_place(a, first_error);
+  const std::filesystem::path second = landing_place(b, second_error);
+  return !first_error && !second_error && first == second;
 }
 
 std::optional<std::string> conflicting_file_names(

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "engine/corrected_colours.h"
 #include "engine/diffusion_modes.h"
 #include "engine/distance_grid.h"
 #include "state/distance_distribution.h"
@@ -20,9 +21,9 @@ namespace {
 // reached and divided by.
 constexpr double kNegligible = 1e-12;
 
-double table_density(const DistanceModel& model, double r) {
-  const std::vector<double>& x = model.table_r;
-  const std::vector<double>& p = model.table_density;
+double table_density(const TabulatedDensity& table, double r) {
+  const std::vector<double>& x = table.r;
+  const std::vector<double>& p = table.density;
   if (!(r >= x.front() && r <= x.back())) return 0.0;
   const std::size_t above =
       static_cast<std::size_t>(std::upper_bound(x.begin(), x.end(), r) - x.begin());
@@ -31,35 +32,35 @@ double table_density(const DistanceModel& model, double r) {
   return std::max(0.0, p[i] + slope * (r - x[i]));
 }
 
+double chain_density(const GaussianChain& chain, double r) {
+  return r > 0 ? r * r * std::exp(-1.5 * r * r / (chain.rms * chain.rms)) : 0.0;
+}
+
 }  // namespace
 
 double equilibrium_density(const DistanceModel& model, double r) {
-  switch (model.kind) {
-    case ModelKind::kChain:
-      return r > 0 ? r * r * std::exp(-1.5 * r * r / (model.rms * model.rms)) : 0.0;
-    case ModelKind::kBox:
-      return r >= model.lower && r <= model.upper ? 1.0 : 0.0;
-    case ModelKind::kTable:
-      return table_density(model, r);
-    case ModelKind::kFree:
-      break;
-  }
-  return 0.0;
+  return std::visit(
+      Overloaded{[](const FreeDiffusion&) { return 0.0; },
+                 [r](const GaussianChain& chain) { return chain_density(chain, r); },
+                 [r](const FlatBox& box) { return r >= box.lower && r <= box.upper ? 1.0 : 0.0; },
+                 [r](const TabulatedDensity& table) { return table_density(table, r); }},
+      model.shape);
 }
 
-ModelSupport model_support(const DistanceModel& model) {
-  if (model.kind == ModelKind::kBox) return {model.lower, model.upper};
-  if (model.kind == ModelKind::kChain) {
-    // P_eq falls monotonically beyond its peak at RMS sqrt(2/3).
-    const double rms = model.rms;
-    const double peak_r = rms * std::sqrt(2.0 / 3.0);
-    const double peak = equilibrium_density(model, peak_r);
-    double r = peak_r;
-    while (equilibrium_density(model, r) >= kNegligible * peak) r += 1e-3 * rms;
-    return {0.0, r};
-  }
-  const std::vector<double>& x = model.table_r;
-  const std::vector<double>& p = model.table_density;
+namespace {
+
+ModelSupport chain_support(const GaussianChain& chain) {
+  // P_eq falls monotonically beyond its peak at RMS sqrt(2/3).
+  const double peak_r = chain.rms * std::sqrt(2.0 / 3.0);
+  const double peak = chain_density(chain, peak_r);
+  double r = peak_r;
+  while (chain_density(chain, r) >= kNegligible * peak) r += 1e-3 * chain.rms;
+  return {0.0, r};
+}
+
+ModelSupport table_support(const TabulatedDensity& table) {
+  const std::vector<double>& x = table.r;
+  const std::vector<double>& p = table.density;
   const double peak = *std::max_element(p.begin(), p.end());
   std::size_t first = 0;
   while (p[first] < kNegligible * peak) ++first;
@@ -72,8 +73,21 @@ ModelSupport model_support(const DistanceModel& model) {
   return {x[first], x[last]};
 }
 
-DistanceGrid make_model_grid(const AnalysisSettings& settings, const DistanceModel& model) {
-  if (!model.confined()) return make_distance_grid(settings);
+}  // namespace
+
+ModelSupport model_support(const DistanceModel& model) {
+  return std::visit(Overloaded{[](const FreeDiffusion&) { return ModelSupport{}; },
+                               [](const GaussianChain& chain) { return chain_support(chain); },
+                               [](const FlatBox& box) {
+                                 return ModelSupport{box.lower, box.upper};
+                               },
+                               [](const TabulatedDensity& table) { return table_support(table); }},
+                    model.shape);
+}
+
+DistanceGrid make_model_grid(const AnalysisSettings& settings, const DistanceModel& model,
+                             const FretCorrections& corrections) {
+  if (!model.confined()) return corrected_grid(make_distance_grid(settings), corrections);
   const ModelSupport support = model_support(model);
   const int bins = settings.distance_bins;
   if (bins > kMaxConfinedBins) {
@@ -93,7 +107,7 @@ DistanceGrid make_model_grid(const AnalysisSettings& settings, const DistanceMod
   const double peak = *std::max_element(density.begin(), density.end());
   for (double& p : density) p = std::max(p, kNegligible * peak);
   grid.modes = std::make_shared<const DiffusionModes>(decompose_diffusion(density, width));
-  return grid;
+  return corrected_grid(std::move(grid), corrections);
 }
 
 }  // namespace pelmora

@@ -4,6 +4,7 @@
 #include "state/analysis_settings.h"
 #include "state/distance_grid.h"
 #include "state/distance_model.h"
+#include "state/fret_corrections.h"
 
 namespace pelmora {
 
@@ -28,7 +29,11 @@ inline constexpr int kMaxConfinedBins = 2000;
 // Free: make_distance_grid(settings), bit for bit.  Confined: the support
 // cut into settings.distance_bins cells of equal width, whose centres are the
 // grid's points, with the model's decomposition (computed here, once);
-// refuses (kInput) more than kMaxConfinedBins points.
-DistanceGrid make_model_grid(const AnalysisSettings& settings, const DistanceModel& model);
+// refuses (kInput) more than kMaxConfinedBins points.  The grid's colour
+// probabilities carry the corrections of the setup (corrected_grid, which
+// refuses corrections no grid can take): with none they are the grid's own,
+// to the bit.
+DistanceGrid make_model_grid(const AnalysisSettings& settings, const DistanceModel& model,
+                             const FretCorrections& corrections = {});
 
 }  // namespace pelmora

@@ -10,6 +10,7 @@
 #include "base/error.h"
 #include "engine/boundary_check.h"
 #include "engine/deferred_events.h"
+#include "engine/diffusion_step.h"
 #include "engine/photon_chain.h"
 #include "engine/progress.h"
 #include "engine/propagator.h"
@@ -113,8 +114,8 @@ class DirectionScan {
       // The backward scan's last slice comes from the formula and may lie a
       // rounding error past the last photon: diffusion never runs backwards.
       const double step = forward ? t - photon_time : (photon_time - t > 0 ? photon_time - t : 0.0);
-      if (!propagate(workspace_, grid_.points, diff_coeff_, chain_.weighted(), {rows_.row(j), bins},
-                     step)) {
+      if (!diffusion_step(workspace_, grid_, diff_coeff_, chain_.weighted(), {rows_.row(j), bins},
+                          step)) {
         outcome.slices = ScanFailure{forward ? j : slices_ - 1 - j,
                                      format_text("%s at time slice %d (t=%f mu s)",
                                                  scan_name(chain_.direction(), true), j, t)};
@@ -169,12 +170,26 @@ std::vector<double> slice_times(const PhotonList& photons, int slices) {
   return times;
 }
 
+// A confined model's backward rows hold P_eq times the probability of the
+// photons after the slice (its chains start from P_eq): divided by P_eq once
+// here, forward times backward is P(r, t) up to its sum, as for free
+// diffusion.
+void divide_by_equilibrium(TrajectoryResult& result, const DiffusionModes& modes) {
+  for (int j = 0; j < result.slice_count; ++j) {
+    double* row = result.backward.row(j);
+    for (int k = 0; k < modes.bins; ++k)
+      row[k] *= modes.inverse_equilibrium[static_cast<std::size_t>(k)];
+  }
+}
+
 // The boundary and overlap counts over the user's slices, and the warnings of
-// the whole analysis in the order the command line shows them.
+// the whole analysis in the order the command line shows them.  A confined
+// model's grid ends where its probability ends: no slice reaches an edge
+// that a wider range would move.
 void summarise(TrajectoryResult& result) {
   const WrittenSlices slices(result);
   result.slices_without_overlap = slices.slices_without_overlap();
-  result.boundary_slices = count_boundary_slices(result);
+  result.boundary_slices = result.confined ? 0 : count_boundary_slices(result);
   if (result.slices_without_overlap > 0) {
     result.warnings.push_back(
         {WarningKind::kNoOverlap,
@@ -272,6 +287,10 @@ TrajectoryResult compute_trajectory(const PhotonList& photons, const DistanceGri
   show_grid_scan(observer, ScanDirection::kForward, slices, forward_outcome.slices, diff_coeff);
   show_grid_scan(observer, ScanDirection::kBackward, slices, backward_outcome.slices, diff_coeff);
 
+  if (grid.modes) {
+    result.confined = true;
+    divide_by_equilibrium(result, *grid.modes);
+  }
   result.most_negative = std::min(forward.most_negative(), backward.most_negative());
   if (result.most_negative < -kResidueTolerance) {
     const Warning residue{

@@ -1,7 +1,10 @@
 #include "hdf5/dataset.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
+#include "base/printable_text.h"
 #include "hdf5/failure.h"
 #include "hdf5/quiet_errors.h"
 #include "hdf5/transfer.h"
@@ -10,9 +13,10 @@ namespace pelmora::hdf5 {
 
 namespace {
 
-std::string filter_description(H5Z_filter_t filter, const char* name) {
+// The name comes from the file: quoted, never echoed raw.
+std::string filter_description(H5Z_filter_t filter, std::string_view name) {
   std::string text = "filter " + std::to_string(filter);
-  if (name[0] != '\0') text += std::string(" (") + name + ")";
+  if (!name.empty()) text += " (" + printable_text(name) + ")";
   return text;
 }
 
@@ -21,6 +25,17 @@ const char* const kOneInteger = "a single integer";
 const char* const kNumberValues = "a number or a 1-D array of numbers";
 const char* const kOneNumber = "a single number";
 const char* const kText = "a text string";
+
+const std::string kShortText =
+    "a text string of at most " + std::to_string(kMaxTextBytes) + " bytes";
+
+// a * b, or the largest value when that overflows.
+std::uint64_t saturated_product(std::uint64_t a, std::uint64_t b) {
+  if (a != 0 && b > std::numeric_limits<std::uint64_t>::max() / a) {
+    return std::numeric_limits<std::uint64_t>::max();
+  }
+  return a * b;
+}
 
 // Reads the single string of a dataset or attribute: `read` is H5Dread or
 // H5Aread bound to the object.
@@ -40,9 +55,11 @@ std::string read_string_value(hid_t file_type, hid_t space, const std::string& f
     if (read(memory_type.get(), &value) < 0) refuse_unreadable(file, where);
     std::string text = value != nullptr ? value : "";
     H5Dvlen_reclaim(memory_type.get(), space, H5P_DEFAULT, &value);
+    if (text.size() > kMaxTextBytes) refuse_mistyped(file, where, kShortText);
     return text;
   }
   const std::size_t size = H5Tget_size(file_type);
+  if (size > kMaxTextBytes) refuse_mistyped(file, where, kShortText);
   const TypeHandle memory_type(H5Tcopy(file_type));
   if (size == 0 || !memory_type.valid()) refuse_unreadable(file, where);
   std::string text(size, '\0');
@@ -57,7 +74,7 @@ std::string read_string_value(hid_t file_type, hid_t space, const std::string& f
   return text;
 }
 
-void require_number_class(const Dataset& dataset, const char* expected) {
+void require_number_class(const Dataset& dataset, const std::string& expected) {
   const bool number = dataset.type_class() == H5T_INTEGER || dataset.type_class() == H5T_FLOAT;
   dataset.require(number ? dataset.type_class() : H5T_FLOAT, true, expected);
 }
@@ -100,7 +117,66 @@ Dataset::Dataset(const File& file, std::string object_path, std::size_t chunk_ca
 
   const PropertyListHandle creation(H5Dget_create_plist(handle_.get()));
   if (!creation.valid()) refuse_unreadable(file_path_, path_);
+  check_storage(creation.get(), H5Tget_size(type.get()));
   check_filters(creation.get());
+}
+
+void Dataset::check_storage(hid_t creation_list, std::size_t value_bytes) {
+  const int external_files = H5Pget_external_count(creation_list);
+  layout_ = H5Pget_layout(creation_list);
+  if (external_files < 0 || layout_ < 0) refuse_unreadable(file_path_, path_);
+  if (external_files > 0 || layout_ == H5D_VIRTUAL) {
+    refuse_contents(path_ + " in file " + file_path_ + " keeps its values in other files (" +
+                    (external_files > 0 ? "HDF5 external storage" : "an HDF5 virtual dataset") +
+                    "); a measurement must hold its own data.");
+  }
+  if (layout_ != H5D_CHUNKED) return;
+  const int rank = H5Pget_chunk(creation_list, 0, nullptr);
+  if (rank < 0) refuse_unreadable(file_path_, path_);
+  chunk_.resize(static_cast<std::size_t>(rank));
+  if (rank > 0 && H5Pget_chunk(creation_list, rank, chunk_.data()) < 0) {
+    refuse_unreadable(file_path_, path_);
+  }
+  std::uint64_t bytes = value_bytes;
+  for (const hsize_t extent : chunk_) bytes = saturated_product(bytes, extent);
+  if (bytes > kMaxChunkBytes) {
+    refuse_contents(path_ + " in file " + file_path_ + " is stored in chunks of " +
+                    std::to_string(bytes) + " bytes; chunks of at most " +
+                    std::to_string(kMaxChunkBytes >> 20) + " MiB can be read.");
+  }
+}
+
+void Dataset::require_stored() const {
+  const QuietErrors quiet;
+  const std::int64_t declared = element_count();
+  if (declared == 0) return;
+  if (layout_ == H5D_CHUNKED) {
+    if (chunk_.size() != shape_.size()) refuse_unreadable(file_path_, path_);
+    std::uint64_t needed = 1;
+    for (std::size_t axis = 0; axis < shape_.size(); ++axis) {
+      if (chunk_[axis] == 0) refuse_unreadable(file_path_, path_);
+      needed = saturated_product(needed, (shape_[axis] + chunk_[axis] - 1) / chunk_[axis]);
+    }
+    // The whole dataspace: HDF5 1.10 does not take H5S_ALL here.
+    const SpaceHandle space(H5Dget_space(handle_.get()));
+    hsize_t stored = 0;
+    if (!space.valid() || H5Dget_num_chunks(handle_.get(), space.get(), &stored) < 0) {
+      refuse_unreadable(file_path_, path_);
+    }
+    if (stored < needed) {
+      refuse_contents(path_ + " in file " + file_path_ + " declares " + std::to_string(declared) +
+                      " values but stores " + std::to_string(stored) + " of the " +
+                      std::to_string(needed) +
+                      " chunks that hold them: the rest were never written.");
+    }
+  } else if (layout_ == H5D_CONTIGUOUS) {
+    H5D_space_status_t status = H5D_SPACE_STATUS_ERROR;
+    if (H5Dget_space_status(handle_.get(), &status) < 0) refuse_unreadable(file_path_, path_);
+    if (status != H5D_SPACE_STATUS_ALLOCATED) {
+      refuse_contents(path_ + " in file " + file_path_ + " declares " + std::to_string(declared) +
+                      " values but stores none: they were never written.");
+    }
+  }
 }
 
 void Dataset::check_filters(hid_t creation_list) const {
@@ -117,17 +193,19 @@ void Dataset::check_filters(hid_t creation_list) const {
     const htri_t available = H5Zfilter_avail(filter);
     if (available < 0) refuse_unreadable(file_path_, path_);
     if (available == 0) {
-      refuse_contents(path_ + " in file " + file_path_ + " is compressed with HDF5 " +
-                      filter_description(filter, name) +
-                      ", which this HDF5 library does not provide.");
+      refuse_contents(
+          path_ + " in file " + file_path_ + " is compressed with HDF5 " +
+          filter_description(filter, std::string_view(name, strnlen(name, sizeof name))) +
+          ", which this HDF5 library does not provide.");
     }
   }
 }
 
 std::int64_t Dataset::element_count() const {
-  std::int64_t count = 1;
-  for (const hsize_t extent : shape_) count *= static_cast<std::int64_t>(extent);
-  return count;
+  std::uint64_t count = 1;
+  for (const hsize_t extent : shape_) count = saturated_product(count, extent);
+  constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  return static_cast<std::int64_t>(std::min(count, kMax));
 }
 
 void Dataset::require(H5T_class_t type_class, bool scalar_allowed,
@@ -187,12 +265,21 @@ std::string Dataset::read_string() const {
       });
 }
 
-std::vector<std::int64_t> read_integers(const File& file, const std::string& object_path) {
-  const Dataset dataset(file, object_path);
-  dataset.require(H5T_INTEGER, true, kIntegerValues);
+std::vector<std::int64_t> read_integers(const Dataset& dataset, std::size_t max_values,
+                                        const std::string& expected) {
+  dataset.require(H5T_INTEGER, true, expected);
+  if (static_cast<std::uint64_t>(dataset.element_count()) > max_values) {
+    refuse_mistyped(dataset.file_path(), dataset.path(), expected);
+  }
   std::vector<std::int64_t> values(static_cast<std::size_t>(dataset.element_count()));
   dataset.read_int64(0, values);
   return values;
+}
+
+std::vector<std::int64_t> read_integers(const File& file, const std::string& object_path,
+                                        std::size_t max_values) {
+  return read_integers(Dataset(file, object_path), max_values,
+                       "a list of at most " + std::to_string(max_values) + " integers");
 }
 
 std::int64_t read_integer(const File& file, const std::string& object_path) {
@@ -204,12 +291,21 @@ std::int64_t read_integer(const File& file, const std::string& object_path) {
   return value;
 }
 
-std::vector<double> read_numbers(const File& file, const std::string& object_path) {
-  const Dataset dataset(file, object_path);
-  require_number_class(dataset, kNumberValues);
+std::vector<double> read_numbers(const Dataset& dataset, std::size_t max_values,
+                                 const std::string& expected) {
+  require_number_class(dataset, expected);
+  if (static_cast<std::uint64_t>(dataset.element_count()) > max_values) {
+    refuse_mistyped(dataset.file_path(), dataset.path(), expected);
+  }
   std::vector<double> values(static_cast<std::size_t>(dataset.element_count()));
   dataset.read_double(0, values);
   return values;
+}
+
+std::vector<double> read_numbers(const File& file, const std::string& object_path,
+                                 std::size_t max_values) {
+  return read_numbers(Dataset(file, object_path), max_values,
+                      "a list of at most " + std::to_string(max_values) + " numbers");
 }
 
 double read_number(const File& file, const std::string& object_path) {

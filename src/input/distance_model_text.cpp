@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
+#include <cstdio>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string_view>
 
@@ -40,19 +42,34 @@ std::vector<std::string_view> fields(std::string_view text) {
   }
 }
 
-void read_table(const std::string& path, DistanceModel& model) {
-  std::ifstream file(path);
-  if (!file) {
-    throw Error(ErrorKind::kIo, "Could not open the potential file " + path);
-  }
-  std::string line;
-  for (int number = 1; std::getline(file, line); ++number) {
+TabulatedDensity read_table(const std::string& path) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                             &std::fclose);
+  if (!file) throw Error(ErrorKind::kIo, "Could not open the potential file " + path);
+  BoundedTextReader text(file.get(), path, "Potential file", kPotentialTableBounds);
+  return read_potential_table(text);
+}
+
+DistanceModel chain_model(const std::string& text, double rms) {
+  if (!(rms > 0)) refuse(text, "the rms distance must be > 0.");
+  // Only a scan from FROM to TO near the largest double gets here.
+  if (!std::isfinite(rms)) refuse(text, "the rms values are beyond the range of numbers.");
+  return {GaussianChain{rms}, text};
+}
+
+}  // namespace
+
+TabulatedDensity read_potential_table(BoundedTextReader& text) {
+  const std::string& path = text.name();
+  TabulatedDensity table;
+  while (const std::optional<std::string_view> read = text.next_line()) {
+    const std::string line(*read);
     const std::size_t start = line.find_first_not_of(" \t\r");
     if (start == std::string::npos || line[start] == '#') continue;
-    const auto fail = [&](const std::string& why) {
-      throw Error(ErrorKind::kInput,
-                  "Potential file " + path + ", line " + std::to_string(number) + ": " + why);
-    };
+    const auto fail = [&](const std::string& why) { text.refuse(why); };
+    if (table.r.size() == kMaxPotentialTablePoints) {
+      fail("more than " + std::to_string(kMaxPotentialTablePoints) + " points.");
+    }
     std::istringstream words(line);
     std::string a, b, extra;
     words >> a >> b;
@@ -61,50 +78,31 @@ void read_table(const std::string& path, DistanceModel& model) {
       fail("two numbers expected (distance in nm, density).");
     }
     if (r < 0) fail("the distance must be >= 0.");
-    if (!model.table_r.empty() && !(r > model.table_r.back())) fail("the distances must increase.");
+    if (!table.r.empty() && !(r > table.r.back())) fail("the distances must increase.");
     if (p < 0) fail("the density must be >= 0.");
-    model.table_r.push_back(r);
-    model.table_density.push_back(p);
+    table.r.push_back(r);
+    table.density.push_back(p);
   }
-  if (model.table_r.size() < 3) {
+  if (table.r.size() < 3) {
     throw Error(ErrorKind::kInput, "Potential file " + path + ": at least 3 points are needed.");
   }
-  if (*std::max_element(model.table_density.begin(), model.table_density.end()) <= 0) {
+  if (*std::max_element(table.density.begin(), table.density.end()) <= 0) {
     throw Error(ErrorKind::kInput, "Potential file " + path + ": the densities are all zero.");
   }
+  return table;
 }
-
-DistanceModel chain_model(const std::string& text, double rms) {
-  if (!(rms > 0)) refuse(text, "the rms distance must be > 0.");
-  DistanceModel model;
-  model.kind = ModelKind::kChain;
-  model.text = text;
-  model.rms = rms;
-  return model;
-}
-
-}  // namespace
 
 DistanceModel parse_distance_model(const std::string& text) {
-  DistanceModel model;
-  model.text = text;
-  if (text == "free") return model;
+  if (text == "free") return {FreeDiffusion{}, text};
   const std::vector<std::string_view> parts = fields(text);
   if (parts[0] == "chain" && parts.size() == 2) return chain_model(text, number(parts[1], text));
   if (parts[0] == "box" && parts.size() == 3) {
-    model.kind = ModelKind::kBox;
-    model.lower = number(parts[1], text);
-    model.upper = number(parts[2], text);
-    if (!(model.lower >= 0 && model.lower < model.upper)) {
-      refuse(text, "the walls need 0 <= A < B.");
-    }
-    return model;
+    const FlatBox box{number(parts[1], text), number(parts[2], text)};
+    if (!(box.lower >= 0 && box.lower < box.upper)) refuse(text, "the walls need 0 <= A < B.");
+    return {box, text};
   }
-  if (parts[0] == "pmf" && text.size() > 4) {
-    model.kind = ModelKind::kTable;
-    read_table(text.substr(4), model);
-    return model;
-  }
+  // The file's name is everything after "pmf:", spaces and colons included.
+  if (parts[0] == "pmf" && text.size() > 4) return {read_table(text.substr(4)), text};
   throw Error(ErrorKind::kInput, "Unknown model " + text +
                                      " (free, chain:RMS, chain:FROM:TO:COUNT, box:A:B or "
                                      "pmf:FILE).");
@@ -115,7 +113,7 @@ ModelScan parse_model_scan(const std::string& text) {
   scan.text = text;
   const std::vector<std::string_view> parts = fields(text);
   if (parts[0] != "chain" || parts.size() != 4) {
-    scan.models.push_back(parse_distance_model(text));
+    scan.models = {parse_distance_model(text)};
     return scan;
   }
   const double from = number(parts[1], text);
@@ -126,6 +124,7 @@ ModelScan parse_model_scan(const std::string& text) {
   }
   if (!(from > 0 && from < to)) refuse(text, "the rms range needs 0 < FROM < TO.");
   scan.parameter = "rms_nm";
+  scan.models.clear();
   const int values = static_cast<int>(count);
   for (int i = 0; i < values; ++i) {
     const double rms = i + 1 == values ? to : from + (to - from) * i / (values - 1);

@@ -72,6 +72,17 @@ inline bool has_acceptor_excitation(const MeasurementDescription& description) {
   return description.alex.has_value();
 }
 
+// later - earlier in timestamp units, for two timestamps of a measurement.
+// Timestamps span the whole int64 range, so their difference may not fit
+// it; taken in unsigned arithmetic it is exact before the conversion, which
+// rounds only spans beyond 2^53 ticks (where int64 arithmetic would have
+// overflowed or rounded the same way).
+inline double ticks_between(std::int64_t earlier, std::int64_t later) {
+  const auto from = static_cast<std::uint64_t>(earlier);
+  const auto to = static_cast<std::uint64_t>(later);
+  return later >= earlier ? static_cast<double>(to - from) : -static_cast<double>(from - to);
+}
+
 struct Measurement {
   MeasurementDescription description;
   // Donor- and acceptor-channel photons only, in file order (non-decreasing).

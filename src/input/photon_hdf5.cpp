@@ -7,6 +7,7 @@
 #include "hdf5/dataset.h"
 #include "hdf5/failure.h"
 #include "hdf5/file.h"
+#include "input/photon_hdf5_file.h"
 #include "input/photon_hdf5_format.h"
 #include "input/photon_hdf5_photons.h"
 #include "input/photon_hdf5_settings.h"
@@ -30,12 +31,16 @@ double read_timestamps_unit(const hdf5::File& file, const std::string& group) {
 }  // namespace
 
 Measurement read_photon_hdf5(const std::string& path, const MeasurementOverrides& overrides) {
-  const hdf5::File file = hdf5::File::open(path);
+  Measurement measurement = read_photon_hdf5_file(hdf5::File::open(path), overrides);
+  std::error_code size_error;
+  measurement.description.file_size = std::filesystem::file_size(path, size_error);
+  return measurement;
+}
+
+Measurement read_photon_hdf5_file(const hdf5::File& file, const MeasurementOverrides& overrides) {
   Measurement measurement;
   MeasurementDescription& description = measurement.description;
-  description.path = path;
-  std::error_code size_error;
-  description.file_size = std::filesystem::file_size(path, size_error);
+  description.path = file.path();
   description.format_version = photon_hdf5_version(file);
 
   const SpotChoice spot = choose_spot(file, overrides.spot);

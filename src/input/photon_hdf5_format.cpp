@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/printable_text.h"
 #include "hdf5/dataset.h"
 #include "hdf5/failure.h"
 
@@ -28,7 +29,8 @@ bool readable_version(const std::string& version) {
 void check_format_name(const hdf5::File& file, const std::string& name) {
   if (name != kFormatName) {
     hdf5::refuse_contents("File " + file.path() +
-                          " is not a Photon-HDF5 file: its format_name is '" + name + "'.");
+                          " is not a Photon-HDF5 file: its format_name is '" +
+                          printable_text(name) + "'.");
   }
 }
 
@@ -76,8 +78,8 @@ std::string photon_hdf5_version(const hdf5::File& file) {
     version = hdf5::read_text(file, "/identity/format_version");
   }
   if (!readable_version(version)) {
-    hdf5::refuse_contents("File " + file.path() + " is Photon-HDF5 version " + version +
-                          "; versions 0.4 and 0.5 can be read.");
+    hdf5::refuse_contents("File " + file.path() + " is Photon-HDF5 version " +
+                          printable_text(version) + "; versions 0.4 and 0.5 can be read.");
   }
   return version;
 }

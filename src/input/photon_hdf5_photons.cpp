@@ -1,9 +1,11 @@
 #include "input/photon_hdf5_photons.h"
 
 #include <algorithm>
+#include <new>
 #include <optional>
 #include <vector>
 
+#include "base/error.h"
 #include "hdf5/dataset.h"
 #include "hdf5/failure.h"
 #include "input/detector_tally.h"
@@ -28,6 +30,7 @@ std::optional<hdf5::Dataset> open_companion(const hdf5::File& file, const std::s
   if (!file.exists(path)) return std::nullopt;
   std::optional<hdf5::Dataset> dataset(std::in_place, file, path, kChunkCacheBytes);
   dataset->require(H5T_INTEGER, false, kIntegerArray);
+  dataset->require_stored();
   if (dataset->element_count() != timestamps.element_count()) {
     hdf5::refuse_contents(path + " in file " + file.path() + " has " +
                           std::to_string(dataset->element_count()) + " values but " +
@@ -49,6 +52,8 @@ void read_photons(const hdf5::File& file, const std::string& group,
                   const MeasurementSettings& settings, Measurement& measurement) {
   const hdf5::Dataset timestamps(file, group + "/timestamps", kChunkCacheBytes);
   timestamps.require(H5T_INTEGER, false, kIntegerArray);
+  // Memory follows the photons the file stores, never the size it declares.
+  timestamps.require_stored();
   const std::optional<hdf5::Dataset> detectors =
       open_companion(file, group + "/detectors", timestamps);
   std::optional<hdf5::Dataset> nanotimes;
@@ -73,8 +78,18 @@ void read_photons(const hdf5::File& file, const std::string& group,
   const std::size_t total = static_cast<std::size_t>(timestamps.element_count());
   std::vector<std::int64_t>& kept_times = measurement.timestamps;
   std::vector<std::uint8_t>& kept_flags = measurement.flags;
-  kept_times.reserve(total);
-  kept_flags.reserve(total);
+  const auto too_many = [&] {
+    return Error(ErrorKind::kMemory, "File " + file.path() + " holds " + std::to_string(total) +
+                                         " photons in " + timestamps.path() +
+                                         ", more than the memory of this computer can take.");
+  };
+  if (total > kept_times.max_size()) throw too_many();
+  try {
+    kept_times.reserve(total);
+    kept_flags.reserve(total);
+  } catch (const std::bad_alloc&) {
+    throw too_many();
+  }
 
   const std::size_t block = std::min(kBlockValues, std::max<std::size_t>(total, 1));
   std::vector<std::int64_t> time_block(block);

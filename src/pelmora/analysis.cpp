@@ -1,7 +1,10 @@
 #include "pelmora/analysis.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "bursts/scan_request.h"
+#include "engine/background_colours.h"
 #include "engine/colour_check.h"
 #include "engine/distance_grid.h"
 #include "engine/likelihood_scan.h"
@@ -49,10 +52,40 @@ TrajectoryResult analyse_trajectory(const PhotonList& photons, const AnalysisSet
   const TimeBinsOutcome time_bins = settle_time_bins(options.time_bins, options.time_increment,
                                                      photons.start_time, photons.end_time);
   if (time_bins.error) refuse(*time_bins.error);
-  const DistanceGrid grid = make_distance_grid(settings);
-  check_photon_colours(grid, photons);
-  return compute_trajectory(photons, grid, options.diff_coeff, time_bins.time_bins, engine,
-                            observer);
+  check_corrections(options.corrections);
+  if (options.background.mode == BackgroundChoice::Mode::kAuto) {
+    refuse(
+        "The background auto is estimated from a measurement; for one photon record give the "
+        "rates (D_HZ,A_HZ) or off.");
+  }
+  if (options.corrections.dir_ex != 0 && !(options.n_aa && std::isfinite(*options.n_aa))) {
+    refuse(
+        "Direct excitation (dir_ex) is a share of the record's acceptor photons scaled by its "
+        "acceptor-excitation photons: give the record's n_aa (background-corrected).");
+  }
+  const DistanceGrid grid = make_model_grid(settings, options.model, options.corrections);
+  if (options.background.mode == BackgroundChoice::Mode::kOff && options.corrections.dir_ex == 0) {
+    check_photon_colours(grid, photons);
+    return compute_trajectory(photons, grid, options.diff_coeff, time_bins.time_bins, engine,
+                              observer);
+  }
+  // The record's span as a burst's window gives it, so that a scan of the
+  // same record mixes in the same shares.
+  PhotonList mixed = photons;
+  const double span_s = photons.end_time * 1e-6 - photons.start_time * 1e-6;
+  if (options.corrections.dir_ex == 0) {
+    mixed.colours =
+        mix_background(grid, rate_shares(options.background, span_s, photons.photon_count));
+  } else {
+    const bool rates = options.background.mode == BackgroundChoice::Mode::kRates;
+    const CappedShares shares = colour_shares(
+        rates ? options.background.donor_hz * span_s : 0.0,
+        rates ? options.background.acceptor_hz * span_s : 0.0,
+        std::max(0.0, options.corrections.dir_ex * *options.n_aa), photons.photon_count);
+    mixed.colours = mix_background(grid, shares.shares);
+  }
+  check_photon_colours(grid, mixed);
+  return compute_trajectory(mixed, grid, options.diff_coeff, time_bins.time_bins, engine, observer);
 }
 
 LikelihoodScanResult scan_likelihood(const PhotonList& photons, const AnalysisSettings& settings,

@@ -20,11 +20,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "base/error.h"
+#include "bursts/background_choice.h"
 #include "engine/model_grid.h"
 #include "engine/scan_arithmetic.h"
 #include "input/distance_model_text.h"
@@ -33,6 +35,7 @@
 #include "state/analysis_results.h"
 #include "state/analysis_settings.h"
 #include "state/engine_options.h"
+#include "state/fret_corrections.h"
 #include "state/observer.h"
 #include "state/photon_list.h"
 #include "state/written_slices.h"
@@ -49,6 +52,20 @@ struct TrajectoryOptions {
   double diff_coeff = 1e-14;    // m^2/s
   int time_bins = 0;            // output slices; 0: from time_increment, or 1000
   double time_increment = 0.0;  // mu s between slices, when time_bins is 0
+  // The distance's free energy; free diffusion is the single-record
+  // program's trajectory, bit for bit.  A confined model's result covers
+  // its support (TrajectoryResult::confined).
+  DistanceModel model;
+  // Background photons mixed into the colours: off, or given rates (Hz per
+  // channel) over the record's span; auto, which needs a measurement, is
+  // refused.
+  BackgroundChoice background;
+  // Gamma and leakage enter the colour probabilities; direct excitation is
+  // a share of the record's acceptor photons, dir_ex times its
+  // background-corrected acceptor-excitation photons `n_aa` (required with
+  // dir_ex > 0), beside the background under the one cap.
+  FretCorrections corrections;
+  std::optional<double> n_aa;
 };
 
 // The distance distribution over time (trajectory mode).

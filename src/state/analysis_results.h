@@ -25,6 +25,10 @@ struct TrajectoryResult {
   std::vector<double> slice_times;  // mu s, the T times where the slices were computed
   DMatrix forward;   // rows 0..T+1, columns 0..M+1; rows 0..T-1 and columns 0..M-1 hold values
   DMatrix backward;  // likewise
+  // A confined model's grid (its support, every point written; the backward
+  // rows already divided by P_eq); else free diffusion's, of which the
+  // middle third is written.
+  bool confined = false;
 
   int boundary_slices = 0;         // user's slices whose distribution reaches the grid's edges
   int slices_without_overlap = 0;  // user's slices whose two rows do not overlap

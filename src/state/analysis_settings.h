@@ -39,6 +39,8 @@ struct AnalysisSettings {
   double internal_rmax = 0.0;  // nm: max_distance + (max_distance - min_distance)
   int internal_bins = 0;       // 3 * distance_bins
   int fft_length = 0;          // smallest power of two above 1.5 * internal_bins
+
+  bool operator==(const AnalysisSettings&) const = default;
 };
 
 // Applies the defaults and derives the internal grid.  Refuses (Error of

@@ -21,6 +21,7 @@ struct FretCorrections {
   double beta = 1.0;
 
   bool none() const { return gamma == 1.0 && leakage == 0.0 && dir_ex == 0.0 && beta == 1.0; }
+  bool operator==(const FretCorrections&) const = default;
 };
 
 }  // namespace pelmora

@@ -45,6 +45,11 @@ class WrittenSlices {
   int last() const { return result_.slice_count - 2; }
   int count() const { return result_.slice_count - 2; }
   int bins() const { return result_.grid.bins; }
+  // The points written: every point of a confined model's grid, the middle
+  // third of free diffusion's.
+  WrittenPoints points() const {
+    return result_.confined ? WrittenPoints{0, bins()} : written_points(bins());
+  }
   double t_first() const { return result_.t_first; }
   double t_last() const { return result_.t_last; }
 

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "bursts/burst_photons.h"
+#include "bursts/burst_search.h"
 #include "bursts/measurement_builder.h"
+#include "support/caught_error.h"
 
 namespace pelmora {
 namespace {
@@ -104,6 +108,39 @@ TEST(BackgroundEstimate, ExpectedCountsFollowTheWindows) {
     EXPECT_NEAR(counts.acceptor, c.acceptor, 1e-9) << c.t_start_s;
     EXPECT_NEAR(counts.acceptor_excited, 2 * c.acceptor, 1e-9) << c.t_start_s;
   }
+}
+
+// Timestamps from -2^63 + 5 to 200 000: the span and the first delay do not
+// fit an int64, and every difference of timestamps must still come out
+// right, or be refused with a sentence.
+TEST(BackgroundEstimate, TimestampsSpanningMoreThanTheInt64Range) {
+  std::vector<std::int64_t> ticks = {std::numeric_limits<std::int64_t>::min() + 5};
+  for (std::int64_t k = 1; k <= 200; ++k) ticks.push_back(1000 * k);
+
+  // Ticks of 12.5 ns: 3650 years, too many windows of a minute.
+  const auto refused = testing::caught_error(
+      [&] { estimate_background(testing::make_measurement(ticks, "", 12.5e-9), 60); });
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->message(),
+            "A background window of 60 s cuts the measurement into more than 1000000 windows.");
+
+  // Ticks of 1 ps: 107 days, of which the last 200 ns hold 200 photons 1 ns
+  // apart, the only burst; its photons keep their spacing.
+  const Measurement measurement = testing::make_measurement(ticks, "", 1e-12);
+  const Background background = estimate_background(measurement, 60);
+  ASSERT_EQ(background.windows.size(), 153723u);
+  EXPECT_EQ(background.window_of(ticks.back()), background.windows.size() - 1);
+  // The one long delay, measured across the whole span, sets the second
+  // threshold at twice its length.
+  EXPECT_NEAR(background.whole.all.tail_threshold_s, 2 * 9223372.036855, 1e-3);
+  BurstSearchOptions options;
+  options.min_rate_khz = 1e3;
+  const BurstSearchResult found = search_bursts(measurement, options, background);
+  ASSERT_EQ(found.bursts.size(), 1u);
+  EXPECT_EQ(found.bursts[0].counts.photons, 200);
+  const BurstPhotons photons = burst_photons(measurement, found.bursts[0].window);
+  ASSERT_EQ(photons.times_us.size(), 200u);
+  EXPECT_NEAR(photons.times_us[199], 0.199, 1e-6);
 }
 
 }  // namespace

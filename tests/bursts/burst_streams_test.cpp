@@ -208,29 +208,20 @@ TEST(ColourShares, DirectExcitationJoinsTheBackground) {
   EXPECT_DOUBLE_EQ(shares.shares.direct, 0.016);
   EXPECT_FALSE(shares.capped);
 
-  BackgroundChoice automatic;
-  automatic.mode = BackgroundChoice::Mode::kAuto;
-  Background background;
-  background.windows.resize(1);
-  background.windows[0].rates.donor.rate_hz = 1000;
-  background.windows[0].rates.acceptor.rate_hz = 500;
-  background.windows[0].rates.acceptor_excited.rate_hz = 2000;
-  const BurstWindow windows[] = {{0, 1.0, 1.002}, {1, 2.0, 2.2}};
-  const BurstCounts burst_counts[] = {counts, counts};
-  const int analysed[] = {100, 100};
-  const std::vector<CappedShares> plain =
-      burst_colour_shares(automatic, &background, windows, burst_counts, analysed, {});
-  const std::vector<BackgroundShares> before =
-      burst_background_shares(automatic, &background, windows, analysed);
-  for (std::size_t b = 0; b < 2; ++b) {
-    EXPECT_TRUE(same_bits(plain[b].shares.donor, before[b].donor));
-    EXPECT_TRUE(same_bits(plain[b].shares.acceptor, before[b].acceptor));
-    EXPECT_EQ(plain[b].shares.direct, 0.0);
+  // Without direct excitation the shares are the background's to the bit.
+  const BackgroundCounts expected[] = {{2, 1, 4}, {200, 100, 400}};
+  std::vector<CappedShares> plain;
+  std::vector<CappedShares> both;
+  for (const BackgroundCounts& background : expected) {
+    plain.push_back(burst_colour_shares(counts, background, 100, {}));
+    both.push_back(burst_colour_shares(counts, background, 100, c));
+    const BackgroundShares before = background_shares(background.donor, background.acceptor, 100);
+    EXPECT_TRUE(same_bits(plain.back().shares.donor, before.donor));
+    EXPECT_TRUE(same_bits(plain.back().shares.acceptor, before.acceptor));
+    EXPECT_EQ(plain.back().shares.direct, 0.0);
   }
   // The second burst's background (200 + 100 of 100 photons) and direct
   // excitation (0.1 (20 - 400) < 0: none) exceed the cap.
-  const std::vector<CappedShares> both =
-      burst_colour_shares(automatic, &background, windows, burst_counts, analysed, c);
   EXPECT_NEAR(both[0].shares.direct, 0.1 * (20 - 4) / 100, 1e-15);
   EXPECT_TRUE(both[1].capped);
   EXPECT_DOUBLE_EQ(both[1].shares.donor + both[1].shares.acceptor, kMaxBackgroundShare);

@@ -121,14 +121,20 @@ TEST(BurstTable, ReadsTablesMadeElsewhere) {
        "burst, t_start_s ,t_stop_s,E\r\n\r\n 7 , -0 ,\t0.5 ,x\r\n8,+3,4e0,\n\n9,5,5,1",
        {{7, 0, 0.5}, {8, 3, 4}, {9, 5, 5}}},
   };
+  testing::ScratchDir folder;
+  const std::string path = (folder / "bursts.csv").string();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::vector<BurstWindow> bursts = parse_burst_table(c.text, "bursts.csv");
-    ASSERT_EQ(bursts.size(), c.bursts.size());
-    for (std::size_t b = 0; b < bursts.size(); ++b) {
-      EXPECT_EQ(bursts[b].number, c.bursts[b].number);
-      EXPECT_EQ(bursts[b].t_start_s, c.bursts[b].t_start_s);
-      EXPECT_EQ(bursts[b].t_stop_s, c.bursts[b].t_stop_s);
+    testing::write_file(path, c.text);
+    // From text in memory, and from the file line by line.
+    for (const std::vector<BurstWindow>& bursts :
+         {parse_burst_table(c.text, "bursts.csv"), read_burst_table(path)}) {
+      ASSERT_EQ(bursts.size(), c.bursts.size());
+      for (std::size_t b = 0; b < bursts.size(); ++b) {
+        EXPECT_EQ(bursts[b].number, c.bursts[b].number);
+        EXPECT_EQ(bursts[b].t_start_s, c.bursts[b].t_start_s);
+        EXPECT_EQ(bursts[b].t_stop_s, c.bursts[b].t_stop_s);
+      }
     }
   }
 }
@@ -179,12 +185,25 @@ TEST(BurstTable, RefusesBadTables) {
        "t_stop_s)."},
       {header + "3,1,2\n\n3,4,5\n", "line 4: burst 3 appears twice (also on line 2)."},
   };
+  testing::ScratchDir folder;
+  const std::string path = (folder / "bursts.csv").string();
   for (const Case& c : cases) {
     const auto error = testing::caught_error([&] { parse_burst_table(c.text, "bursts.csv"); });
     ASSERT_TRUE(error.has_value()) << c.message;
     EXPECT_EQ(error->kind(), ErrorKind::kInput);
     EXPECT_EQ(error->message(), std::string("Burst table bursts.csv, ") + c.message);
+    testing::write_file(path, c.text);
+    const auto read = testing::caught_error([&] { read_burst_table(path); });
+    ASSERT_TRUE(read.has_value()) << c.message;
+    EXPECT_EQ(read->message(), "Burst table " + path + ", " + c.message);
   }
+  // The file is read within bounds: a line of over 1 MiB ends the reading.
+  testing::write_file(path, header + "0,1,2\n1," + std::string(1 << 20, '5') + ",9\n");
+  const auto long_line = testing::caught_error([&] { read_burst_table(path); });
+  ASSERT_TRUE(long_line.has_value());
+  EXPECT_EQ(long_line->message(), "Burst table " + path +
+                                      ", line 3: the line is longer than 1048576 bytes, more "
+                                      "than such a file may hold.");
   const auto missing = testing::caught_error([] { read_burst_table("/nonexistent/bursts.csv"); });
   ASSERT_TRUE(missing.has_value());
   EXPECT_EQ(missing->kind(), ErrorKind::kIo);

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "bursts/measurement_builder.h"
-#include "bursts/parameter_scan.h"
 #include "input/photon_parser.h"
 #include "pelmora/measurement.h"
 
@@ -107,44 +106,6 @@ TEST(JointLikelihood, SumsTheAnalysedBurstsInOrder) {
   EXPECT_EQ(without_nan.bursts[4].left_out, LeftOut::kCollapsed);
   EXPECT_EQ(without_nan.analysed, 3);
   for (const double value : without_nan.joint_log_likelihood) EXPECT_TRUE(std::isfinite(value));
-}
-
-}  // namespace
-}  // namespace pelmora::testing
-
-namespace pelmora::testing {
-namespace {
-
-// A burst left out at one value of a scanned parameter is out of every
-// cell's sum, so that every cell sums the same bursts; P is normalised over
-// all cells and the marginals are its sums.
-TEST(JointLikelihood, ParameterScanSumsTheBurstsAnalysedAtEveryValue) {
-  const auto scan_of = [](std::vector<double> first, std::vector<double> second, bool lost) {
-    LikelihoodTable table;
-    table.records = 2;
-    table.runs = 2;
-    for (const std::vector<double>* row : {&first, &second}) {
-      for (const double value : *row) {
-        CoefficientRun run;
-        run.log_likelihood = value;
-        table.cells.push_back(run);
-      }
-    }
-    if (lost) table.cells[2].left_out = LeftOut::kCollapsed;
-    const int photons[] = {10, 10};
-    return join_bursts({1e-14, 2e-14}, std::move(table), photons);
-  };
-  const std::vector<JointScan> scans = {scan_of({-1, -2}, {-3, -4}, false),
-                                        scan_of({-2, -1}, {-5, -6}, true)};
-  const ParameterScan joint = join_parameter_scan("rms_nm", {4, 6}, scans);
-  EXPECT_EQ(joint.analysed, (std::vector<char>{1, 0}));
-  EXPECT_EQ(joint.joint_log_likelihood, (std::vector<double>{-1, -2, -2, -1}));
-  const double e = std::exp(-1.0);
-  const double total = 2 + 2 * e;
-  EXPECT_DOUBLE_EQ(joint.probability[0], 1 / total);
-  EXPECT_DOUBLE_EQ(joint.probability[1], e / total);
-  EXPECT_DOUBLE_EQ(joint.marginal[0], (1 + e) / total);
-  EXPECT_DOUBLE_EQ(joint.parameter_marginal[1], (1 + e) / total);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -18,6 +19,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -270,6 +272,104 @@ TEST(ResultFileFaults, DanglingSymbolicLinks) {
       EXPECT_EQ(entries(folder.path()),
                 (std::set<std::string>{"photons.txt", "link", "chain", "x.dat", "traj.dat"}));
     }
+  }
+}
+
+// pelmora-bursts writes results.h5 through HDF5, which builds it in memory;
+// a write that fails (a file-size limit, a full disk) must end the run with
+// the message and status 1, keep the earlier file and leave no temporary
+// behind, as every other result does.  The measurement, a burst table and
+// two shares of a scan are shared by the cases.
+class BurstsResultFaults : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    inputs_ = std::make_unique<ScratchDir>();
+    // The program, then its arguments.
+    for (const std::vector<std::string>& run : std::vector<std::vector<std::string>>{
+             {"simulate_measurement", "--duration", "10", "--type", "usALEX", "--burst-rate", "5",
+              "--burst-size", "240", "-D", "1", "--seed", "5", "m.h5"},
+             {"pelmora-bursts", "search", "m.h5", "-o", "bursts.csv", "-q"},
+             {"pelmora-bursts", "scan", "m.h5", "--bursts", "bursts.csv", "-n", "5", "-d", "50",
+              "-q", "--shard", "1/2", "--loglik", "s1.csv"},
+             {"pelmora-bursts", "scan", "m.h5", "--bursts", "bursts.csv", "-n", "5", "-d", "50",
+              "-q", "--shard", "2/2", "--loglik", "s2.csv"}}) {
+      const ProcessResult result =
+          run_program(beside(run[0]), std::vector<std::string>(run.begin() + 1, run.end()),
+                      inputs_->path(), {"PELMORA_THREADS=2"});
+      ASSERT_EQ(result.status, 0) << result.standard_error;
+    }
+  }
+  static void TearDownTestSuite() { inputs_.reset(); }
+
+  static std::string beside(const std::string& name) {
+    return (fs::path(PELMORA_BINARY).parent_path() / name).string();
+  }
+  static std::string input(const std::string& name) { return (inputs_->path() / name).string(); }
+
+  struct Run {
+    const char* name;
+    std::vector<std::string> arguments;  // before -o
+  };
+  static std::vector<Run> runs() {
+    const std::vector<std::string> scan = {"scan", "--bursts", input("bursts.csv"), "-n", "5", "-d",
+                                           "50",   "-q",       input("m.h5")};
+    std::vector<std::string> chain = scan;
+    chain.insert(chain.end(), {"--model", "chain:4:6:2"});
+    return {{"scan", scan},
+            {"scan of a chain's rms", chain},
+            {"combine", {"combine", input("s1.csv"), input("s2.csv"), "-q"}}};
+  }
+
+  // Runs pelmora-bursts through bash after `shell_setup`, writing to `output`
+  // in `folder`, where a file of that name holds "old".
+  static void expect_refused_write(const Run& run, const ScratchDir& folder,
+                                   const std::string& shell_setup, const std::string& output) {
+    write_file(folder.path() / output, "old\n");
+    const std::set<std::string> before = entries(folder.path());
+    std::vector<std::string> arguments = {"-c", shell_setup + " exec \"$0\" \"$@\"",
+                                          beside("pelmora-bursts")};
+    arguments.insert(arguments.end(), run.arguments.begin(), run.arguments.end());
+    arguments.insert(arguments.end(), {"-o", output});
+    const ProcessResult result =
+        run_program("/bin/bash", arguments, folder.path(), {"PELMORA_THREADS=2"});
+    EXPECT_EQ(result.status, 1) << result.standard_error;
+    EXPECT_TRUE(
+        result.standard_error.ends_with("\n\nERROR: Could not write to file " + output + "\n"))
+        << result.standard_error;
+    EXPECT_EQ(read_file(folder.path() / output), "old\n");
+    EXPECT_EQ(entries(folder.path()), before);
+  }
+
+ private:
+  static std::unique_ptr<ScratchDir> inputs_;
+};
+
+std::unique_ptr<ScratchDir> BurstsResultFaults::inputs_;
+
+TEST_F(BurstsResultFaults, FileSizeLimit) {
+  for (const Run& run : runs()) {
+    SCOPED_TRACE(run.name);
+    ScratchDir folder;
+    // results.h5 is some 30 kB here.
+    expect_refused_write(run, folder, "ulimit -f 10;", "r.h5");
+  }
+}
+
+// A small file system of its own, nearly full: only root may mount one.
+TEST_F(BurstsResultFaults, FullFileSystem) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+  for (const Run& run : runs()) {
+    SCOPED_TRACE(run.name);
+    ScratchDir folder;
+    if (mount("pelmora-test", folder.path().c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
+              "size=64k,mode=0700") != 0) {
+      GTEST_SKIP() << "no tmpfs could be mounted here";
+    }
+    const std::unique_ptr<ScratchDir, void (*)(ScratchDir*)> unmount(
+        &folder, [](ScratchDir* mounted) { umount2(mounted->path().c_str(), MNT_DETACH); });
+    // 8 kB left: enough for the old file, not for the new one.
+    write_file(folder.path() / "filler", std::string(56 * 1024, 'x'));
+    expect_refused_write(run, folder, "", "r.h5");
   }
 }
 

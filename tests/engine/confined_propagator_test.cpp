@@ -16,17 +16,11 @@ namespace {
 
 constexpr double kDiffusion = 1e-14;  // m^2/s: D dt = 0.01 nm^2 per us
 
-DistanceModel model_of(ModelKind kind) {
-  DistanceModel model;
-  model.kind = kind;
-  model.rms = 6;
-  model.lower = 2;
-  model.upper = 10;
-  // A two-state table with a barrier between its states.
-  model.table_r = {1, 3, 4, 5, 6, 7, 8, 11};
-  model.table_density = {0, 1, 0.5, 0.1, 0.1, 0.3, 1.2, 0};
-  return model;
-}
+const DistanceModel kChain{GaussianChain{6}, "chain:6"};
+const DistanceModel kBox{FlatBox{2, 10}, "box:2:10"};
+// A two-state table with a barrier between its states.
+const DistanceModel kTable{
+    TabulatedDensity{{1, 3, 4, 5, 6, 7, 8, 11}, {0, 1, 0.5, 0.1, 0.1, 0.3, 1.2, 0}}, "pmf:two"};
 
 DistanceGrid grid_of(const DistanceModel& model, int bins) {
   AnalysisSettings settings;
@@ -74,7 +68,7 @@ std::vector<double> images(const DistanceGrid& grid, double lower, double upper,
 }
 
 TEST(ConfinedPropagator, BoxAgreesWithTheMethodOfImages) {
-  const DistanceGrid grid = grid_of(model_of(ModelKind::kBox), 1000);
+  const DistanceGrid grid = grid_of(kBox, 1000);
   const int start = 120;  // 2.96 nm, near the lower wall
   std::vector<double> source(1000, 0.0);
   source[start] = 1;
@@ -89,12 +83,11 @@ TEST(ConfinedPropagator, BoxAgreesWithTheMethodOfImages) {
 TEST(ConfinedPropagator, KeepsEquilibriumAndProbability) {
   struct Case {
     const char* name;
-    ModelKind kind;
+    const DistanceModel& model;
   };
-  for (const Case& c : {Case{"chain", ModelKind::kChain}, Case{"box", ModelKind::kBox},
-                        Case{"table", ModelKind::kTable}}) {
+  for (const Case& c : {Case{"chain", kChain}, Case{"box", kBox}, Case{"table", kTable}}) {
     SCOPED_TRACE(c.name);
-    const DistanceGrid grid = grid_of(model_of(c.kind), 150);
+    const DistanceGrid grid = grid_of(c.model, 150);
     const DiffusionModes& modes = *grid.modes;
     const std::vector<double>& eq = modes.equilibrium;
     // P_eq is a fixed point of every step.
@@ -121,15 +114,14 @@ TEST(ConfinedPropagator, KeepsEquilibriumAndProbability) {
 
 TEST(ConfinedPropagator, GridCoversTheSupport) {
   struct Case {
-    ModelKind kind;
+    const DistanceModel& model;
     double lower;
     double upper;
   };
   // A chain's P_eq is 1e-12 of its peak near 4.6 RMS; the table's support
   // runs from its last empty point before the density to its first after it.
-  for (const Case& c : {Case{ModelKind::kBox, 2, 10}, Case{ModelKind::kChain, 0, 27.7},
-                        Case{ModelKind::kTable, 1, 11}}) {
-    const DistanceGrid grid = grid_of(model_of(c.kind), 100);
+  for (const Case& c : {Case{kBox, 2, 10}, Case{kChain, 0, 27.7}, Case{kTable, 1, 11}}) {
+    const DistanceGrid grid = grid_of(c.model, 100);
     const double half = 0.5 * (grid.points.rmax - grid.points.rmin) / 99;
     EXPECT_NEAR(grid.points.rmin - half, c.lower, 1e-12);
     EXPECT_NEAR(grid.points.rmax + half, c.upper, 0.1);

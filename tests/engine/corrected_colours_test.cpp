@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "engine/distance_grid.h"
 #include "engine/model_grid.h"
@@ -15,15 +16,13 @@
 namespace pelmora {
 namespace {
 
-DistanceModel model_of(ModelKind kind) {
-  DistanceModel model;
-  model.kind = kind;
-  model.rms = 6;
-  model.lower = 2;
-  model.upper = 10;
-  model.table_r = {1, 3, 4, 5, 6, 7, 8, 11};
-  model.table_density = {0, 1, 0.5, 0.1, 0.1, 0.3, 1.2, 0};
-  return model;
+// One model of every kind.
+std::vector<DistanceModel> every_model() {
+  return {
+      DistanceModel{FreeDiffusion{}, "free"}, DistanceModel{GaussianChain{6}, "chain:6"},
+      DistanceModel{FlatBox{2, 10}, "box:2:10"},
+      DistanceModel{TabulatedDensity{{1, 3, 4, 5, 6, 7, 8, 11}, {0, 1, 0.5, 0.1, 0.1, 0.3, 1.2, 0}},
+                    "pmf"}};
 }
 
 bool same_bits(const DVector& a, const DVector& b, int bins) {
@@ -42,11 +41,10 @@ TEST(CorrectedColours, APerfectSetupKeepsEveryModelsColoursToTheBit) {
   FretCorrections only_shares;
   only_shares.dir_ex = 0.05;
   only_shares.beta = 2;
-  for (const ModelKind kind :
-       {ModelKind::kFree, ModelKind::kChain, ModelKind::kBox, ModelKind::kTable}) {
+  for (const DistanceModel& model : every_model()) {
     for (const FretCorrections& c : {FretCorrections{}, only_shares}) {
-      const DistanceGrid plain = make_model_grid(settings, model_of(kind));
-      const DistanceGrid corrected = corrected_grid(make_model_grid(settings, model_of(kind)), c);
+      const DistanceGrid plain = make_model_grid(settings, model);
+      const DistanceGrid corrected = make_model_grid(settings, model, c);
       const int bins = plain.points.bins;
       EXPECT_TRUE(same_bits(plain.efficiency, corrected.efficiency, bins));
       EXPECT_TRUE(same_bits(plain.one_minus_efficiency, corrected.one_minus_efficiency, bins));

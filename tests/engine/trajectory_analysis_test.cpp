@@ -6,6 +6,9 @@
 #include <random>
 #include <string>
 
+#include "engine/model_grid.h"
+#include "input/photon_arrays.h"
+#include "state/written_slices.h"
 #include "support/caught_error.h"
 #include "support/engine_fixture.h"
 #include "support/reference_engine.h"
@@ -35,6 +38,35 @@ TEST(TrajectoryScans, ConsoleTextOfTheFourScansForAnyThreadCount) {
     run.engine.threads = threads;
     run.trajectory();
     EXPECT_EQ(run.take_console(), expected) << threads << " threads";
+  }
+}
+
+// A confined model's trajectory: with D so large that the distance forgets
+// each photon long before the next slice, every slice between photons holds
+// P_eq, the whole support is written, and no slice counts as reaching an
+// edge.
+TEST(TrajectoryScans, ConfinedSlicesBetweenDistantPhotonsAreTheEquilibrium) {
+  AnalysisOptions options;
+  options.distance_bins = 60;
+  const DistanceGrid grid =
+      make_model_grid(derive_settings(options), {GaussianChain{6}, "chain:6"});
+  const std::vector<double> times = {0, 1000, 2000, 3000, 4000, 5000};
+  const std::vector<std::uint8_t> colours = {0, 1, 1, 0, 1, 0};
+  const PhotonList photons = photon_list_from_arrays(times, colours, silent_observer());
+  const TrajectoryResult result =
+      compute_trajectory(photons, grid, 1e-9, 5, EngineOptions{}, silent_observer());
+  ASSERT_TRUE(result.confined);
+  EXPECT_EQ(result.boundary_slices, 0);
+  const WrittenSlices slices(result);
+  EXPECT_EQ(slices.points().first, 0);
+  EXPECT_EQ(slices.points().end, 60);
+  for (int i = slices.first(); i <= slices.last(); ++i) {
+    const double z = slices.overlap(i);
+    for (int j = 0; j < 60; ++j) {
+      const double p = distance_probability(slices.forward(i)[j], slices.backward(i)[j], z);
+      EXPECT_NEAR(p, grid.modes->equilibrium[static_cast<std::size_t>(j)], 1e-12)
+          << "slice " << i << ", point " << j;
+    }
   }
 }
 

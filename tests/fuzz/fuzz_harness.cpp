@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
-#include <sstream>
 #include <string_view>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/time_bins.h"
+#include "findings.h"
 #include "input/photon_parser.h"
 #include "state/photon_list.h"
 #include "state/text_format.h"
@@ -20,23 +20,6 @@ namespace {
 bool starts_with(const std::string& text, std::string_view prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
-
-// The library's messages are sentences the front ends frame: text, with no
-// line break around it.
-bool is_sentence(const std::string& text) {
-  return !text.empty() && text.front() != '\n' && text.back() != '\n';
-}
-
-class Findings {
- public:
-  void check(bool holds, const char* what) {
-    if (!holds) out_ << what << '\n';
-  }
-  std::string text() const { return out_.str(); }
-
- private:
-  std::ostringstream out_;
-};
 
 void check_settings(const RunSettings& s, Findings& f) {
   f.check(std::isfinite(s.foerster_radius) && s.foerster_radius > 0, "radius not finite and > 0");
@@ -177,8 +160,10 @@ bool same_outcome(const Parsed& a, const Parsed& b) {
       x.acceptor_count != y.acceptor_count) {
     return false;
   }
+  // No memcmp of an empty list: its data() may be a null pointer.
   const auto count = static_cast<std::size_t>(x.photon_count);
-  return std::memcmp(x.photon_times.data(), y.photon_times.data(), count * sizeof(double)) == 0 &&
+  return (count == 0 ||
+          std::memcmp(x.photon_times.data(), y.photon_times.data(), count * sizeof(double)) == 0) &&
          x.photon_types == y.photon_types;
 }
 

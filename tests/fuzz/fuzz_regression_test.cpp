@@ -45,5 +45,21 @@ TEST(FuzzRegression, PhotonFileInputs) {
   replay("photon_parser", exercise_photon_parser);
 }
 
+TEST(FuzzRegression, PhotonHdf5Inputs) {
+  replay("photon_hdf5", exercise_photon_hdf5);
+}
+
+TEST(FuzzRegression, BurstTableInputs) {
+  replay("burst_table", exercise_burst_table);
+}
+
+TEST(FuzzRegression, PotentialTableInputs) {
+  replay("pmf_table", exercise_pmf_table);
+}
+
+TEST(FuzzRegression, ModelTextInputs) {
+  replay("model_text", exercise_model_text);
+}
+
 }  // namespace
 }  // namespace pelmora::fuzzing

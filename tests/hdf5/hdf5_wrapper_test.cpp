@@ -74,7 +74,7 @@ TEST(Hdf5Wrapper, RefusesValuesThatWouldBeClipped) {
   ASSERT_GE(H5Dwrite(dataset, H5T_NATIVE_UINT64, H5S_ALL, H5S_ALL, H5P_DEFAULT, huge), 0);
   H5Dclose(dataset);
   H5Sclose(space);
-  const std::optional<Error> read = caught_error([&] { hdf5::read_integers(file, "/huge"); });
+  const std::optional<Error> read = caught_error([&] { hdf5::read_integers(file, "/huge", 2); });
   ASSERT_TRUE(read);
   EXPECT_EQ(read->message(),
             "/huge in file " + path + " holds values beyond the range of 64-bit integers.");

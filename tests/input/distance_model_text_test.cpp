@@ -13,18 +13,17 @@ using testing::caught_error;
 TEST(DistanceModelText, ReadsEveryModel) {
   const testing::ScratchDir dir;
   dir.write("pmf.txt", "# r density\n1 0\n\n2 0.5\n3 1e-1\n");
-  const DistanceModel chain = parse_distance_model("chain:6");
-  EXPECT_EQ(chain.kind, ModelKind::kChain);
-  EXPECT_EQ(chain.rms, 6.0);
-  const DistanceModel box = parse_distance_model("box:2:10.5");
-  EXPECT_EQ(box.kind, ModelKind::kBox);
-  EXPECT_EQ(box.lower, 2.0);
-  EXPECT_EQ(box.upper, 10.5);
-  const DistanceModel table = parse_distance_model("pmf:" + (dir / "pmf.txt").string());
-  EXPECT_EQ(table.kind, ModelKind::kTable);
-  EXPECT_EQ(table.table_r, (std::vector<double>{1, 2, 3}));
-  EXPECT_EQ(table.table_density, (std::vector<double>{0, 0.5, 0.1}));
+  EXPECT_EQ(parse_distance_model("chain:6").shape, ModelShape(GaussianChain{6}));
+  EXPECT_EQ(parse_distance_model("box:2:10.5").shape, ModelShape(FlatBox{2, 10.5}));
+  // A table's name is everything after "pmf:", spaces and colons included.
+  dir.write("a b:c.txt", "# r density\n1 0\n\n2 0.5\n3 1e-1\n");
+  for (const char* name : {"pmf.txt", "a b:c.txt"}) {
+    const DistanceModel table = parse_distance_model("pmf:" + (dir / name).string());
+    EXPECT_EQ(table.shape, ModelShape(TabulatedDensity{{1, 2, 3}, {0, 0.5, 0.1}})) << name;
+    EXPECT_EQ(table.text, "pmf:" + (dir / name).string());
+  }
   EXPECT_FALSE(parse_distance_model("free").confined());
+  EXPECT_EQ(parse_model_scan("free").models.size(), 1u);
   const ModelScan scan = parse_model_scan("chain:4:10:13");
   ASSERT_EQ(scan.models.size(), 13u);
   EXPECT_EQ(scan.parameter, "rms_nm");
@@ -41,6 +40,10 @@ TEST(DistanceModelText, RefusesBadModels) {
   dir.write("zero.txt", "1 0\n2 0\n3 0\n");
   dir.write("word.txt", "1 1\n# fine\n2 x\n3 1\n");
   dir.write("order.txt", "1 1\n3 1\n2 1\n");
+  std::string many;
+  for (int k = 1; k <= 100001; ++k) many += std::to_string(k) + " 1\n";
+  dir.write("many.txt", many);
+  dir.write("long.txt", "# " + std::string(1 << 20, 'x') + "\n1 1\n2 1\n3 1\n");
   const std::string at = dir.path().string() + "/";
   struct Case {
     std::string text;
@@ -62,6 +65,9 @@ TEST(DistanceModelText, RefusesBadModels) {
       {"chain:4:10:1.5",
        "Model chain:4:10:1.5: the count of rms values must be a "
        "whole number from 2 to 1000."},
+      // (TO - FROM) * i overflows on the way to the values in between.
+      {"chain:1e-320:1e308:1000",
+       "Model chain:1e-320:1e308:1000: the rms values are beyond the range of numbers."},
       {"pmf:" + at + "two.txt", "Potential file " + at + "two.txt: at least 3 points are needed."},
       {"pmf:" + at + "negative.txt",
        "Potential file " + at + "negative.txt, line 2: the density must be >= 0."},
@@ -71,6 +77,11 @@ TEST(DistanceModelText, RefusesBadModels) {
                                      "density)."},
       {"pmf:" + at + "order.txt",
        "Potential file " + at + "order.txt, line 3: the distances must increase."},
+      {"pmf:" + at + "many.txt",
+       "Potential file " + at + "many.txt, line 100001: more than 100000 points."},
+      {"pmf:" + at + "long.txt", "Potential file " + at +
+                                     "long.txt, line 1: the line is longer than 1048576 bytes, "
+                                     "more than such a file may hold."},
   };
   for (const Case& c : cases) {
     const std::optional<Error> error = caught_error([&] { parse_model_scan(c.text); });

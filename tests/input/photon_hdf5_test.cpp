@@ -126,6 +126,27 @@ std::vector<ReadCase> read_cases() {
        },
        spot_two},
       {"spot 0 of a single-spot file", nullptr, spot_zero},
+      {"a channel through soft links within the file",
+       [](PhotonHdf5Recipe& r) {
+         r.acceptor.reset();
+         r.extra = [](const hdf5::File& f) {
+           hdf5::write_integers(f, "/user/ids/acceptor", std::vector<std::int64_t>{1});
+           soft_link(f, "/user/channel", "ids");
+           soft_link(f, "/photon_data/measurement_specs/detectors_specs/spectral_ch2",
+                     "/user/channel/acceptor");
+         };
+       },
+       {}},
+      {"usALEX without alex_offset or alex_excitation_period2: no shift",
+       [](PhotonHdf5Recipe& r) {
+         // phase = t mod 20 = 10, 0, 10, 10, 0 for the kept photons
+         r.type = "smFRET-usALEX";
+         r.period = {20.0};
+         r.window = {{0, 10}};
+       },
+       {},
+       kDefaultKept,
+       {kD, kAD, kD, kA, kDD}},
   };
 }
 
@@ -372,12 +393,167 @@ std::vector<RefusalCase> refusal_cases() {
        },
        {},
        "File @ holds no photon of the donor or acceptor detectors (0, 1) in /photon_data."},
+      // Optional fields of the format without a default of its own.
+      {"usALEX without its donor window, nor an offset",
+       [us_alex](PhotonHdf5Recipe& r) {
+         us_alex(r);
+         r.window.reset();
+       },
+       {},
+       "File @ has no " + settings +
+           "/alex_excitation_period1 (the donor-excitation period of the alternation); give it "
+           "with --donor-window START:STOP, and the alternation's offset with --alex-offset "
+           "(donor_window and alex_offset in Python)."},
+      {"usALEX without its donor window",
+       [us_alex](PhotonHdf5Recipe& r) {
+         us_alex(r);
+         r.window.reset();
+         r.offset = {{3}};
+       },
+       {},
+       "File @ has no " + settings +
+           "/alex_excitation_period1 (the donor-excitation period of the alternation); give it "
+           "with --donor-window START:STOP (donor_window in Python)."},
+      {"usALEX without its period",
+       [us_alex](PhotonHdf5Recipe& r) {
+         us_alex(r);
+         r.period.reset();
+       },
+       {},
+       "File @ has no " + settings +
+           "/alex_period (the alternation period); give it with --alex-period TICKS "
+           "(alex_period in Python)."},
+      {"nsALEX without its donor nanotimes",
+       [](PhotonHdf5Recipe& r) {
+         r.type = "smFRET-nsALEX";
+         r.nanotimes = {{5, 100, 15, 0, 12, 40}};
+       },
+       {},
+       "File @ has no " + settings +
+           "/alex_excitation_period1 (the nanotimes of donor excitation); give it with "
+           "--donor-window START:STOP in nanotime units (donor_window in Python)."},
+      // Shapes beyond what the format allows, refused before anything is read.
+      {"a period of two values",
+       [us_alex](PhotonHdf5Recipe& r) {
+         us_alex(r);
+         r.period = {20.0, 40.0};
+       },
+       {},
+       settings + "/alex_period in file @ is not a single number."},
+      {"a detector list of 5000 ids",
+       [](PhotonHdf5Recipe& r) { r.acceptor = std::vector<std::int64_t>(5000, 1); },
+       {},
+       settings + "/detectors_specs/spectral_ch2 in file @ is not a list of at most 4096 "
+                  "detector ids."},
+      {"a measurement type of 5000 bytes",
+       [](PhotonHdf5Recipe& r) {
+         r.type.reset();
+         r.extra = [](const hdf5::File& f) {
+           declare_text(f, "/photon_data/measurement_specs/measurement_type", 5000);
+         };
+       },
+       {},
+       settings + "/measurement_type in file @ is not a text string of at most 4096 bytes."},
+      // Photon arrays that declare more than they store.
+      {"timestamps in chunks never written",
+       [](PhotonHdf5Recipe& r) {
+         r.detectors.reset();
+         r.acceptor.reset();
+         r.extra = [](const hdf5::File& f) {
+           H5Ldelete(f.id(), "/photon_data/timestamps", H5P_DEFAULT);
+           declare_integers(f, "/photon_data/timestamps", 1000000, 1000, 1000);
+         };
+       },
+       {},
+       "/photon_data/timestamps in file @ declares 1000000 values but stores 1 of the 1000 "
+       "chunks that hold them: the rest were never written."},
+      {"detectors never written",
+       [](PhotonHdf5Recipe& r) {
+         r.detectors.reset();
+         r.extra = [](const hdf5::File& f) { declare_integers(f, "/photon_data/detectors", 6, 0); };
+       },
+       {},
+       "/photon_data/detectors in file @ declares 6 values but stores none: they were never "
+       "written."},
+      {"timestamps in chunks of 128 MiB",
+       [](PhotonHdf5Recipe& r) {
+         r.extra = [](const hdf5::File& f) {
+           H5Ldelete(f.id(), "/photon_data/timestamps", H5P_DEFAULT);
+           declare_integers(f, "/photon_data/timestamps", hsize_t{1} << 24, hsize_t{1} << 24);
+         };
+       },
+       {},
+       "/photon_data/timestamps in file @ is stored in chunks of 134217728 bytes; chunks of at "
+       "most 64 MiB can be read."},
+      // What lies outside the file is never reached, nor echoed.
+      {"timestamps kept in another file",
+       [](PhotonHdf5Recipe& r) {
+         r.extra = [](const hdf5::File& f) {
+           H5Ldelete(f.id(), "/photon_data/timestamps", H5P_DEFAULT);
+           external_dataset(f, "/photon_data/timestamps", f.path() + ".secret", 6);
+         };
+       },
+       {},
+       "/photon_data/timestamps in file @ keeps its values in other files (HDF5 external "
+       "storage); a measurement must hold its own data."},
+      {"measurement type kept in another file",
+       [](PhotonHdf5Recipe& r) {
+         r.type.reset();
+         r.extra = [](const hdf5::File& f) {
+           external_dataset(f, "/photon_data/measurement_specs/measurement_type",
+                            f.path() + ".secret", 20, true);
+         };
+       },
+       {},
+       settings + "/measurement_type in file @ keeps its values in other files (HDF5 external "
+                  "storage); a measurement must hold its own data."},
+      {"the spot a link to another file",
+       [](PhotonHdf5Recipe& r) {
+         r.groups.clear();
+         r.extra = [](const hdf5::File& f) {
+           external_link(f, "/photon_data", f.path() + ".other", "/photon_data");
+         };
+       },
+       {},
+       "/photon_data in file @ is a link to another file; links out of a measurement are not "
+       "followed."},
+      {"a channel through a soft link to a link to another file",
+       [](PhotonHdf5Recipe& r) {
+         r.acceptor.reset();
+         r.extra = [](const hdf5::File& f) {
+           external_link(f, "/elsewhere", f.path() + ".other", "/photon_data");
+           soft_link(f, "/photon_data/measurement_specs/detectors_specs/spectral_ch2",
+                     "/elsewhere/measurement_specs/detectors_specs/spectral_ch2");
+         };
+       },
+       {},
+       "/elsewhere in file @ is a link to another file; links out of a measurement are not "
+       "followed."},
+      {"soft links in a loop",
+       [](PhotonHdf5Recipe& r) {
+         r.acceptor.reset();
+         r.extra = [](const hdf5::File& f) {
+           soft_link(f, "/photon_data/measurement_specs/detectors_specs/spectral_ch2", "/loop");
+           soft_link(f, "/loop", "/photon_data/measurement_specs/detectors_specs/spectral_ch2");
+         };
+       },
+       {},
+       settings + "/detectors_specs/spectral_ch2 in file @ is a soft link that leads through "
+                  "more than 40 soft links (a loop?)."},
+      {"a format name with control characters",
+       [](PhotonHdf5Recipe& r) { r.root_format_name = "Photon\x1b[2J\n-HDF5"; },
+       {},
+       "File @ is not a Photon-HDF5 file: its format_name is 'Photon\\x1B[2J\\x0A-HDF5'."},
   };
 }
 
 TEST(PhotonHdf5Reader, RefusesWithMessagesNamingFileAndFault) {
   ScratchDir folder;
   const std::string path = (folder / "m.h5").string();
+  // What hostile files point to: a file of secrets and a measurement.
+  const std::string secret = "root:x:0:0:secret";
+  write_file(path + ".secret", secret + std::string(100, '\n'));
+  write_photon_hdf5(path + ".other", PhotonHdf5Recipe{});
   for (const RefusalCase& c : refusal_cases()) {
     SCOPED_TRACE(c.name);
     write_photon_hdf5(path, recipe(c.tweak));
@@ -388,6 +564,7 @@ TEST(PhotonHdf5Reader, RefusesWithMessagesNamingFileAndFault) {
     ASSERT_TRUE(error);
     EXPECT_EQ(error->message(), "" + message);
     EXPECT_EQ(error->kind(), c.kind);
+    EXPECT_EQ(error->message().find("root:x"), std::string::npos);
   }
 }
 

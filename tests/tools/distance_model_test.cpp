@@ -26,7 +26,7 @@ TEST(DistanceModel, DriftIsTheEnergysSlopeAndStepsAreAccepted) {
   const Case cases[] = {{"chain:6", 0.3, 18}, {table, 0.6, 8.9}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.model);
-    const DistanceModel model = DistanceModel::parse(c.model);
+    const DistanceWalk model(DistanceWalk::parse(c.model), 2, 11);
     for (double r = c.low + 0.013; r < c.high; r += 0.1) {
       const double h = 1e-6;
       const double numeric = (model.energy(r + h) - model.energy(r - h)) / (2 * h);

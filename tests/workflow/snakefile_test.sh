@@ -18,6 +18,7 @@ PELMORA_THREADS=2 "$build_dir/pelmora-bursts" scan m.h5 --bursts out/bursts.csv 
   --loglik whole.csv --joint whole.dat --summary whole.json -q
 cmp out/loglik.csv whole.csv
 cmp out/joint.dat whole.dat
-cmp out/summary.json whole.json
+# Every line but the one that records the command that ran.
+cmp <(grep -v '"command": ' out/summary.json) <(grep -v '"command": ' whole.json)
 /usr/bin/python3 -c "import h5py; f = h5py.File('out/results.h5'); assert f['log_L'].shape[1] == 5"
 echo "workflow results equal the single scan"

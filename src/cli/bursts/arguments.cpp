@@ -23,9 +23,15 @@ bool looks_like_option(std::string_view argument) {
 
 }  // namespace
 
-Arguments::Arguments(std::string_view command, std::span<const std::string_view> arguments,
-                     const OptionSet& options)
-    : command_(command) {
+Arguments::Arguments(const CommandSpec& command, std::span<const std::string_view> arguments)
+    : command_(command.name), words_(arguments.begin(), arguments.end()) {
+  std::set<std::string, std::less<>> with_value;
+  std::set<std::string, std::less<>> flags;
+  for (const OptionGroup& group : command.groups) {
+    for (const OptionSpec& option : group.options) {
+      (option.value.empty() ? flags : with_value).insert(std::string(option.name));
+    }
+  }
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
     if (!looks_like_option(argument)) {
@@ -33,11 +39,11 @@ Arguments::Arguments(std::string_view command, std::span<const std::string_view>
       continue;
     }
     const std::string name(argument);
-    if (options.flags.count(name) > 0) {
+    if (flags.count(name) > 0) {
       flags_.insert(name);
       continue;
     }
-    if (options.with_value.count(name) == 0) {
+    if (with_value.count(name) == 0) {
       refuse(
           format_text("pelmora-bursts %s takes no option %s (see pelmora-bursts "
                       "%s --help).",

@@ -1,6 +1,6 @@
 // The arguments of one pelmora-bursts command: options with a value
 // ("--bursts FILE", "-Dmin 0.1"), flags ("-q") and names, checked against
-// the options the command takes.
+// the options the command takes (command_table.h).
 #pragma once
 
 #include <map>
@@ -11,19 +11,16 @@
 #include <string_view>
 #include <vector>
 
-namespace pelmora::bursts_cli {
+#include "cli/bursts/command_table.h"
 
-struct OptionSet {
-  std::set<std::string, std::less<>> with_value;
-  std::set<std::string, std::less<>> flags;
-};
+namespace pelmora::bursts_cli {
 
 class Arguments {
  public:
-  // Throws kOption for an option the command does not take, a value that is
-  // missing, and an option given twice.
-  Arguments(std::string_view command, std::span<const std::string_view> arguments,
-            const OptionSet& options);
+  // Takes the options of `command` (command_table.h).  Throws kOption for an
+  // option the command does not take, a value that is missing, and an option
+  // given twice.
+  Arguments(const CommandSpec& command, std::span<const std::string_view> arguments);
 
   const std::vector<std::string>& names() const { return names_; }
   bool flag(std::string_view name) const { return flags_.count(name) > 0; }
@@ -39,9 +36,12 @@ class Arguments {
   std::vector<std::string> pelmora_options(std::span<const std::string_view> names) const;
 
   std::string_view command() const { return command_; }
+  // The arguments as given, for the record of the command that ran.
+  const std::vector<std::string_view>& given_words() const { return words_; }
 
  private:
   std::string command_;
+  std::vector<std::string_view> words_;
   std::vector<std::string> names_;
   std::map<std::string, std::string, std::less<>> values_;
   std::set<std::string, std::less<>> flags_;

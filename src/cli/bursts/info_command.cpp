@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "cli/bursts/arguments.h"
+#include "cli/bursts/command_table.h"
 #include "cli/bursts/commands.h"
 #include "cli/bursts/measurement_options.h"
 #include "cli/console_frame.h"
@@ -20,10 +21,7 @@ void print_rates(Console& out, const char* label, const StreamRates& rates) {
 }  // namespace
 
 void run_info(CommandArguments words, Console& out, Console& console) {
-  OptionSet options;
-  options.with_value.insert(kMeasurementOptions.begin(), kMeasurementOptions.end());
-  options.with_value.insert("--bg-window");
-  const Arguments arguments("info", words, options);
+  const Arguments arguments(*command_spec("info"), words);
   if (arguments.names().size() != 1) {
     throw Error(ErrorKind::kOption, "pelmora-bursts info takes one Photon-HDF5 file.");
   }
@@ -44,7 +42,7 @@ void run_info(CommandArguments words, Console& out, Console& console) {
   const double unit = d.timestamps_unit;
   out.print("Timestamp unit: %g s\n", unit);
   out.print("Duration: %.6f s (from %.6f s to %.6f s)\n",
-            static_cast<double>(d.last_timestamp - d.first_timestamp) * unit,
+            ticks_between(d.first_timestamp, d.last_timestamp) * unit,
             static_cast<double>(d.first_timestamp) * unit,
             static_cast<double>(d.last_timestamp) * unit);
   const auto listed = [](const std::vector<std::int64_t>& ids) {

@@ -1,12 +1,16 @@
+#include <algorithm>
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "base/error.h"
+#include "cli/bursts/command_table.h"
 #include "cli/bursts/commands.h"
 #include "cli/console_frame.h"
 #include "cli/termination_signals.h"
+#include "pelmora/measurement.h"
 #include "state/text_format.h"
 
 namespace pelmora::bursts_cli {
@@ -32,7 +36,7 @@ constexpr std::string_view kUsage =
     "                                       with a confined model, else off)\n"
     "  scan burst1.txt burst2.txt ...       the same for photon files, one burst each\n"
     "  combine share1.csv share2.csv ... [--loglik all.csv] [--joint joint.dat] [-o results.h5]\n"
-    "       [--summary summary.json] [--bootstrap 1000] [--seed 1]\n"
+    "       [--summary summary.json] [--grid grid.csv] [--bootstrap 1000] [--seed 1] [-q]\n"
     "                                       the shares of a scan, put together\n"
     "\n"
     "Search (search, and scan without --bursts):\n"
@@ -41,7 +45,9 @@ constexpr std::string_view kUsage =
     "  --spot N   --type smFRET|smFRET-usALEX|smFRET-nsALEX\n"
     "  --alex-period TICKS  --alex-offset TICKS  --donor-window START:STOP\n"
     "Analysis: -R -min -max -d -Dmin -Dmax -n as in pelmora (D in 1e-14 m^2/s).\n"
-    "Threads: PELMORA_THREADS (default: the CPUs this process may use).\n";
+    "Threads: PELMORA_THREADS (default: the CPUs this process may use).\n"
+    "-q: no progress and status lines; warnings and results still show.\n"
+    "pelmora-bursts COMMAND --help: that command's options.  pelmora-bursts --version.\n";
 
 }  // namespace
 
@@ -49,19 +55,34 @@ int run_pelmora_bursts(int argc, char** argv) {
   Console out(stdout);
   Console console(stderr);
   ignore_file_size_signal();
-  const std::vector<std::string_view> words(argv + (argc > 0 ? 1 : 0), argv + argc);
-  if (words.empty() || words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
+  const std::vector<std::string_view> all(argv, argv + argc);
+  const std::vector<std::string_view> words(all.begin() + (argc > 0 ? 1 : 0), all.end());
+  if (words.empty() || words[0] == "--help" || words[0] == "-h" ||
+      (words[0] == "help" && words.size() == 1)) {
     out.write(kUsage);
     return words.empty() ? 1 : 0;
   }
-  const std::string_view command = words[0];
-  const CommandArguments arguments(words.data() + 1, words.size() - 1);
-  for (const std::string_view word : arguments) {
-    if (word == "--help" || word == "-h") {
-      out.write(kUsage);
-      return 0;
-    }
+  if (words[0] == "--version") {
+    out.print("pelmora-bursts %s\n", kVersion);
+    return 0;
   }
+  const bool help = words[0] == "help";
+  const std::string_view command = words[help ? 1 : 0];
+  const std::optional<CommandSpec> spec = command_spec(command);
+  if (!spec) {
+    console.write(framed_error(format_text("pelmora-bursts has no command '%.*s'.",
+                                           static_cast<int>(command.size()), command.data()),
+                               ErrorLayout::kParagraph));
+    console.write(kUsage);
+    return 1;
+  }
+  const CommandArguments arguments(words.data() + (help ? 2 : 1), words.size() - (help ? 2 : 1));
+  if (help || std::find(arguments.begin(), arguments.end(), "--help") != arguments.end() ||
+      std::find(arguments.begin(), arguments.end(), "-h") != arguments.end()) {
+    out.write(command_help(*spec));
+    return 0;
+  }
+  const std::string command_line = shell_command(all);
   try {
     if (command == "info") {
       run_info(arguments, out, console);
@@ -70,15 +91,9 @@ int run_pelmora_bursts(int argc, char** argv) {
     } else if (command == "export") {
       run_export(arguments, console);
     } else if (command == "scan") {
-      run_scan(arguments, console);
+      run_scan(arguments, command_line, console);
     } else if (command == "combine") {
-      run_combine(arguments, console);
-    } else {
-      console.write(framed_error(format_text("pelmora-bursts has no command '%.*s'.",
-                                             static_cast<int>(command.size()), command.data()),
-                                 ErrorLayout::kParagraph));
-      console.write(kUsage);
-      return 1;
+      run_combine(arguments, command_line, console);
     }
     return 0;
   } catch (const Error& error) {

@@ -4,18 +4,26 @@
 
 namespace pelmora::bursts_cli {
 
-ScanProgress::ScanProgress(std::FILE* stream, int bursts, bool quiet)
-    : stream_(stream), bursts_(bursts), quiet_(quiet), terminal_(isatty(fileno(stream)) != 0) {}
+ScanProgress::ScanProgress(std::FILE* stream, bool quiet)
+    : stream_(stream), quiet_(quiet), terminal_(isatty(fileno(stream)) != 0) {}
+
+void ScanProgress::start(int bursts) {
+  bursts_ = bursts;
+  done_ = 0;
+  last_tenth_ = 0;
+  start_ = std::chrono::steady_clock::now();
+  last_shown_ = start_;
+}
 
 void ScanProgress::run_finished(const RunTicket& ticket, const CoefficientRun&) {
   if (ticket.run != ticket.runs - 1) return;
   ++done_;
   show(done_ == bursts_);
-}
-
-void ScanProgress::warning(const Warning& warning) {
-  if (warning.kind == WarningKind::kSimultaneousPhotons) ++simultaneous_photons_;
-  if (warning.kind == WarningKind::kFewerThreads) refused_threads_ = warning.count;
+  // A scanned model parameter scans the bursts again at its next value.
+  if (done_ == bursts_) {
+    finish();
+    start(bursts_);
+  }
 }
 
 void ScanProgress::show(bool last) {

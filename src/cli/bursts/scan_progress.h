@@ -9,33 +9,30 @@ namespace pelmora::bursts_cli {
 
 // The progress of a joint scan on the console: bursts done, their rate and
 // the time left, on one line that is rewritten on a terminal (a line every
-// tenth of the work otherwise), at most twice a second.  Quiet prints
-// nothing.  Warnings are counted, not printed: a measurement can hold
-// thousands of simultaneous photons.
+// tenth of the work otherwise), at most twice a second, from the start once
+// per value of a scanned model parameter.  Quiet prints nothing.  Warnings
+// are not printed: the library counts simultaneous photons and reports them
+// with the result.
 class ScanProgress : public Observer {
  public:
-  ScanProgress(std::FILE* stream, int bursts, bool quiet);
+  ScanProgress(std::FILE* stream, bool quiet);
 
+  // The scan of `bursts` bursts begins.
+  void start(int bursts);
   void run_finished(const RunTicket& ticket, const CoefficientRun& run) override;
-  void warning(const Warning& warning) override;
-
   // Ends the progress line.
   void finish();
-  int simultaneous_photons() const { return simultaneous_photons_; }
-  int refused_threads() const { return refused_threads_; }
 
  private:
   void show(bool last);
 
   std::FILE* stream_;
-  int bursts_;
   bool quiet_;
   bool terminal_;
+  int bursts_ = 0;
   int done_ = 0;
   int last_tenth_ = 0;
   bool shown_ = false;
-  int simultaneous_photons_ = 0;
-  int refused_threads_ = 0;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point last_shown_ = start_;
 };

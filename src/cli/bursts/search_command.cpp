@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "cli/bursts/arguments.h"
+#include "cli/bursts/command_table.h"
 #include "cli/bursts/commands.h"
 #include "cli/bursts/measurement_options.h"
 #include "cli/console_frame.h"
@@ -10,12 +11,7 @@
 namespace pelmora::bursts_cli {
 
 void run_search(CommandArguments words, Console& console) {
-  OptionSet options;
-  options.with_value.insert(kMeasurementOptions.begin(), kMeasurementOptions.end());
-  options.with_value.insert(kSearchOptions.begin(), kSearchOptions.end());
-  options.with_value.insert("-o");
-  options.flags.insert("-q");
-  const Arguments arguments("search", words, options);
+  const Arguments arguments(*command_spec("search"), words);
   if (arguments.names().size() != 1 || !arguments.given("-o")) {
     throw Error(ErrorKind::kOption,
                 "pelmora-bursts search takes one Photon-HDF5 file and -o TABLE.csv.");
@@ -27,20 +23,19 @@ void run_search(CommandArguments words, Console& console) {
     console.print("Read %zu donor- and acceptor-channel photons from %s.\n", m.timestamps.size(),
                   m.description.path.c_str());
   }
-  Background background;
-  if (!search.min_rate_khz) {
-    background = estimate_background(m, search.background_window_s);
-    for (const std::string& warning : background.warnings) console.write(framed_warning(warning));
+  const MeasurementSearch searched = search_measurement(m, search);
+  const BurstSearchResult& found = searched.found;
+  if (const std::optional<Background>& background = searched.background) {
+    for (const std::string& warning : background->warnings) console.write(framed_warning(warning));
     if (!quiet) {
       console.print(
           "Background of all photons: %.1f Hz (%zu window%s of %g s); minimum burst rate "
           "F x background = %.1f kHz.\n",
-          background.whole.all.rate_hz, background.windows.size(),
-          background.windows.size() == 1 ? "" : "s", search.background_window_s,
-          search.F * background.whole.all.rate_hz / 1000);
+          background->whole.all.rate_hz, background->windows.size(),
+          background->windows.size() == 1 ? "" : "s", search.background_window_s,
+          search.F * background->whole.all.rate_hz / 1000);
     }
   }
-  const BurstSearchResult found = search_bursts(m, search, background);
   {
     const HeldTerminationSignals held;
     std::vector<Burst> bursts = found.bursts;
@@ -56,10 +51,7 @@ void run_search(CommandArguments words, Console& console) {
 }
 
 void run_export(CommandArguments words, Console& console) {
-  OptionSet options;
-  options.with_value.insert(kMeasurementOptions.begin(), kMeasurementOptions.end());
-  options.with_value.insert({"--bursts", "--burst", "-o"});
-  const Arguments arguments("export", words, options);
+  const Arguments arguments(*command_spec("export"), words);
   if (arguments.names().size() != 1 || !arguments.given("--bursts") ||
       !arguments.given("--burst") || !arguments.given("-o")) {
     throw Error(ErrorKind::kOption,

@@ -1,5 +1,6 @@
-#include "pelmora/measurement.h"
+#include "bursts/burst_photon_list.h"
 
+#include "base/error.h"
 #include "state/text_format.h"
 
 namespace pelmora {
