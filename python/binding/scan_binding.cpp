@@ -236,6 +236,7 @@ SettingWords python_words() {
   words.larger_smallest_d = "a larger smallest D";
   words.coarser_grid = "fewer bins";
   words.wider_d = "widen the range of D";
+  words.wider_parameter = "widen the range of the model (model='chain:FROM:TO:COUNT')";
   words.each_burst_left_out = false;
   words.residue_runs = true;
   return words;
