@@ -13,6 +13,7 @@
 #include "bursts/measurement_corrections.h"
 #include "observer.h"
 #include "pelmora/measurement.h"
+#include "state/text_format.h"
 
 namespace pelmora::binding {
 
@@ -144,6 +145,14 @@ py::list burst_photon_arrays(const Measurement& measurement, const Doubles& star
   return out;
 }
 
+// "0.0718 (95 %: 0.0686 to 0.0753, 181 bursts)", or the reason for none.
+std::string coefficient_text(const CoefficientEstimate& c) {
+  if (!c.value) return "none (" + c.reason + ")";
+  std::string text = format_text("%.4g (", *c.value);
+  if (c.ci95) text += format_text("95 %%: %.4g to %.4g, ", c.ci95->low, c.ci95->high);
+  return text + format_text("%zu bursts)", c.bursts);
+}
+
 template <typename T, typename Field>
 auto array_property(Field field) {
   return [field](const T& self) { return array_of(self.*field); };
@@ -224,7 +233,10 @@ void bind_measurement(py::module_& module) {
                                return py::make_tuple(c.ci95->low, c.ci95->high);
                              })
       .def_readonly("bursts", &CoefficientEstimate::bursts)
-      .def_readonly("reason", &CoefficientEstimate::reason);
+      .def_readonly("reason", &CoefficientEstimate::reason)
+      .def("__repr__", [](const CoefficientEstimate& c) {
+        return "<pelmora.CoefficientEstimate: " + coefficient_text(c) + ">";
+      });
   py::class_<MeasurementCorrections>(module, "CorrectionEstimate")
       .def_property_readonly("leakage",
                              [](const MeasurementCorrections& m) { return m.estimate.leakage; })
@@ -233,7 +245,12 @@ void bind_measurement(py::module_& module) {
       .def_readonly("bursts", &MeasurementCorrections::bursts)
       .def_readonly("settings", &MeasurementCorrections::settings)
       .def_property_readonly(
-          "options", [](const MeasurementCorrections& m) { return m.estimate.options_text(); });
+          "options", [](const MeasurementCorrections& m) { return m.estimate.options_text(); })
+      .def("__repr__", [](const MeasurementCorrections& m) {
+        return "<pelmora.CorrectionEstimate of " + std::to_string(m.bursts) + " bursts: leakage " +
+               coefficient_text(m.estimate.leakage) + "; dir_ex " +
+               coefficient_text(m.estimate.dir_ex) + ">";
+      });
   module.def("estimate_corrections", &corrections_of, py::arg("measurement"), py::arg("numbers"),
              py::arg("starts"), py::arg("stops"), py::arg("donor_only_s"),
              py::arg("acceptor_only_s"), py::arg("bootstrap"), py::arg("seed"),

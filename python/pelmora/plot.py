@@ -130,9 +130,10 @@ def es_histogram(bursts: Any, bins: int = 40, ax: Optional[Axes] = None,
                  E: str = "E", S: str = "S", cmap: str = "viridis") -> Axes:
     """The E–S histogram of an ALEX measurement's bursts (a DataFrame with E
     and S columns, pelmora.search_bursts), as the field draws it: the 2-D
-    histogram of E (x) against S (y) on [0, 1] x [0, 1], with the 1-D
-    histogram of E above and of S to its right.  Bursts whose E or S is not
-    defined are left out.  ``E`` and ``S`` name the columns (``"E_raw"``,
+    histogram of E (x) against S (y), with the 1-D
+    histogram of E above and of S to its right, over -0.1 to 1.1 (background
+    subtraction carries values a little past 0 and 1).  Bursts whose E or S
+    is not defined are left out.  ``E`` and ``S`` name the columns (``"E_raw"``,
     ``"S_raw"`` for the uncorrected ones).  Returns the 2-D axes; the
     marginals are ``ax.figure.axes``."""
     try:
@@ -145,7 +146,7 @@ def es_histogram(bursts: Any, bins: int = 40, ax: Optional[Axes] = None,
     if not keep.any():
         raise ValueError(f"No burst has both {E} and {S}: S needs acceptor excitation (ALEX)")
     e, s = e[keep], s[keep]
-    edges = np.linspace(0.0, 1.0, int(bins) + 1)
+    edges = np.linspace(-0.1, 1.1, int(bins) + 1)
     if ax is None:
         fig = plt.figure(figsize=(6.0, 6.0))
         grid = fig.add_gridspec(2, 2, width_ratios=(4, 1), height_ratios=(1, 4),
@@ -159,8 +160,8 @@ def es_histogram(bursts: Any, bins: int = 40, ax: Optional[Axes] = None,
         right = inset([1.02, 0.0, 0.25, 1.0], sharey=ax)
     counts, _, _ = np.histogram2d(e, s, bins=[edges, edges])
     ax.pcolormesh(edges, edges, np.ma.masked_equal(counts.T, 0), cmap=cmap)
-    ax.set_xlim(0, 1)
-    ax.set_ylim(0, 1)
+    ax.set_xlim(edges[0], edges[-1])
+    ax.set_ylim(edges[0], edges[-1])
     ax.set_xlabel(E)
     ax.set_ylabel(S)
     top.hist(e, bins=edges, color="0.35")
