@@ -69,12 +69,12 @@ void run_corrections(CommandArguments words, Console& out, Console& console) {
       m, table, arguments.text("--bursts").value_or(""), search, options);
   const CorrectionEstimate& e = result.estimate;
   console.print("%s: %zu bursts.\n", m.description.path.c_str(), result.bursts);
-  console.write(estimate_line("Leakage", e.leakage, format_text("donor-only (S_raw > %g)",
-                                                                options.donor_only_min_s)
-                                                        .c_str()));
-  console.write(estimate_line("Direct excitation", e.dir_ex,
-                              format_text("acceptor-only (S_raw < %g)", options.acceptor_only_max_s)
-                                  .c_str()));
+  console.write(
+      estimate_line("Leakage", e.leakage,
+                    format_text("donor-only (S_raw > %g)", options.donor_only_min_s).c_str()));
+  console.write(estimate_line(
+      "Direct excitation", e.dir_ex,
+      format_text("acceptor-only (S_raw < %g)", options.acceptor_only_max_s).c_str()));
   if (!e.any()) {
     throw Error(ErrorKind::kComputation,
                 "Neither the leakage nor the direct excitation could be estimated; nothing was "
