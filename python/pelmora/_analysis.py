@@ -395,7 +395,9 @@ def scan(bursts: Bursts, D: Any, *, R0: float = 6.5, rmin: float = 0, rmax: Opti
         update = None if bar is None else _ScanProgress(bar, request.D, len(records),
                                                         request.values)
         result, warnings = _core.scan_measurement(records, request, threads_count(threads), update)
-    return _result(result, warnings, call, bootstrap, seed)
+    # The records' own first: a weak background estimate, bursts that look
+    # single-colour.
+    return _result(result, list(records.warnings) + warnings, call, bootstrap, seed)
 
 
 @dataclass(frozen=True, eq=False)
