@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -59,7 +60,12 @@ struct TrajectoryOptions {
   // channel) over the record's span; auto, which needs a measurement, is
   // refused.
   BackgroundChoice background;
+  // Gamma and leakage enter the colour probabilities; direct excitation is
+  // a share of the record's acceptor photons, dir_ex times its
+  // background-corrected acceptor-excitation photons `n_aa` (required with
+  // dir_ex > 0), beside the background under the one cap.
   FretCorrections corrections;
+  std::optional<double> n_aa;
 };
 
 // The distance distribution over time (trajectory mode).
