@@ -53,6 +53,7 @@ TrajectoryArrays trajectory(const Doubles& times_us, const Bytes& acceptor, doub
   options.model = parse_distance_model(model);
   options.background = parse_background_choice(background);
   options.corrections = FretCorrections{gamma, leakage, dir_ex, beta};
+  options.memory_budget = kResultMemoryBudget;
   const EngineOptions engine = engine_options(threads);
   PythonObserver observer(std::move(progress));
   const PhotonList photons =

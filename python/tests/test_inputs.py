@@ -75,6 +75,15 @@ REFUSED = [
     (lambda: scan(gamma=0.9), "are not yet supported"),
     (lambda: trajectory(leakage=0.1), "are not yet supported"),
     (lambda: scan(bootstrap=-1), "bootstrap takes 0"),
+    # Numbers that are no numbers, or beyond what a C++ int holds: never
+    # converted behind the caller's back.
+    (lambda: trajectory(time_bins=0, dt=float("nan")), "dt must be a finite number (it is nan)."),
+    (lambda: trajectory(time_bins=float("nan")), "time_bins must be a finite number (it is nan)."),
+    (lambda: trajectory(time_bins=2**40), "time_bins must be a whole number from 0 to 2147483647"),
+    (lambda: scan(R0=float("nan")), "R0 must be a finite number (it is nan)."),
+    (lambda: trajectory(rmax=float("inf")), "rmax must be a finite number (it is inf)."),
+    (lambda: scan(seed=-1), "seed must be a whole number from 0"),
+    (lambda: scan(bootstrap=2**40), "bootstrap must be a whole number"),
 ]
 
 
@@ -82,6 +91,12 @@ REFUSED = [
 def test_refused_input_is_a_value_error_with_its_message(call, message):
     with pytest.raises(ValueError, match=re.escape(message)):
         call()
+
+
+def test_a_result_beyond_the_memory_budget_is_refused_up_front():
+    with pytest.raises(MemoryError, match=r"would need \d+\.\d GiB for its distributions alone "
+                                          r"\(99999 time slices x \d+ grid points.*4\.0 GiB allowed"):
+        pelmora.trajectory(TIMES, COLOURS, time_bins=99999, bins=19999)
 
 
 @pytest.mark.parametrize("times, colours, same_as", [
