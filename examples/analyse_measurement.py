@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """A measurement from file to figures: bursts, the likelihood of D over all of
-them, and the distance trajectory of the brightest burst at the most likely D.
+them with the estimate of D, and the distance trajectory of the brightest
+burst at the estimate.
 
     examples/analyse_measurement.py [MEASUREMENT.h5] [--out DIR]
 
@@ -51,12 +52,13 @@ def main():
 
     D = pelmora.log_spaced(2e-15, 5e-14, 29)  # m^2/s
     scan = pelmora.scan((measurement, bursts), D, bins=100, progress=True)
-    best = D[scan.P.argmax()]
-    print(f"most likely D = {best:.3g} m^2/s over {scan.analysed.sum()} bursts")
+    print(scan.estimate)
 
     brightest = bursts.loc[bursts["photons"].idxmax()]
     photons = pelmora.burst_photons(measurement, brightest)[0]
-    traj = pelmora.trajectory(photons.times_us, photons.is_acceptor, best, time_bins=300, bins=200)
+    traj = pelmora.trajectory(photons.times_us, photons.is_acceptor, scan.estimate.D,
+                              time_bins=300, bins=200)
+    print(traj)
 
     for name, draw, subject in (("likelihood", pelmora.plot.likelihood, scan),
                                 ("distance_map", pelmora.plot.distance_map, traj),

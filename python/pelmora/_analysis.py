@@ -5,14 +5,17 @@ from __future__ import annotations
 
 import contextlib
 import json
+import time
+from warnings import catch_warnings, simplefilter
 from dataclasses import dataclass, field
-from typing import Any, Callable, Iterator, Optional, Sequence, Union
+from typing import Any, Iterator, Optional, Sequence, Union
 
 import numpy as np
 import pandas as pd
 
 from . import _core
 from ._measurement import Measurement, table_columns
+from ._reprs import count_text, interval_text
 from ._validate import (INT_MAX, coefficient, coefficients_array, colours_array, finite,
                         grid_settings, threads_count, times_array, whole)
 from ._warnings import warn_all
@@ -34,15 +37,56 @@ def log_spaced(Dmin: float, Dmax: float, n: int) -> np.ndarray:
 
 @contextlib.contextmanager
 def _progress_bar(progress: bool, total: int, unit: str,
-                  **style: Any) -> Iterator[Optional[Callable[[int], Any]]]:
-    """A tqdm bar's update method when ``progress`` is true, else None."""
+                  **style: Any) -> Iterator[Optional[Any]]:
+    """A tqdm bar when ``progress`` is true, else None."""
     if not progress:
         yield None
         return
-    from tqdm.auto import tqdm
+    with catch_warnings():
+        # In Jupyter without ipywidgets tqdm falls back to a text bar, which
+        # is all we need, and says so with a warning.
+        simplefilter("ignore", category=Warning)
+        from tqdm.auto import tqdm
 
     with tqdm(total=total, unit=unit, desc="pelmora", **style) as bar:
-        yield bar.update
+        yield bar
+
+
+class _ScanProgress:
+    """The engine's progress of a scan on a bar of bursts.
+
+    The engine reports each run (one burst at one D) once, in order: burst by
+    burst, each over the values of D in turn, and with a scanned model
+    parameter all bursts again at each of its values.  The count of runs
+    reported so tells where the scan is: the bar moves by one burst when a
+    burst's last D is done, and shows the D the scan waits for next (and
+    which value of the parameter), at most a few times a second."""
+
+    _SHOW_EVERY_S = 0.2
+
+    def __init__(self, bar: Any, D: np.ndarray, bursts: int, values: int) -> None:
+        self._bar = bar
+        self._D = D
+        self._runs_per_value = bursts * D.size
+        self._values = values
+        self._runs = 0
+        self._shown = time.monotonic()
+
+    def __call__(self, runs: int) -> None:
+        before = self._runs
+        self._runs += runs
+        current = min(self._runs, self._runs_per_value * self._values - 1)
+        postfix = f"D={self._D[current % self._D.size]:.3g} m²/s"
+        if self._values > 1:
+            postfix = f"model value {current // self._runs_per_value + 1}/{self._values}, {postfix}"
+        self._bar.set_postfix_str(postfix, refresh=False)
+        bursts = self._runs // self._D.size - before // self._D.size
+        if bursts:
+            self._bar.update(bursts)
+        elif time.monotonic() - self._shown > self._SHOW_EVERY_S:
+            # A long burst: its D values go by while the count stands still.
+            self._bar.refresh()
+            self._shown = time.monotonic()
 
 
 def _call(function: str, **keywords: Any) -> str:
@@ -110,6 +154,12 @@ class AxisEstimate:
     resamples_at_grid_edge: int
     resampled: np.ndarray = field(repr=False)
 
+    def __repr__(self) -> str:
+        return (f"<pelmora.AxisEstimate: {self.value:.4g} (68 %: {interval_text(self.ci68)}; "
+                f"95 %: {interval_text(self.ci95)}), {self.refinement}, "
+                f"{self.resampled.size} resamples ({self.resamples_at_grid_edge} at the grid's "
+                f"edge)>")
+
 
 @dataclass(frozen=True)
 class Estimate:
@@ -132,6 +182,17 @@ class Estimate:
     coefficient: AxisEstimate = field(repr=False)
     parameter: Optional[AxisEstimate] = None
     parameter_name: Optional[str] = None
+
+    def __repr__(self) -> str:
+        text = (f"<pelmora.Estimate: D = {self.D:.4g} m²/s (68 %: {interval_text(self.ci68)}; "
+                f"95 %: {interval_text(self.ci95)}); {self.interval}")
+        if self.interval == "bootstrap":
+            text += f" of {self.bursts} bursts, {self.resamples} resamples, seed {self.seed}"
+        if self.parameter is not None:
+            text += (f"; {self.parameter_name} = {self.parameter.value:.4g} "
+                     f"(95 %: {interval_text(self.parameter.ci95)})")
+        flags = self.flags
+        return text + (f"; {'; '.join(flags)}>" if flags else ">")
 
     @property
     def flags(self) -> list[str]:
@@ -235,9 +296,16 @@ class ScanResult:
 
     def __repr__(self) -> str:
         e = self.estimate
-        interval = (f" (95 %: {e.ci95[0]:.4g} to {e.ci95[1]:.4g})" if e.ci95 is not None else "")
-        return (f"<pelmora.ScanResult: {len(self.bursts)} bursts ({int(self.analysed.sum())} "
-                f"analysed) × {self.D.size} values of D; D = {e.D:.4g} m²/s{interval}>")
+        interval = "" if e.ci95 is None else f" (95 %: {interval_text(e.ci95)})"
+        values = (f"{count_text(self.D.size, 'value')} of D from {self.D[0]:.4g} to "
+                  f"{self.D[-1]:.4g} m²/s")
+        if self.parameter_values is not None:
+            values += (f" × {self.parameter_values.size} of {self.parameter} from "
+                       f"{self.parameter_values[0]:g} to {self.parameter_values[-1]:g}")
+        return (f"<pelmora.ScanResult: {count_text(len(self.bursts), 'burst')} "
+                f"({int(self.analysed.sum())} analysed) × {values}; model {self.model}, "
+                f"background {self.background}; D = {e.D:.4g} m²/s{interval}; "
+                f"{count_text(len(self.warnings), 'warning')}>")
 
 
 def _result(scan: _core.MeasurementScan, engine_warnings: list[str], call: str, bootstrap: int,
@@ -322,8 +390,10 @@ def scan(bursts: Bursts, D: Any, *, R0: float = 6.5, rmin: float = 0, rmax: Opti
     call = _call("pelmora.scan", R0=R0, rmin=rmin, rmax=rmax, bins=bins, threads=threads,
                  progress=progress, model=model, background=background, gamma=gamma,
                  leakage=leakage, dir_ex=dir_ex, beta=beta, bootstrap=bootstrap, seed=seed)
-    runs = len(records) * request.D.size * request.values
-    with _progress_bar(progress, runs, "run") as update:
+    # With a scanned model parameter each burst is scanned once per value.
+    with _progress_bar(progress, len(records) * request.values, "burst") as bar:
+        update = None if bar is None else _ScanProgress(bar, request.D, len(records),
+                                                        request.values)
         result, warnings = _core.scan_measurement(records, request, threads_count(threads), update)
     return _result(result, warnings, call, bootstrap, seed)
 
@@ -356,10 +426,15 @@ class Trajectory:
     photon_is_acceptor: np.ndarray
     warnings: list[str] = field(default_factory=list)
 
-    def __repr__(self):
-        return (f"<pelmora.Trajectory: {self.photon_times_us.size} photons over "
-                f"{(self.t_last - self.t_first) / 1000:.3f} ms, D = {self.D:g} m²/s; "
-                f"{self.times.size} slices × {self.distances.size} distances>")
+    def __repr__(self) -> str:
+        acceptor = int(np.count_nonzero(self.photon_is_acceptor))
+        mean = self.mean[np.isfinite(self.mean)]
+        means = f"; mean distance {mean.min():.4g} to {mean.max():.4g} nm" if mean.size else ""
+        return (f"<pelmora.Trajectory: {self.photon_times_us.size} photons ({acceptor} acceptor) "
+                f"over {(self.t_last - self.t_first) / 1000:.4g} ms, D = {self.D:.4g} m²/s; "
+                f"{self.times.size} slices × {self.distances.size} distances from "
+                f"{self.distances[0]:.4g} to {self.distances[-1]:.4g} nm{means}; "
+                f"{self.boundary_slices} slices at the grid's edges>")
 
 
 def trajectory(times_us: Any, is_acceptor: Any, D: float = 1e-14, *, time_bins: int = 1000,
@@ -383,9 +458,10 @@ def trajectory(times_us: Any, is_acceptor: Any, D: float = 1e-14, *, time_bins: 
     increment = 0.0 if dt is None else finite(dt, "dt")
     # Four passes of 100 % each, shown as one percentage.
     with _progress_bar(progress, 400, "%",
-                       bar_format="{desc}: {percentage:3.0f}%|{bar}| {elapsed}<{remaining}") as update:
+                       bar_format="{desc}: {percentage:3.0f}%|{bar}| {elapsed}<{remaining}") as bar:
         out = _core.trajectory(times, colours, d, slices, increment, R0, rmin, rmax, bins,
-                               threads_count(threads), update, str(model), str(background),
+                               threads_count(threads), None if bar is None else bar.update,
+                               str(model), str(background),
                                float(gamma), float(leakage), float(dir_ex), float(beta))
     result = Trajectory(D=out.D, times=out.times, distances=out.distances, P=out.P, mean=out.mean,
                         sd=out.sd, boundary_slices=out.boundary_slices,

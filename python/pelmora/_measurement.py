@@ -22,6 +22,13 @@ class Photons(NamedTuple):
     times_us: np.ndarray
     is_acceptor: np.ndarray
 
+    def __repr__(self) -> str:
+        times = np.asarray(self.times_us)
+        acceptor = int(np.count_nonzero(self.is_acceptor))
+        span = f" over {(times[-1] - times[0]) / 1000:.4g} ms" if times.size else ""
+        return (f"<pelmora.Photons: {times.size} photons ({times.size - acceptor} donor, "
+                f"{acceptor} acceptor){span}>")
+
 
 def _description_dict(d: _core.MeasurementDescription) -> dict[str, Any]:
     alex = None
@@ -86,8 +93,14 @@ class Measurement:
         d = self._core.description
         spot = "" if d.spot is None else f", spot {d.spot}"
         span = (d.last_timestamp - d.first_timestamp) * d.timestamps_unit
+        flags = self._core.flags
+        acceptor = int(np.count_nonzero(flags & 1))
+        alternated = ""
+        if d.alex is not None:
+            alternated = f", {int(np.count_nonzero(flags & 2))} donor-excited"
         return (f"<pelmora.Measurement {os.path.basename(d.path)}{spot}: {d.measurement_type}, "
-                f"{len(self)} donor/acceptor photons over {span:.3f} s>")
+                f"{len(self)} photons ({len(self) - acceptor} donor channel, {acceptor} acceptor "
+                f"channel{alternated}) over {span:.3f} s>")
 
 
 def read_photon_hdf5(path: PathLike, spot: Optional[int] = None, *,

@@ -37,8 +37,9 @@ def scan(bursts: Bursts, D: Any, client: Client, *, chunk: Optional[int] = None,
     ``chunk`` bursts go to each task (default: about four tasks per worker
     thread), share i of k taking the bursts b with b mod k = i - 1;
     ``threads`` is the engine's threads per task.  ``progress=True`` shows a
-    tqdm bar of the tasks.  Ctrl-C cancels the tasks that have not started;
-    those running end on their own."""
+    tqdm bar of the bursts scanned, moved on as each task ends.  Ctrl-C
+    cancels the tasks that have not started; those running end on their
+    own."""
     request = _analysis._request(D, R0, rmin, rmax, bins, model, background, gamma, leakage,
                                  dir_ex, beta)
     records = _analysis._records(bursts, request)
@@ -54,14 +55,19 @@ def scan(bursts: Bursts, D: Any, client: Client, *, chunk: Optional[int] = None,
         raise ValueError(f"chunk must be at least 1 (it is {chunk})")
     shares = math.ceil(count / int(chunk))
     engine_threads = threads_count(threads)
-    futures = [client.submit(_scan_share, records.share(i, shares), request, engine_threads, call,
-                             pure=False)
-               for i in range(1, shares + 1)]
+    parts = [records.share(i, shares) for i in range(1, shares + 1)]
+    futures = [client.submit(_scan_share, part, request, engine_threads, call, pure=False)
+               for part in parts]
+    bursts_of = {future.key: len(part) for future, part in zip(futures, parts)}
+    del parts
     try:
-        with _analysis._progress_bar(progress, len(futures), "chunk") as update:
-            for _ in as_completed(futures):
-                if update:
-                    update(1)
+        # The bar counts bursts, a chunk's all at once when its task ends.
+        with _analysis._progress_bar(progress, count * request.values, "burst") as bar:
+            for finished, future in enumerate(as_completed(futures), start=1):
+                if bar is not None:
+                    bar.set_postfix_str(f"chunks {finished}/{shares}, {request.D.size} values of D",
+                                        refresh=False)
+                    bar.update(bursts_of[future.key] * request.values)
         done = client.gather(futures)
     except BaseException:
         client.cancel(futures)

@@ -65,3 +65,12 @@ def test_dask_scan_is_the_scan_of_one_process(client, measurement_file, make, ch
     assert spread.estimate.coefficient.resampled.tobytes() == \
         alone.estimate.coefficient.resampled.tobytes()
     assert without_call(spread.summary()) == without_call(alone.summary())
+
+
+def test_dask_progress_counts_bursts_not_chunks(client, capsys):
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", pelmora.PelmoraWarning)
+        pelmora.dask.scan(bursts_from_arrays(), D, client, chunk=2, bins=50, bootstrap=0,
+                          progress=True)
+    bar = capsys.readouterr().err
+    assert " 7/7 [" in bar and "burst/s" in bar and "chunks 4/4" in bar

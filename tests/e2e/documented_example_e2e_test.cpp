@@ -96,14 +96,14 @@ TEST(DocumentedExample, QuotedNumbersAreTheExamplesResults) {
   const fs::path source(PELMORA_SOURCE_DIR);
   // The reference of the program quotes the example's results.
   const std::vector<std::string> readme = readme_quotes(read_file(source / "docs" / "pelmora.md"));
-  const std::vector<std::string> man_page = man_page_quotes(read_file(source / "pelmora.1"));
+  const std::vector<std::string> man_page = man_page_quotes(read_file(source / "pelmora.1.in"));
   // Every kind of result is quoted: a sure sign the quotes were found.
   EXPECT_GE(readme.size(), 15u);
   EXPECT_GE(man_page.size(), 8u);
   for (const std::vector<std::string>* quotes : {&readme, &man_page}) {
     for (const std::string& quote : *quotes) {
       EXPECT_TRUE(produced.contains(quote))
-          << (quotes == &readme ? "docs/pelmora.md" : "pelmora.1")
+          << (quotes == &readme ? "docs/pelmora.md" : "pelmora.1.in")
           << " quotes a line the example does not give: " << quote;
     }
   }
