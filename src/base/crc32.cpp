@@ -13,8 +13,7 @@ std::uint32_t crc32_of(std::string_view bytes, std::uint32_t crc) {
   constexpr std::size_t kPiece = std::size_t{1} << 30;
   while (!bytes.empty()) {
     const std::size_t length = std::min(bytes.size(), kPiece);
-    value = ::crc32(value, reinterpret_cast<const Bytef*>(bytes.data()),
-                    static_cast<uInt>(length));
+    value = ::crc32(value, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(length));
     bytes.remove_prefix(length);
   }
   return static_cast<std::uint32_t>(value);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/printable_text.h"
 #include "bursts/joint_likelihood.h"
 #include "bursts/table_seconds.h"
 #include "state/text_format.h"
@@ -165,8 +166,8 @@ void read_loglik_lines(std::string_view text, std::string_view name, int first_l
       // NaN ("nan", "-nan"): the run lost its distribution to rounding
       // residue; the burst is carried as left out below.
       if (error != std::errc() || end != field.data() + field.size() || std::isinf(value)) {
-        reader.fail(format_text("log_L '%.*s' is not a finite number",
-                                static_cast<int>(field.size()), field.data()));
+        reader.fail(
+            format_text("log_L '%s' is not a finite number", printable_text(field).c_str()));
       }
       if (row.size() != c) {
         reader.fail(format_text("log_L is empty at some cells of burst %lld only",

@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "base/error.h"
+#include "base/printable_text.h"
 #include "bursts/setup_text.h"
 #include "state/analysis_settings.h"
 
@@ -190,8 +191,11 @@ BurstSource source_from_json(const Json& json) {
 std::string json_reason(const std::exception& error) {
   const std::string text = error.what();
   const std::size_t end = text.rfind("] ");
-  return text.rfind("[json.exception", 0) == 0 && end != std::string::npos ? text.substr(end + 2)
-                                                                           : text;
+  // The parser quotes what it last read: the file's bytes, made safe.
+  return printable_text(text.rfind("[json.exception", 0) == 0 && end != std::string::npos
+                            ? std::string_view(text).substr(end + 2)
+                            : std::string_view(text),
+                        160);
 }
 
 Json request_json(const ScanRequest& r) {

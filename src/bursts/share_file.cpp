@@ -6,6 +6,7 @@
 
 #include "base/crc32.h"
 #include "base/error.h"
+#include "base/printable_text.h"
 #include "bursts/loglik_file.h"
 #include "bursts/scan_json.h"
 #include "input/bounded_text.h"
@@ -160,12 +161,15 @@ ShareFile parse_description(std::string_view first, const std::string& name) {
     refuse(name, "line 1: the description of the share is damaged (" + json_reason(error) + ").");
   }
   if (file.header.provenance.version != kVersion) {
-    refuse(name, "it was written by pelmora " + file.header.provenance.version +
+    refuse(name, "it was written by pelmora " + printable_text(file.header.provenance.version) +
                      ", whose numbers may differ from this release's (" + kVersion +
                      "); scan its bursts again with this one.");
   }
   MeasurementScan& scan = file.scan;
-  scan.setup = setup_from_json(json.at("setup"), "Share " + name);
+  if (!json.contains("setup")) {
+    refuse(name, "line 1: the description of the share is damaged (it has no setup).");
+  }
+  scan.setup = setup_from_json(json["setup"], "Share " + name);
   try {
     const Json& share = json.at("share");
     TableShare table{Shard{share.at("index").get<long long>(), share.at("count").get<long long>()},
