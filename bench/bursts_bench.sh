@@ -36,7 +36,7 @@ timed() {  # label threads command...; prints wall, task-clock
     "$(echo "$user + $system" | bc)" "$((peak / 1024))"
 }
 
-mean=$(awk -F, 'NR > 1 { n += $5 + $6; b++ } END { printf "%.0f", n / b }' bursts.csv)
+mean=$(awk -F, 'NR > 1 { n += $5; b++ } END { printf "%.0f", n / b }' bursts.csv)
 echo "bursts: $bursts of $mean analysed photons on average; one propagation: $propagate_us us CPU"
 printf '%-34s %7s %9s %11s %9s\n' run threads "wall [s]" "task [s]" "peak [MB]"
 for threads in 1 2; do

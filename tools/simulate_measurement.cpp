@@ -14,7 +14,20 @@
 // anywhere in [rmin, rmax]) and follows Brownian dynamics in steps far
 // shorter than the photon spacing.  A donor-excited photon is an
 // acceptor photon with probability E(r) = 1 / (1 + (r/R0)^6); under the
-// acceptor laser every photon is an acceptor photon.  Background photons
+// acceptor laser every photon is an acceptor photon.
+//
+// A setup with imperfections, or molecules that lack a dye, emit each
+// stream at its own rate (per unit of the crossing's brightness N): under
+// the donor laser the donor channel sees (1 - E), the acceptor channel
+// leakage alpha (1 - E) + gamma E + direct excitation; under the acceptor
+// laser the acceptor channel sees beta gamma (so that the corrected S of a
+// FRET molecule is 1/2).  Direct excitation gives delta acceptor photons
+// under the donor laser per photon under the acceptor laser.  A donor-only
+// molecule (no active acceptor) emits 1 and alpha under the donor laser and
+// nothing under the acceptor's; an acceptor-only molecule only its direct
+// excitation and beta gamma.  The crossing's photons are then drawn at the
+// largest of these rates and each kept with its rate's share of it.
+// Background photons
 // arrive at constant rates in each channel, so their colours owe nothing to
 // any molecule's distance; markers, if asked, on a detector of their own.  Each channel's photons
 // are spread evenly over its detector ids.
@@ -80,6 +93,17 @@ const char kUsage[] =
     "  --step-us US            longest Brownian-dynamics step; shortened to a tenth\n"
     "                          of the photon spacing at a burst's peak and, in a\n"
     "                          potential, to a twentieth of P_eq's spread per step (0.5)\n"
+    "  --donor-only F          share of molecules without an active acceptor (0)\n"
+    "  --acceptor-only F       share of molecules without an active donor; ALEX only (0)\n"
+    "\n"
+    "Setup (the field's correction factors; a perfect setup by default)\n"
+    "  --gamma G               acceptor over donor detection efficiency x quantum\n"
+    "                          yield (1)\n"
+    "  --leakage A             donor photons in the acceptor channel per donor-channel\n"
+    "                          photon (0)\n"
+    "  --dir-ex D              acceptor photons excited directly by the donor laser,\n"
+    "                          per acceptor-excitation photon; ALEX only (0)\n"
+    "  --beta B                acceptor- over donor-excitation intensity; ALEX only (1)\n"
     "\n"
     "File\n"
     "  --unit S                timestamps unit in seconds (12.5e-9)\n"
@@ -100,8 +124,10 @@ const char kUsage[] =
     "\n"
     "Truth\n"
     "  --bursts FILE           true burst windows, CSV burst,t_start_s,t_stop_s,photons\n"
-    "                          (first to last photon of each crossing; a spot column\n"
-    "                          follows for multi-spot files) (OUTPUT's stem + .bursts.csv)\n"
+    "                          (first to last photon of each crossing; with single-colour\n"
+    "                          molecules a population column follows: FRET, donor-only\n"
+    "                          or acceptor-only; a spot column follows for multi-spot\n"
+    "                          files) (OUTPUT's stem + .bursts.csv)\n"
     "  --trajectory FILE       the true distance at every burst photon, CSV\n"
     "                          burst,t_s,distance_nm (and spot) (not written)\n";
 
@@ -130,6 +156,12 @@ struct Options {
   double rmax = 11;
   double radius = 6.5;
   double step_us = 0.5;
+  double donor_only = 0;
+  double acceptor_only = 0;
+  double gamma = 1;
+  double leakage = 0;
+  double dir_ex = 0;
+  double beta = 1;
   double unit = 12.5e-9;
   h5::IntegerType timestamp_type = h5::IntegerType::kInt64;
   h5::IntegerType detector_type = h5::IntegerType::kUInt8;
@@ -143,6 +175,13 @@ struct Options {
   std::string output;
   std::string bursts;
   std::string trajectory;
+
+  bool single_colours() const { return donor_only > 0 || acceptor_only > 0; }
+  // Whether the streams have rates of their own (else every crossing's
+  // photon is kept, as a perfect setup's).
+  bool stream_rates() const {
+    return single_colours() || gamma != 1 || leakage != 0 || dir_ex != 0 || beta != 1;
+  }
 };
 
 [[noreturn]] void usage_exit(const std::string& reason) {
@@ -199,6 +238,12 @@ bool parse_value(std::string_view name, const char* value, Options& options) {
                                                    {"--rmax", &options.rmax},
                                                    {"--R0", &options.radius},
                                                    {"--step-us", &options.step_us},
+                                                   {"--donor-only", &options.donor_only},
+                                                   {"--acceptor-only", &options.acceptor_only},
+                                                   {"--gamma", &options.gamma},
+                                                   {"--leakage", &options.leakage},
+                                                   {"--dir-ex", &options.dir_ex},
+                                                   {"--beta", &options.beta},
                                                    {"--unit", &options.unit}};
   for (const auto& [option, target] : reals) {
     if (name == "--rmin" || name == "--rmax") options.walls_given = true;
@@ -306,6 +351,21 @@ Options parse_options(int argc, char** argv) {
   if (options.model.confined() && options.walls_given) {
     usage_exit("--rmin and --rmax are the walls of --model free");
   }
+  if (!(options.donor_only >= 0 && options.acceptor_only >= 0 &&
+        options.donor_only + options.acceptor_only <= 1)) {
+    usage_exit("--donor-only and --acceptor-only must be >= 0 and sum to at most 1");
+  }
+  if (!(options.gamma > 0 && options.beta > 0 && options.leakage >= 0 && options.dir_ex >= 0 &&
+        std::isfinite(options.gamma) && std::isfinite(options.beta) &&
+        std::isfinite(options.leakage) && std::isfinite(options.dir_ex))) {
+    usage_exit("--gamma and --beta must be > 0, --leakage and --dir-ex >= 0");
+  }
+  if (options.excitation == Excitation::kSmFret &&
+      (options.acceptor_only > 0 || options.dir_ex != 0 || options.beta != 1)) {
+    usage_exit(
+        "--acceptor-only, --dir-ex and --beta need acceptor excitation (--type usALEX or "
+        "nsALEX)");
+  }
   if (options.alex_period <= 0) usage_exit("the ALEX period must be > 0");
   if (options.tcspc_bins < 2) usage_exit("--tcspc-bins must be >= 2");
   if (options.duration / options.unit > 9e18) usage_exit("the duration spans too many ticks");
@@ -338,10 +398,32 @@ struct Photon {
   std::int64_t nanotime;
 };
 
+enum class Population { kFret, kDonorOnly, kAcceptorOnly };
+
+const char* population_name(Population population) {
+  switch (population) {
+    case Population::kDonorOnly:
+      return "donor-only";
+    case Population::kAcceptorOnly:
+      return "acceptor-only";
+    case Population::kFret:
+      break;
+  }
+  return "FRET";
+}
+
 struct TrueBurst {
   double start_s;
   double stop_s;
   std::int64_t photons;
+  Population population;
+};
+
+// Photons per unit of brightness of each stream (see the top of the file).
+struct StreamRates {
+  double donor_dd = 0;     // donor laser, donor channel
+  double donor_da = 0;     // donor laser, acceptor channel
+  double acceptor_aa = 0;  // acceptor laser, acceptor channel
 };
 
 struct TrajectoryPoint {
@@ -414,14 +496,73 @@ class SpotSimulator {
     data_.photons.push_back({tick, order_++, detector, nanotime});
   }
 
+  // Of the donor laser's time, the share it is on.
+  double donor_share() const {
+    if (options_.excitation != Excitation::kUsAlex) return 0.5;
+    const auto [start, stop] = options_.donor_window;
+    const std::int64_t on = start <= stop ? stop - start : options_.alex_period - start + stop;
+    return static_cast<double>(on) / static_cast<double>(options_.alex_period);
+  }
+
+  // Direct excitation per unit of brightness under the donor laser: delta
+  // acceptor photons per photon under the acceptor laser, over the whole
+  // alternation.
+  double direct_rate() const {
+    if (options_.excitation == Excitation::kSmFret) return 0;
+    const double donor = donor_share();
+    return options_.dir_ex * options_.beta * options_.gamma * (1 - donor) / donor;
+  }
+
+  StreamRates stream_rates(Population population, double r) const {
+    const double ratio = r / options_.radius;
+    const double ratio3 = ratio * ratio * ratio;
+    const double e = population == Population::kFret ? 1.0 / (1.0 + ratio3 * ratio3) : 0.0;
+    StreamRates rates;
+    const double acceptor_excitation = options_.beta * options_.gamma;
+    switch (population) {
+      case Population::kFret:
+        rates.donor_dd = 1 - e;
+        rates.donor_da = options_.leakage * (1 - e) + options_.gamma * e + direct_rate();
+        rates.acceptor_aa = acceptor_excitation;
+        break;
+      case Population::kDonorOnly:
+        rates.donor_dd = 1;
+        rates.donor_da = options_.leakage;
+        break;
+      case Population::kAcceptorOnly:
+        rates.donor_da = direct_rate();
+        rates.acceptor_aa = acceptor_excitation;
+        break;
+    }
+    return rates;
+  }
+
+  // The largest photon rate of any stream mix, any population, any r.
+  double largest_rate() const {
+    const double donor_laser = std::max(1 + options_.leakage, options_.gamma) + direct_rate();
+    return std::max(donor_laser, options_.beta * options_.gamma);
+  }
+
+  Population draw_population() {
+    if (!options_.single_colours()) return Population::kFret;
+    const double u = random_.uniform();
+    if (u < options_.donor_only) return Population::kDonorOnly;
+    if (u < options_.donor_only + options_.acceptor_only) return Population::kAcceptorOnly;
+    return Population::kFret;
+  }
+
   void simulate_bursts() {
     if (options_.burst_rate <= 0) return;
     const double sigma = options_.transit_ms * 1e-3 / 4.0;
+    // Crossings draw their photons at the largest rate and keep each with
+    // its stream's share (a perfect setup keeps every one).
+    const double candidates = options_.stream_rates() ? largest_rate() : 1.0;
     const double diffusion = options_.diffusion * 0.01;  // nm^2/µs
     std::vector<double> times;
     for (double centre = random_.exponential(options_.burst_rate); centre < options_.duration;
          centre += random_.exponential(options_.burst_rate)) {
-      const double expected = options_.burst_size * (0.5 + random_.uniform());
+      const Population population = draw_population();
+      const double expected = options_.burst_size * (0.5 + random_.uniform()) * candidates;
       const std::int64_t count = poisson(expected);
       times.clear();
       for (std::int64_t i = 0; i < count; ++i) {
@@ -445,6 +586,9 @@ class SpotSimulator {
       double r = model.draw(random_);
       const std::size_t burst = data_.bursts.size();
       double previous = times.front();
+      double first = 0;
+      double last = 0;
+      std::int64_t emitted = 0;
       for (const double t : times) {
         // Walk from the previous photon to this one in equal steps.
         const double span_us = (t - previous) * 1e6;
@@ -456,28 +600,57 @@ class SpotSimulator {
                   : step_in_potential(r, dt, diffusion, model, random_);
         }
         previous = t;
-        emit_burst_photon(tick_of(t), r);
+        const bool kept = options_.stream_rates()
+                              ? emit_stream_photon(tick_of(t), r, population, candidates)
+                              : (emit_burst_photon(tick_of(t), r), true);
+        if (!kept) continue;
+        if (emitted == 0) first = t;
+        last = t;
+        ++emitted;
         if (!options_.trajectory.empty()) data_.trajectory.push_back({burst, t, r});
       }
-      data_.bursts.push_back({static_cast<double>(tick_of(times.front())) * options_.unit,
-                              static_cast<double>(tick_of(times.back())) * options_.unit,
-                              static_cast<std::int64_t>(times.size())});
+      if (emitted == 0) continue;
+      data_.bursts.push_back({static_cast<double>(tick_of(first)) * options_.unit,
+                              static_cast<double>(tick_of(last)) * options_.unit, emitted,
+                              population});
     }
   }
 
+  bool donor_excited(std::int64_t tick) {
+    if (options_.excitation == Excitation::kUsAlex) return donor_laser_on(tick);
+    if (options_.excitation == Excitation::kNsAlex) return random_.uniform() < 0.5;
+    return true;
+  }
+
   void emit_burst_photon(std::int64_t tick, double r) {
-    bool donor_excited = true;
-    if (options_.excitation == Excitation::kUsAlex) donor_excited = donor_laser_on(tick);
-    if (options_.excitation == Excitation::kNsAlex) donor_excited = random_.uniform() < 0.5;
-    bool acceptor = !donor_excited;
-    if (donor_excited) {
+    const bool donor_laser = donor_excited(tick);
+    bool acceptor = !donor_laser;
+    if (donor_laser) {
       const double ratio = r / options_.radius;
       const double ratio3 = ratio * ratio * ratio;
       acceptor = random_.uniform() < 1.0 / (1.0 + ratio3 * ratio3);
     }
+    add_burst_photon(tick, donor_laser, acceptor);
+  }
+
+  // A photon drawn at `candidates` per unit of brightness, kept with its
+  // stream's share of that rate; false when it is not kept.
+  bool emit_stream_photon(std::int64_t tick, double r, Population population, double candidates) {
+    const bool donor_laser = donor_excited(tick);
+    const StreamRates rates = stream_rates(population, r);
+    const double total = donor_laser ? rates.donor_dd + rates.donor_da : rates.acceptor_aa;
+    const double u = random_.uniform() * candidates;
+    if (!(u < total)) return false;
+    // u is uniform on [0, total) now: the channel by the rates' shares.
+    const bool acceptor = !donor_laser || u >= rates.donor_dd;
+    add_burst_photon(tick, donor_laser, acceptor);
+    return true;
+  }
+
+  void add_burst_photon(std::int64_t tick, bool donor_laser, bool acceptor) {
     const std::int64_t detector = pick(acceptor ? options_.acceptor_ids : options_.donor_ids);
     const std::int64_t nanotime =
-        options_.excitation == Excitation::kNsAlex ? nanotime_after_pulse(donor_excited) : 0;
+        options_.excitation == Excitation::kNsAlex ? nanotime_after_pulse(donor_laser) : 0;
     add_photon(tick, detector, nanotime);
   }
 
@@ -646,9 +819,9 @@ bool write_truth(const Options& options, const std::vector<SpotData>& spots) {
   const bool multi = !options.spots.empty();
   std::FILE* bursts = std::fopen(options.bursts.c_str(), "w");
   if (bursts == nullptr) return false;
-  std::fputs(
-      multi ? "burst,t_start_s,t_stop_s,photons,spot\n" : "burst,t_start_s,t_stop_s,photons\n",
-      bursts);
+  const bool populations = options.single_colours();
+  std::fprintf(bursts, "burst,t_start_s,t_stop_s,photons%s%s\n", populations ? ",population" : "",
+               multi ? ",spot" : "");
   std::FILE* trajectory = nullptr;
   if (!options.trajectory.empty()) {
     trajectory = std::fopen(options.trajectory.c_str(), "w");
@@ -663,8 +836,11 @@ bool write_truth(const Options& options, const std::vector<SpotData>& spots) {
     const std::string spot = multi ? "," + std::to_string(options.spots[s]) : "";
     for (std::size_t b = 0; b < spots[s].bursts.size(); ++b) {
       const TrueBurst& burst = spots[s].bursts[b];
-      std::fprintf(bursts, "%zu,%.9f,%.9f,%lld%s\n", first_of_spot + b + 1, burst.start_s,
-                   burst.stop_s, static_cast<long long>(burst.photons), spot.c_str());
+      const std::string population =
+          populations ? std::string(",") + population_name(burst.population) : "";
+      std::fprintf(bursts, "%zu,%.9f,%.9f,%lld%s%s\n", first_of_spot + b + 1, burst.start_s,
+                   burst.stop_s, static_cast<long long>(burst.photons), population.c_str(),
+                   spot.c_str());
     }
     if (trajectory != nullptr) {
       for (const TrajectoryPoint& point : spots[s].trajectory) {

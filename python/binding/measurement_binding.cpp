@@ -10,22 +10,21 @@
 
 #include "arrays.h"
 #include "bindings.h"
+#include "bursts/measurement_corrections.h"
 #include "observer.h"
 #include "pelmora/measurement.h"
+#include "state/text_format.h"
 
 namespace pelmora::binding {
 
 namespace {
 
-// A burst table's columns, as the search gives them or a table file holds them.
+// A burst table's columns (bursts/burst_columns.h), as the search gives them
+// or a table file holds them: all of them, or only burst, t_start_s and
+// t_stop_s for a table file.
 struct BurstColumns {
-  std::vector<std::int64_t> burst;
-  std::vector<double> t_start_s;
-  std::vector<double> t_stop_s;
-  std::vector<std::int64_t> photons;  // with counts only
-  std::vector<std::int64_t> donor;
-  std::vector<std::int64_t> acceptor;
-  std::vector<double> raw_E;
+  std::vector<std::vector<double>> values;  // per column of burst_columns()
+  bool counted = false;                     // every column, not only the windows
 };
 
 struct SearchResult {
@@ -37,14 +36,10 @@ struct SearchResult {
 
 BurstColumns columns_of(const std::vector<Burst>& bursts) {
   BurstColumns c;
-  for (const Burst& b : bursts) {
-    c.burst.push_back(b.window.number);
-    c.t_start_s.push_back(b.window.t_start_s);
-    c.t_stop_s.push_back(b.window.t_stop_s);
-    c.photons.push_back(b.counts.photons);
-    c.donor.push_back(b.counts.donor);
-    c.acceptor.push_back(b.counts.acceptor);
-    c.raw_E.push_back(b.counts.raw_efficiency());
+  c.counted = true;
+  for (const BurstColumnInfo& info : burst_columns()) {
+    std::vector<double>& column = c.values.emplace_back();
+    for (const Burst& b : bursts) column.push_back(column_value(b, info.column));
   }
   return c;
 }
@@ -78,8 +73,13 @@ py::tuple read_photons(const std::string& path) {
 
 SearchResult find_bursts(const Measurement& measurement, int m, double f,
                          std::optional<double> min_rate_khz, int min_photons,
-                         double background_window_s) {
+                         double background_window_s, const std::string& method, double gamma,
+                         double leakage, double dir_ex, double beta) {
   BurstSearchOptions options;
+  options.method = parse_burst_search_method(method);
+  options.corrections = FretCorrections{gamma, leakage, dir_ex, beta};
+  check_corrections(options.corrections);
+  check_corrections_for(options.corrections, measurement.description);
   options.m = m;
   options.F = f;
   options.min_rate_khz = min_rate_khz;
@@ -94,12 +94,38 @@ SearchResult find_bursts(const Measurement& measurement, int m, double f,
   });
 }
 
+// The corrections estimate over the given windows, or over the bursts a
+// search counting all three streams finds (no windows given).
+MeasurementCorrections corrections_of(const Measurement& measurement, std::optional<Longs> numbers,
+                                      std::optional<Doubles> starts, std::optional<Doubles> stops,
+                                      double donor_only_s, double acceptor_only_s, int bootstrap,
+                                      std::uint64_t seed, double known_leakage,
+                                      double background_window_s) {
+  std::optional<std::vector<BurstWindow>> table;
+  if (numbers && starts && stops) {
+    table.emplace();
+    for (py::ssize_t i = 0; i < starts->size(); ++i) {
+      table->push_back({numbers->data()[i], starts->data()[i], stops->data()[i]});
+    }
+  }
+  CorrectionEstimateOptions options;
+  options.donor_only_min_s = donor_only_s;
+  options.acceptor_only_max_s = acceptor_only_s;
+  options.resamples = bootstrap;
+  options.seed = seed;
+  options.known_leakage = known_leakage;
+  BurstSearchOptions search;
+  search.background_window_s = background_window_s;
+  return estimate_measurement_corrections(measurement, table, "given to pelmora", search, options);
+}
+
 BurstColumns burst_table(const std::string& path) {
   BurstColumns c;
+  c.values.resize(3);
   for (const BurstWindow& w : read_burst_table(path)) {
-    c.burst.push_back(w.number);
-    c.t_start_s.push_back(w.t_start_s);
-    c.t_stop_s.push_back(w.t_stop_s);
+    c.values[0].push_back(static_cast<double>(w.number));
+    c.values[1].push_back(w.t_start_s);
+    c.values[2].push_back(w.t_stop_s);
   }
   return c;
 }
@@ -117,6 +143,14 @@ py::list burst_photon_arrays(const Measurement& measurement, const Doubles& star
     out.append(py::make_tuple(array_of(photons.times_us), array_of(photons.acceptor)));
   }
   return out;
+}
+
+// "0.0718 (95 %: 0.0686 to 0.0753, 181 bursts)", or the reason for none.
+std::string coefficient_text(const CoefficientEstimate& c) {
+  if (!c.value) return "none (" + c.reason + ")";
+  std::string text = format_text("%.4g (", *c.value);
+  if (c.ci95) text += format_text("95 %%: %.4g to %.4g, ", c.ci95->low, c.ci95->high);
+  return text + format_text("%zu bursts)", c.bursts);
 }
 
 template <typename T, typename Field>
@@ -161,14 +195,21 @@ void bind_measurement(py::module_& module) {
           [](py::object self) { return view_of(self.cast<const Measurement&>().flags, self); })
       .def_readonly("description", &Measurement::description)
       .def("__len__", [](const Measurement& m) { return m.timestamps.size(); });
-  py::class_<BurstColumns>(module, "BurstColumns")
-      .def_property_readonly("burst", array_property<BurstColumns>(&BurstColumns::burst))
-      .def_property_readonly("t_start_s", array_property<BurstColumns>(&BurstColumns::t_start_s))
-      .def_property_readonly("t_stop_s", array_property<BurstColumns>(&BurstColumns::t_stop_s))
-      .def_property_readonly("photons", array_property<BurstColumns>(&BurstColumns::photons))
-      .def_property_readonly("donor", array_property<BurstColumns>(&BurstColumns::donor))
-      .def_property_readonly("acceptor", array_property<BurstColumns>(&BurstColumns::acceptor))
-      .def_property_readonly("raw_E", array_property<BurstColumns>(&BurstColumns::raw_E));
+  // Each column by its name; `names` lists those it holds, in table order.
+  py::class_<BurstColumns> columns(module, "BurstColumns");
+  columns.def_property_readonly("names", [](const BurstColumns& self) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < self.values.size(); ++i) {
+      names.emplace_back(burst_columns()[i].name);
+    }
+    return names;
+  });
+  for (std::size_t i = 0; i < burst_columns().size(); ++i) {
+    const BurstColumnInfo& info = burst_columns()[i];
+    columns.def_property_readonly(std::string(info.name).c_str(), [i](const BurstColumns& self) {
+      return i < self.values.size() ? array_of(self.values[i]) : array_of(std::vector<double>{});
+    });
+  }
   py::class_<SearchResult>(module, "SearchResult")
       .def_readonly("bursts", &SearchResult::bursts)
       .def_readonly("too_small", &SearchResult::too_small)
@@ -181,7 +222,39 @@ void bind_measurement(py::module_& module) {
              py::arg("donor_window"));
   module.def("read_photons", &read_photons, py::arg("path"));
   module.def("search_bursts", &find_bursts, py::arg("measurement"), py::arg("m"), py::arg("F"),
-             py::arg("min_rate_khz"), py::arg("min_photons"), py::arg("background_window_s"));
+             py::arg("min_rate_khz"), py::arg("min_photons"), py::arg("background_window_s"),
+             py::arg("method"), py::arg("gamma"), py::arg("leakage"), py::arg("dir_ex"),
+             py::arg("beta"));
+  py::class_<CoefficientEstimate>(module, "CoefficientEstimate")
+      .def_property_readonly("value", [](const CoefficientEstimate& c) { return c.value; })
+      .def_property_readonly("ci95",
+                             [](const CoefficientEstimate& c) -> std::optional<py::tuple> {
+                               if (!c.ci95) return std::nullopt;
+                               return py::make_tuple(c.ci95->low, c.ci95->high);
+                             })
+      .def_readonly("bursts", &CoefficientEstimate::bursts)
+      .def_readonly("reason", &CoefficientEstimate::reason)
+      .def("__repr__", [](const CoefficientEstimate& c) {
+        return "<pelmora.CoefficientEstimate: " + coefficient_text(c) + ">";
+      });
+  py::class_<MeasurementCorrections>(module, "CorrectionEstimate")
+      .def_property_readonly("leakage",
+                             [](const MeasurementCorrections& m) { return m.estimate.leakage; })
+      .def_property_readonly("dir_ex",
+                             [](const MeasurementCorrections& m) { return m.estimate.dir_ex; })
+      .def_readonly("bursts", &MeasurementCorrections::bursts)
+      .def_readonly("settings", &MeasurementCorrections::settings)
+      .def_property_readonly(
+          "options", [](const MeasurementCorrections& m) { return m.estimate.options_text(); })
+      .def("__repr__", [](const MeasurementCorrections& m) {
+        return "<pelmora.CorrectionEstimate of " + std::to_string(m.bursts) + " bursts: leakage " +
+               coefficient_text(m.estimate.leakage) + "; dir_ex " +
+               coefficient_text(m.estimate.dir_ex) + ">";
+      });
+  module.def("estimate_corrections", &corrections_of, py::arg("measurement"), py::arg("numbers"),
+             py::arg("starts"), py::arg("stops"), py::arg("donor_only_s"),
+             py::arg("acceptor_only_s"), py::arg("bootstrap"), py::arg("seed"),
+             py::arg("known_leakage"), py::arg("background_window_s"));
   module.def("read_burst_table", &burst_table, py::arg("path"));
   module.def("burst_photon_arrays", &burst_photon_arrays, py::arg("measurement"), py::arg("starts"),
              py::arg("stops"));

@@ -52,7 +52,13 @@ BurstRecords records_of_measurement(const Measurement& measurement, const Longs&
   selection.search.background_window_s = background_window_s;
   PythonObserver observer{py::none()};
   // With the GIL: the measurement is read, not the engine run.
-  return measurement_records(measurement, selection, request, std::nullopt, observer);
+  BurstRecords records =
+      measurement_records(measurement, selection, request, std::nullopt, observer);
+  if (records.stoichiometry) {
+    records.warnings.push_back(
+        records.stoichiometry->text("bursts[(bursts.S >= 0.2) & (bursts.S <= 0.8)]"));
+  }
+  return records;
 }
 
 BurstRecords records_of_arrays(const py::list& records) {
@@ -83,12 +89,15 @@ py::tuple records_state(const BurstRecords& r) {
     numbers.push_back(b.window.number);
     starts.push_back(b.window.t_start_s);
     stops.push_back(b.window.t_stop_s);
-    counts.insert(counts.end(), {b.counts.photons, b.counts.donor, b.counts.acceptor});
+    // n_aa of -1: none (no acceptor excitation).
+    counts.insert(counts.end(), {b.counts.photons, b.counts.donor, b.counts.acceptor,
+                                 b.counts.acceptor_excited.value_or(-1)});
     simultaneous.push_back(b.simultaneous_photons);
     refused.push_back(b.refused);
     has_expected.push_back(b.expected_background ? 1 : 0);
     const BackgroundCounts background = b.expected_background.value_or(BackgroundCounts{});
-    expected.insert(expected.end(), {background.donor, background.acceptor});
+    expected.insert(expected.end(),
+                    {background.donor, background.acceptor, background.acceptor_excited});
     times.insert(times.end(), b.photons.photon_times.begin(), b.photons.photon_times.end());
     for (const std::int8_t type : b.photons.photon_types)
       acceptor.push_back(type == kAcceptorPhoton);
@@ -128,19 +137,22 @@ BurstRecords records_from_state(const py::tuple& state) {
   const auto n = static_cast<std::size_t>(positions.size());
   if (numbers.size() != positions.size() || simultaneous.size() != positions.size() ||
       refused.size() != n || offsets.size() != positions.size() + 1 ||
-      times.size() != acceptor.size()) {
+      counts.size() != 4 * positions.size() || has_expected.size() != positions.size() ||
+      expected.size() != 3 * positions.size() || times.size() != acceptor.size()) {
     throw Error(ErrorKind::kInput, "Not the state of burst records.");
   }
   for (std::size_t b = 0; b < n; ++b) {
     BurstRecord record;
     record.position = static_cast<std::size_t>(positions.data()[b]);
     record.window = {numbers.data()[b], starts.data()[b], stops.data()[b]};
-    record.counts = {counts.data()[3 * b], counts.data()[3 * b + 1], counts.data()[3 * b + 2]};
+    const std::int64_t* c = counts.data() + 4 * b;
+    record.counts = {c[0], c[1], c[2]};
+    if (c[3] >= 0) record.counts.acceptor_excited = c[3];
     record.refused = refused[b];
     record.simultaneous_photons = static_cast<int>(simultaneous.data()[b]);
     if (has_expected.data()[b] != 0) {
-      record.expected_background =
-          BackgroundCounts{expected.data()[2 * b], expected.data()[2 * b + 1]};
+      record.expected_background = BackgroundCounts{
+          expected.data()[3 * b], expected.data()[3 * b + 1], expected.data()[3 * b + 2]};
     }
     // The held times again through the rules that made them: the same record.
     BurstPhotons photons;
@@ -224,6 +236,7 @@ SettingWords python_words() {
   words.larger_smallest_d = "a larger smallest D";
   words.coarser_grid = "fewer bins";
   words.wider_d = "widen the range of D";
+  words.wider_parameter = "widen the range of the model (model='chain:FROM:TO:COUNT')";
   words.each_burst_left_out = false;
   words.residue_runs = true;
   return words;

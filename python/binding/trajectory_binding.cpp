@@ -39,7 +39,8 @@ TrajectoryArrays trajectory(const Doubles& times_us, const Bytes& acceptor, doub
                             double min_distance, std::optional<double> max_distance,
                             int distance_bins, int threads, py::object progress,
                             const std::string& model, const std::string& background, double gamma,
-                            double leakage, double dir_ex, double beta) {
+                            double leakage, double dir_ex, double beta,
+                            std::optional<double> n_aa) {
   AnalysisOptions grid_options;
   grid_options.foerster_radius = foerster_radius;
   grid_options.min_distance = min_distance;
@@ -53,6 +54,7 @@ TrajectoryArrays trajectory(const Doubles& times_us, const Bytes& acceptor, doub
   options.model = parse_distance_model(model);
   options.background = parse_background_choice(background);
   options.corrections = FretCorrections{gamma, leakage, dir_ex, beta};
+  options.n_aa = n_aa;
   options.memory_budget = kResultMemoryBudget;
   const EngineOptions engine = engine_options(threads);
   PythonObserver observer(std::move(progress));
@@ -138,7 +140,7 @@ void bind_trajectory(py::module_& module) {
              py::arg("time_bins"), py::arg("dt"), py::arg("R0"), py::arg("rmin"), py::arg("rmax"),
              py::arg("bins"), py::arg("threads"), py::arg("progress"), py::arg("model"),
              py::arg("background"), py::arg("gamma"), py::arg("leakage"), py::arg("dir_ex"),
-             py::arg("beta"));
+             py::arg("beta"), py::arg("n_aa") = py::none());
 }
 
 }  // namespace pelmora::binding

@@ -26,16 +26,17 @@ from typing import Any
 from ._engine import _core  # noqa: F401  (first: says how to build a missing engine)
 from ._version import __version__
 from ._analysis import AxisEstimate, Estimate, ScanResult, Trajectory, log_spaced, scan, trajectory
-from ._measurement import (Measurement, Photons, burst_photons, read_burst_table, read_photon_hdf5,
-                           read_photons, search_bursts)
+from ._measurement import (Measurement, Photons, burst_photons, estimate_corrections,
+                           read_burst_table, read_photon_hdf5, read_photons, search_bursts)
 from ._reprs import install_core_reprs
 from ._warnings import PelmoraWarning
 
 install_core_reprs()
 
 __all__ = ["AxisEstimate", "Estimate", "Measurement", "PelmoraWarning", "Photons", "ScanResult",
-           "Trajectory", "__version__", "burst_photons", "log_spaced", "read_burst_table",
-           "read_photon_hdf5", "read_photons", "scan", "search_bursts", "trajectory"]
+           "Trajectory", "__version__", "burst_photons", "estimate_corrections", "log_spaced",
+           "read_burst_table", "read_photon_hdf5", "read_photons", "scan", "search_bursts",
+           "trajectory"]
 
 
 def __getattr__(name: str) -> Any:

@@ -277,10 +277,11 @@ class ScanResult:
 
     def table(self) -> pd.DataFrame:
         """One row per burst and D, the layout of the burst program's
-        loglik.csv: ``burst, [t_start_s, t_stop_s,] photons, D_m2_per_s,
+        loglik.csv: ``burst, [t_start_s, t_stop_s,] photons_analysed, D_m2_per_s,
         log_L``."""
         runs = self.D.size
-        columns = [c for c in ("burst", "t_start_s", "t_stop_s", "photons") if c in self.bursts]
+        columns = [c for c in ("burst", "t_start_s", "t_stop_s", "photons_analysed")
+                   if c in self.bursts]
         frame = self.bursts.loc[self.bursts.index.repeat(runs), columns].reset_index(drop=True)
         frame["D_m2_per_s"] = np.tile(self.D, len(self.bursts))
         frame["log_L"] = self.loglik.reshape(-1)
@@ -325,7 +326,7 @@ def _result(scan: _core.MeasurementScan, engine_warnings: list[str], call: str, 
     if scan.from_measurement:
         frame["t_start_s"] = scan.t_start_s
         frame["t_stop_s"] = scan.t_stop_s
-    frame["photons"] = scan.photons
+    frame["photons_analysed"] = scan.photons
     frame["analysed"] = analysed
     frame["left_out"] = left_out
     frame["boundary_runs"] = scan.boundary_runs[:, shown]
@@ -395,7 +396,9 @@ def scan(bursts: Bursts, D: Any, *, R0: float = 6.5, rmin: float = 0, rmax: Opti
         update = None if bar is None else _ScanProgress(bar, request.D, len(records),
                                                         request.values)
         result, warnings = _core.scan_measurement(records, request, threads_count(threads), update)
-    return _result(result, warnings, call, bootstrap, seed)
+    # The records' own first: a weak background estimate, bursts that look
+    # single-colour.
+    return _result(result, list(records.warnings) + warnings, call, bootstrap, seed)
 
 
 @dataclass(frozen=True, eq=False)
@@ -442,14 +445,17 @@ def trajectory(times_us: Any, is_acceptor: Any, D: float = 1e-14, *, time_bins: 
                rmax: Optional[float] = None, bins: int = 400, threads: Optional[int] = None,
                progress: bool = False, model: str = "free", background: str = "off",
                gamma: float = 1.0, leakage: float = 0.0, dir_ex: float = 0.0,
-               beta: float = 1.0) -> Trajectory:
+               beta: float = 1.0, n_aa: Optional[float] = None) -> Trajectory:
     """The distance distribution P(r, t) of one photon record at diffusion
     coefficient ``D`` (m²/s), in ``time_bins`` slices, or in slices ``dt`` µs
     apart when ``dt`` is given.  ``model`` (one model; "free", "chain:RMS",
     "box:A:B" or "pmf:FILE") and the corrections as for ``scan``; with a
     confined model ``distances`` covers its support.  ``background`` is
     "off" or the rates "D_HZ,A_HZ" over the record's span ("auto" needs a
-    measurement).  Other keywords as for ``scan``."""
+    measurement).  Direct excitation (``dir_ex``) is a share of the
+    record's acceptor photons, ``dir_ex`` times its background-corrected
+    acceptor-excitation photons ``n_aa`` (the burst table's ``n_aa_corr``),
+    which it then needs.  Other keywords as for ``scan``."""
     times = times_array(times_us)
     colours = colours_array(is_acceptor)
     d = coefficient(float(D))
@@ -462,7 +468,8 @@ def trajectory(times_us: Any, is_acceptor: Any, D: float = 1e-14, *, time_bins: 
         out = _core.trajectory(times, colours, d, slices, increment, R0, rmin, rmax, bins,
                                threads_count(threads), None if bar is None else bar.update,
                                str(model), str(background),
-                               float(gamma), float(leakage), float(dir_ex), float(beta))
+                               float(gamma), float(leakage), float(dir_ex), float(beta),
+                               None if n_aa is None else float(n_aa))
     result = Trajectory(D=out.D, times=out.times, distances=out.distances, P=out.P, mean=out.mean,
                         sd=out.sd, boundary_slices=out.boundary_slices,
                         slices_without_overlap=out.slices_without_overlap, t_first=out.t_first,

@@ -124,29 +124,51 @@ def read_photons(path: PathLike) -> Photons:
     return Photons(times_us, acceptor.astype(bool))
 
 
+def _frame(columns: Any) -> pd.DataFrame:
+    """The burst table's columns as a DataFrame; counts as integers where
+    every value is one."""
+    frame = {}
+    for name in columns.names:
+        values = np.asarray(getattr(columns, name))
+        if name in _WHOLE_COLUMNS and np.all(np.isfinite(values)):
+            values = values.astype(np.int64)
+        frame[name] = values
+    return pd.DataFrame(frame)
+
+
+_WHOLE_COLUMNS = ("burst", "photons_window", "photons_analysed", "n_dd", "n_da", "n_aa")
+
+
 def search_bursts(measurement: Measurement, m: int = 10, F: float = 6,
                   min_rate: Optional[float] = None, min_photons: int = 30, *,
-                  background_window_s: float = 60.0) -> pd.DataFrame:
-    """The all-photons sliding-window burst search: ``m`` photons within
-    (m − 1) / rate_min, with rate_min ``F`` times the background rate of all
-    photons (estimated per ``background_window_s`` window) or ``min_rate``
-    in kHz; bursts with fewer than ``min_photons`` analysed photons are
-    dropped.
+                  background_window_s: float = 60.0, search: str = "apbs",
+                  gamma: float = 1.0, leakage: float = 0.0, dir_ex: float = 0.0,
+                  beta: float = 1.0) -> pd.DataFrame:
+    """The sliding-window burst search: ``m`` photons within (m − 1) /
+    rate_min, with rate_min ``F`` times the background rate (estimated per
+    ``background_window_s`` window) or ``min_rate`` in kHz; bursts with fewer
+    than ``min_photons`` analysed photons are dropped.  ``search="apbs"``
+    searches all photons; ``"dcbs"`` (ALEX only) keeps the spans where the
+    donor- and the acceptor-excitation streams are both in a burst.
 
-    Returns a DataFrame with one row per burst, numbered from 0: ``burst,
-    t_start_s, t_stop_s, photons, donor, acceptor, raw_E``, the columns of the
-    burst table the command line writes; ``attrs`` holds ``too_small`` (the
-    bursts dropped) and ``threshold_s`` (T of each background window)."""
+    Returns a DataFrame with one row per burst, numbered from 0, with the
+    columns of the burst table the command line writes: ``burst, t_start_s,
+    t_stop_s, photons_window, photons_analysed, n_dd, n_da, n_aa, n_dd_corr,
+    n_da_corr, n_aa_corr, E_raw, S_raw, E, S`` (NaN where not defined; E and
+    S with the corrections ``gamma``, ``leakage``, ``dir_ex``, ``beta``).
+    Select a population as a DataFrame filter, e.g.
+    ``bursts[(bursts.S >= 0.2) & (bursts.S <= 0.8)]``.  ``attrs`` holds
+    ``too_small`` (the bursts dropped) and ``threshold_s`` (T of each
+    background window)."""
     if not isinstance(measurement, Measurement):
         raise ValueError("search_bursts needs a Measurement (pelmora.read_photon_hdf5)")
     found = _core.search_bursts(measurement._core, operator.index(m), float(F),
                                 None if min_rate is None else float(min_rate),
-                                operator.index(min_photons), float(background_window_s))
+                                operator.index(min_photons), float(background_window_s),
+                                str(search), float(gamma), float(leakage), float(dir_ex),
+                                float(beta))
     warn_all(found.warnings)
-    b = found.bursts
-    table = pd.DataFrame({"burst": b.burst, "t_start_s": b.t_start_s, "t_stop_s": b.t_stop_s,
-                          "photons": b.photons, "donor": b.donor, "acceptor": b.acceptor,
-                          "raw_E": b.raw_E})
+    table = _frame(found.bursts)
     table.attrs["too_small"] = found.too_small
     table.attrs["threshold_s"] = found.threshold_s
     return table
@@ -191,6 +213,31 @@ def burst_photons(measurement: Measurement, table: Any) -> list[Photons]:
 def read_burst_table(path: PathLike) -> pd.DataFrame:
     """A burst table (CSV with at least ``burst,t_start_s,t_stop_s``), as the
     command line reads it: a DataFrame of those three columns."""
-    columns = _core.read_burst_table(os.fspath(path))
-    return pd.DataFrame({"burst": columns.burst, "t_start_s": columns.t_start_s,
-                         "t_stop_s": columns.t_stop_s})
+    return _frame(_core.read_burst_table(os.fspath(path)))
+
+
+def estimate_corrections(measurement: Measurement, bursts: Optional[Any] = None, *,
+                         donor_only_s: float = 0.9, acceptor_only_s: float = 0.2,
+                         bootstrap: int = 1000, seed: int = 1, leakage: float = 0.0,
+                         background_window_s: float = 60.0) -> "_core.CorrectionEstimate":
+    """Leakage (from the donor-only bursts, S_raw above ``donor_only_s``) and
+    direct excitation (from the acceptor-only bursts, S_raw below
+    ``acceptor_only_s``) of an ALEX measurement, as ``pelmora-bursts
+    corrections`` estimates them.  ``bursts``: a burst table (its windows);
+    none searches them, counting all three streams so that acceptor-only
+    molecules stay.  ``leakage``: the one direct excitation is corrected for
+    when the donor-only population gives none.
+
+    The result's ``.leakage`` and ``.dir_ex`` each have ``.value`` (None
+    without an estimate, ``.reason`` says why), ``.ci95`` (the bootstrap 95 %
+    interval) and ``.bursts``; ``.options`` is ready to paste on the command
+    line.  Gamma cannot be had from one population: give it as you know it."""
+    if not isinstance(measurement, Measurement):
+        raise ValueError("estimate_corrections needs a Measurement (pelmora.read_photon_hdf5)")
+    numbers = starts = stops = None
+    if bursts is not None:
+        numbers, starts, stops = table_columns(bursts)
+    return _core.estimate_corrections(measurement._core, numbers, starts, stops,
+                                      float(donor_only_s), float(acceptor_only_s),
+                                      operator.index(bootstrap), operator.index(seed),
+                                      float(leakage), float(background_window_s))

@@ -9,7 +9,7 @@ at least three labelled values however narrow the range (``log_ticks``).
 from __future__ import annotations
 
 import math
-from typing import TYPE_CHECKING, Optional, Sequence
+from typing import TYPE_CHECKING, Any, Optional, Sequence
 
 import matplotlib.pyplot as plt
 import numpy as np
@@ -204,4 +204,52 @@ def likelihood(result: ScanResult, ax: Optional[Axes] = None) -> Axes:
     ax.set_ylabel("P(D)")
     ax.set_title("Likelihood of the distance diffusion coefficient")
     ax.legend(frameon=False, fontsize="small")
+    return ax
+
+
+def es_histogram(bursts: Any, bins: int = 40, ax: Optional[Axes] = None,
+                 E: str = "E", S: str = "S", cmap: str = "viridis") -> Axes:
+    """The E–S histogram of an ALEX measurement's bursts (a DataFrame with E
+    and S columns, pelmora.search_bursts), as the field draws it: the 2-D
+    histogram of E (x) against S (y), with the 1-D
+    histogram of E above and of S to its right, over -0.1 to 1.1 (background
+    subtraction carries values a little past 0 and 1).  Bursts whose E or S
+    is not defined are left out.  ``E`` and ``S`` name the columns (``"E_raw"``,
+    ``"S_raw"`` for the uncorrected ones).  Returns the 2-D axes; the
+    marginals are ``ax.figure.axes``."""
+    try:
+        e = np.asarray(bursts[E], dtype=float)
+        s = np.asarray(bursts[S], dtype=float)
+    except (KeyError, TypeError, ValueError):
+        raise ValueError(f"es_histogram needs the burst columns {E} and {S} "
+                         "(pelmora.search_bursts of an ALEX measurement)") from None
+    keep = np.isfinite(e) & np.isfinite(s)
+    if not keep.any():
+        raise ValueError(f"No burst has both {E} and {S}: S needs acceptor excitation (ALEX)")
+    e, s = e[keep], s[keep]
+    edges = np.linspace(-0.1, 1.1, int(bins) + 1)
+    if ax is None:
+        fig = plt.figure(figsize=(6.0, 6.0))
+        grid = fig.add_gridspec(2, 2, width_ratios=(4, 1), height_ratios=(1, 4),
+                                wspace=0.05, hspace=0.05)
+        ax = fig.add_subplot(grid[1, 0])
+        top = fig.add_subplot(grid[0, 0], sharex=ax)
+        right = fig.add_subplot(grid[1, 1], sharey=ax)
+    else:
+        inset = ax.inset_axes
+        top = inset([0.0, 1.02, 1.0, 0.25], sharex=ax)
+        right = inset([1.02, 0.0, 0.25, 1.0], sharey=ax)
+    counts, _, _ = np.histogram2d(e, s, bins=[edges, edges])
+    ax.pcolormesh(edges, edges, np.ma.masked_equal(counts.T, 0), cmap=cmap)
+    ax.set_xlim(edges[0], edges[-1])
+    ax.set_ylim(edges[0], edges[-1])
+    ax.set_xlabel(E)
+    ax.set_ylabel(S)
+    top.hist(e, bins=edges, color="0.35")
+    right.hist(s, bins=edges, orientation="horizontal", color="0.35")
+    top.tick_params(labelbottom=False)
+    right.tick_params(labelleft=False)
+    top.set_ylabel("bursts")
+    right.set_xlabel("bursts")
+    top.set_title(f"{int(keep.sum())} bursts")
     return ax

@@ -68,12 +68,12 @@ REFUSED = [
     (lambda: scan(background="auto"), "The background auto is estimated from a measurement"),
     (lambda: trajectory(background="auto"), "The background auto is estimated from a measurement"),
     (lambda: scan(background="lots"), "Background lots"),
-    (lambda: scan(gamma=0), "The correction gamma must be > 0"),
-    (lambda: scan(leakage=1), "The correction leakage must be >= 0 and < 1"),
-    (lambda: trajectory(dir_ex=-1), "The correction dir_ex must be >= 0"),
-    (lambda: scan(beta=float("inf")), "The correction beta must be finite"),
-    (lambda: scan(gamma=0.9), "are not yet supported"),
-    (lambda: trajectory(leakage=0.1), "are not yet supported"),
+    (lambda: scan(gamma=0), "--gamma 0: gamma, the acceptor's detection efficiency"),
+    (lambda: scan(leakage=1), "--leakage 1: the leakage"),
+    (lambda: trajectory(dir_ex=-1), "--dir-ex -1: the direct excitation"),
+    (lambda: scan(beta=float("inf")), "--beta inf: beta"),
+    (lambda: scan(gamma=1e308), "the corrections alone would rule distances in or out"),
+    (lambda: trajectory(dir_ex=0.05), "give the record's n_aa"),
     (lambda: scan(bootstrap=-1), "bootstrap takes 0"),
     # Numbers that are no numbers, or beyond what a C++ int holds: never
     # converted behind the caller's back.

@@ -32,7 +32,12 @@ def results():
         warnings.simplefilter("ignore", pelmora.PelmoraWarning)
         scan = pelmora.scan(records, pelmora.log_spaced(1e-15, 1e-13, 6), bins=50, bootstrap=50)
         traj = pelmora.trajectory(*records[0], D=1e-14, time_bins=30, bins=50)
-    return {"scan": scan, "traj": traj}
+    # An E-S table as the search of an ALEX measurement gives it: a FRET
+    # population, donor-only bursts, and one without S (NaN).
+    rng = np.random.default_rng(1)
+    bursts = {"E": np.r_[rng.normal(0.6, 0.1, 80), rng.normal(0.05, 0.03, 30), 0.5],
+              "S": np.r_[rng.normal(0.5, 0.05, 80), rng.normal(0.97, 0.02, 30), np.nan]}
+    return {"scan": scan, "traj": traj, "bursts": bursts}
 
 
 def all_axes(figure):
@@ -43,6 +48,7 @@ def all_axes(figure):
     (pelmora.plot.distance_map, "traj", ("time (ms)", "distance (nm)", "P(r, t)")),
     (pelmora.plot.trajectory, "traj", ("time (ms)", "distance (nm)")),
     (pelmora.plot.likelihood, "scan", ("D (10⁻¹⁴ m²/s)", "P(D)")),
+    (pelmora.plot.es_histogram, "bursts", ("E", "S", "bursts", "")),
 ])
 def test_figure_renders_with_labelled_axes(results, draw, subject, labels):
     ax = draw(results[subject])

@@ -19,13 +19,15 @@ constexpr double kShortLastWindow = 0.03;
 // memory for nothing).
 constexpr double kMaxWindows = 1e6;
 
-constexpr std::size_t kStreams = 3;  // all, donor, acceptor
+constexpr std::size_t kStreams = 4;  // all, donor, acceptor, acceptor under acceptor excitation
 constexpr std::size_t kAll = 0;
 constexpr std::size_t kDonor = 1;
 constexpr std::size_t kAcceptor = 2;
-constexpr const char* kStreamNames[kStreams] = {"all photons",
-                                                "the donor-channel photons (donor excitation)",
-                                                "the acceptor-channel photons (donor excitation)"};
+constexpr std::size_t kAcceptorExcited = 3;
+constexpr const char* kStreamNames[kStreams] = {
+    "all photons", "the donor-channel photons (donor excitation)",
+    "the acceptor-channel photons (donor excitation)",
+    "the acceptor-channel photons (acceptor excitation)"};
 
 // The sums of an exponential tail fit: delays longer than tau and their
 // excess over tau, in timestamp units.
@@ -59,7 +61,10 @@ StreamRate rate_of(const TailSum& sum, double tau_ticks, double unit) {
 }
 
 StreamRate& stream(StreamRates& rates, std::size_t s) {
-  return s == kAll ? rates.all : s == kDonor ? rates.donor : rates.acceptor;
+  return s == kAll        ? rates.all
+         : s == kDonor    ? rates.donor
+         : s == kAcceptor ? rates.acceptor
+                          : rates.acceptor_excited;
 }
 
 class TailPass {
@@ -97,6 +102,8 @@ class TailPass {
         add(kAll, timestamps[i]);
         if (is_donor_excited(flags[i])) {
           add(is_acceptor(flags[i]) ? kAcceptor : kDonor, timestamps[i]);
+        } else if (is_acceptor(flags[i])) {
+          add(kAcceptorExcited, timestamps[i]);
         }
       }
     }
@@ -182,17 +189,24 @@ Background estimate_background(const Measurement& measurement, double window_s) 
   }
   pass.run(whole_tau, window_tau);
 
+  // Without acceptor excitation the n_aa stream is empty by design.
+  const bool warn_acceptor_excited = has_acceptor_excitation(measurement.description);
   for (std::size_t s = 0; s < kStreams; ++s) {
     StreamRate& whole = stream(background.whole, s);
     whole = rate_of(pass.whole[s], whole_tau[s], unit);
+    const bool warn = s != kAcceptorExcited || warn_acceptor_excited;
+    std::vector<std::string>& warnings =
+        s == kAcceptorExcited ? background.acceptor_excitation_warnings : background.warnings;
     if (whole.tail_delays == 0) {
       whole.fallback = true;
-      background.warnings.push_back(
-          format_text("Background of %s: no inter-photon delay above the tail "
-                      "threshold; the background is taken as 0.",
-                      kStreamNames[s]));
-    } else if (whole.tail_delays < kMinTailDelays) {
-      background.warnings.push_back(
+      if (warn) {
+        warnings.push_back(
+            format_text("Background of %s: no inter-photon delay above the tail "
+                        "threshold; the background is taken as 0.",
+                        kStreamNames[s]));
+      }
+    } else if (whole.tail_delays < kMinTailDelays && warn) {
+      warnings.push_back(
           format_text("Background of %s rests on only %lld inter-photon delays; the "
                       "estimate is uncertain.",
                       kStreamNames[s], static_cast<long long>(whole.tail_delays)));
@@ -208,8 +222,8 @@ Background estimate_background(const Measurement& measurement, double window_s) 
       }
     }
     // Nothing to add when the whole measurement had no estimate either.
-    if (fallbacks > 0 && windows > 1 && !whole.fallback) {
-      background.warnings.push_back(format_text(
+    if (fallbacks > 0 && windows > 1 && !whole.fallback && warn) {
+      warnings.push_back(format_text(
           "Background of %s: %zu of %zu windows of %g s have fewer than %lld "
           "delays above the tail threshold; they take the whole measurement's estimate.",
           kStreamNames[s], fallbacks, windows, window_s, static_cast<long long>(kMinTailDelays)));
@@ -230,6 +244,7 @@ BackgroundCounts expected_background(const Background& background, double t_star
     if (high <= low) continue;
     counts.donor += windows[w].rates.donor.rate_hz * (high - low);
     counts.acceptor += windows[w].rates.acceptor.rate_hz * (high - low);
+    counts.acceptor_excited += windows[w].rates.acceptor_excited.rate_hz * (high - low);
   }
   return counts;
 }

@@ -54,6 +54,9 @@ struct StreamRates {
   StreamRate all;       // every photon: the search's stream
   StreamRate donor;     // donor channel, donor excitation
   StreamRate acceptor;  // acceptor channel, donor excitation
+  // Acceptor channel, acceptor excitation (the n_aa stream of an ALEX
+  // measurement; 0 without acceptor excitation, and then never warned about).
+  StreamRate acceptor_excited;
 };
 
 struct BackgroundWindow {
@@ -70,6 +73,9 @@ struct Background {
   std::vector<BackgroundWindow> windows;  // at least one
   // Sentences for estimates that fell back or are weak.
   std::vector<std::string> warnings;
+  // The same about the acceptor-excitation stream (n_aa), apart: for the
+  // analyses that use it (S, direct excitation, the dual-channel search).
+  std::vector<std::string> acceptor_excitation_warnings;
 
   // The window of a photon with this timestamp.
   std::size_t window_of(std::int64_t timestamp) const;
@@ -81,12 +87,14 @@ struct Background {
 // kInput for a window_s that is not positive.
 Background estimate_background(const Measurement& measurement, double window_s);
 
-// Expected background photons of the analysed streams in [t_start_s, t_stop_s]
+// Expected background photons of the analysed streams (and of the
+// acceptor-excitation stream) in [t_start_s, t_stop_s]
 // (seconds of real time): each window's rate times the part of the interval
 // it covers.
 struct BackgroundCounts {
   double donor = 0;
   double acceptor = 0;
+  double acceptor_excited = 0;  // acceptor channel, acceptor excitation
 };
 BackgroundCounts expected_background(const Background& background, double t_start_s,
                                      double t_stop_s);

@@ -41,15 +41,20 @@ BurstCounts count_burst_photons(const Measurement& measurement, double t_start_s
   const PhotonRange range = photons_in_window(measurement, t_start_s, t_stop_s);
   BurstCounts counts;
   counts.photons = static_cast<std::int64_t>(range.end - range.begin);
+  std::int64_t acceptor_excited = 0;
   for (std::size_t i = range.begin; i < range.end; ++i) {
     const std::uint8_t flags = measurement.flags[i];
-    if (!is_donor_excited(flags)) continue;
+    if (!is_donor_excited(flags)) {
+      if (is_acceptor(flags)) ++acceptor_excited;
+      continue;
+    }
     if (is_acceptor(flags)) {
       ++counts.acceptor;
     } else {
       ++counts.donor;
     }
   }
+  if (has_acceptor_excitation(measurement.description)) counts.acceptor_excited = acceptor_excited;
   return counts;
 }
 

@@ -8,6 +8,8 @@
 #include "base/error.h"
 #include "bursts/burst_photon_list.h"
 #include "bursts/burst_photons.h"
+#include "bursts/burst_streams.h"
+#include "bursts/colour_shares.h"
 #include "bursts/counting_observer.h"
 #include "input/photon_arrays.h"
 #include "input/photon_reader.h"
@@ -18,11 +20,30 @@ namespace pelmora {
 namespace {
 
 std::string search_text(const BurstSearchOptions& options) {
-  return options.min_rate_khz
-             ? format_text("search m=%d min-rate=%.17g kHz min-photons=%d", options.m,
-                           *options.min_rate_khz, options.min_photons)
-             : format_text("search m=%d F=%.17g bg-window=%.17g s min-photons=%d", options.m,
-                           options.F, options.background_window_s, options.min_photons);
+  std::string text =
+      options.min_rate_khz
+          ? format_text("search m=%d min-rate=%.17g kHz min-photons=%d", options.m,
+                        *options.min_rate_khz, options.min_photons)
+          : format_text("search m=%d F=%.17g bg-window=%.17g s min-photons=%d", options.m,
+                        options.F, options.background_window_s, options.min_photons);
+  // Named only when not the default, so that the settings of a default
+  // search read as they always have.
+  if (options.method != BurstSearchMethod::kAllPhotons) {
+    text += std::string(" method=") + burst_search_method_name(options.method);
+  }
+  return text;
+}
+
+std::string selection_text(std::span<const BurstRange> ranges) {
+  std::string text;
+  for (const BurstRange& range : ranges) text += (text.empty() ? " where " : ",") + range.text;
+  return text;
+}
+
+bool needs_streams(const Measurement& measurement, const BurstSelection& selection,
+                   const ScanRequest& request) {
+  return !selection.ranges.empty() || has_acceptor_excitation(measurement.description) ||
+         request.corrections.dir_ex != 0;
 }
 
 std::vector<std::size_t> positions_of(std::size_t count, const std::optional<Shard>& shard) {
@@ -63,23 +84,25 @@ BurstRecords measurement_records(const Measurement& measurement, const BurstSele
   source.path = measurement.description.path;
   source.size_bytes = measurement.description.file_size;
   source.description = measurement_text(measurement.description);
+  check_ranges_for(selection.ranges, measurement.description);
+  check_corrections_for(request.corrections, measurement.description);
   source.photons_crc32 = photons_fingerprint(measurement);
-  std::vector<BurstWindow> windows;
-  std::vector<BurstCounts> counts;
+  std::vector<Burst> bursts;
   std::optional<Background> background;
   if (selection.table) {
-    windows = *selection.table;
-    for (const BurstWindow& window : windows) {
-      counts.push_back(count_burst_photons(measurement, window.t_start_s, window.t_stop_s));
+    for (const BurstWindow& window : *selection.table) {
+      Burst burst;
+      burst.window = window;
+      burst.counts = count_burst_photons(measurement, window.t_start_s, window.t_stop_s);
+      bursts.push_back(burst);
     }
     source.bursts_from = "table " + selection.table_name;
   } else {
-    MeasurementSearch search = search_measurement(measurement, selection.search);
-    background = std::move(search.background);
-    for (const Burst& burst : search.found.bursts) {
-      windows.push_back(burst.window);
-      counts.push_back(burst.counts);
-    }
+    BurstSearchOptions search = selection.search;
+    search.corrections = request.corrections;
+    MeasurementSearch found = search_measurement(measurement, search);
+    background = std::move(found.background);
+    bursts = std::move(found.found.bursts);
     source.bursts_from = search_text(selection.search);
   }
   // Bursts from a table (or a search by rate) still have the background the
@@ -87,7 +110,40 @@ BurstRecords measurement_records(const Measurement& measurement, const BurstSele
   if (!background && resolved_background(request, true).mode == BackgroundChoice::Mode::kAuto) {
     background = estimate_background(measurement, selection.search.background_window_s);
   }
+  // The streams' background: that of the search or of background auto, or
+  // one of their own, which the scan's background does not take.
+  std::optional<Background> streams_background = background;
+  if (!streams_background && !selection.search.min_rate_khz &&
+      needs_streams(measurement, selection, request)) {
+    streams_background = estimate_background(measurement, selection.search.background_window_s);
+  }
+  for (Burst& burst : bursts) {
+    burst.streams = burst_streams(
+        burst.counts,
+        streams_background ? expected_background(*streams_background, burst.window.t_start_s,
+                                                 burst.window.t_stop_s)
+                           : BackgroundCounts{},
+        request.corrections);
+  }
+  std::optional<StoichiometryWarning> stoichiometry =
+      stoichiometry_warning(bursts, selection.ranges, measurement.description);
+  if (!selection.ranges.empty()) {
+    std::vector<Burst> selected;
+    for (const std::size_t b : select_bursts(bursts, selection.ranges)) {
+      selected.push_back(bursts[b]);
+    }
+    if (selected.empty()) {
+      throw Error(ErrorKind::kInput,
+                  format_text("No burst of %zu lies in%s; nothing to analyse.", bursts.size(),
+                              selection_text(selection.ranges).substr(6).c_str()));
+    }
+    bursts = std::move(selected);
+    source.bursts_from += selection_text(selection.ranges);
+  }
+  std::vector<BurstWindow> windows;
+  for (const Burst& burst : bursts) windows.push_back(burst.window);
   BurstRecords records;
+  records.stoichiometry = stoichiometry;
   if (background) {
     records.warnings = background->warnings;
     source.background =
@@ -103,10 +159,10 @@ BurstRecords measurement_records(const Measurement& measurement, const BurstSele
     BurstRecord record;
     record.position = position;
     record.window = windows[position];
-    record.counts = counts[position];
-    if (background) {
+    record.counts = bursts[position].counts;
+    if (streams_background) {
       record.expected_background =
-          expected_background(*background, record.window.t_start_s, record.window.t_stop_s);
+          expected_background(*streams_background, record.window.t_start_s, record.window.t_stop_s);
     }
     const int before = counting.simultaneous_photons();
     try {

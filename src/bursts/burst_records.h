@@ -16,6 +16,7 @@
 #include "bursts/background.h"
 #include "bursts/burst.h"
 #include "bursts/burst_search.h"
+#include "bursts/burst_selection.h"
 #include "bursts/scan_request.h"
 #include "bursts/shard.h"
 #include "input/measurement.h"
@@ -84,22 +85,32 @@ struct BurstRecords {
   std::vector<BurstRecord> bursts;
   // Sentences of a background estimate that fell back or is weak.
   std::vector<std::string> warnings;
+  // Bursts of an ALEX measurement that look single-colour, when nothing
+  // selected them by S (the front end says how to select them away).
+  std::optional<StoichiometryWarning> stoichiometry;
 
   bool from_measurement() const { return std::holds_alternative<MeasurementSource>(source); }
 };
 
-// Which bursts of a measurement: a table's windows, or those the search finds.
+// Which bursts of a measurement: a table's windows, or those the search finds,
+// and of those the ones in every range of `ranges` (burst_selection.h).
 struct BurstSelection {
   std::optional<std::vector<BurstWindow>> table;
   std::string table_name;     // for the settings: "table " + table_name
   BurstSearchOptions search;  // its background window also serves background auto
+  std::vector<BurstRange> ranges;
 };
 
 // The bursts of a measurement (those of `shard` only, when given), each with
 // its photon record; a burst whose photons cannot be held as a record
 // (burst_photon_list) is kept with the reason.  The measurement's background
 // is estimated when the search needs it (F) or the request's background is
-// auto (resolved_background).
+// auto (resolved_background); it is estimated as well, without entering the
+// records' source, when the bursts' streams need it (a selection, an ALEX
+// measurement, direct excitation).  Refuses (kInput) ranges and corrections
+// the measurement cannot give (check_ranges_for, check_corrections_for).
+// Selected bursts are the table the shares share: `table_bursts` counts
+// them.
 BurstRecords measurement_records(const Measurement& measurement, const BurstSelection& selection,
                                  const ScanRequest& request, const std::optional<Shard>& shard,
                                  Observer& observer);

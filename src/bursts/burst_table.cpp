@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "base/printable_text.h"
+#include "bursts/burst_columns.h"
 #include "bursts/table_seconds.h"
 #include "input/bounded_text.h"
 #include "output/result_file.h"
@@ -171,6 +172,21 @@ class TableReader {
   std::size_t last_line_ = 0;
 };
 
+// A count or ratio as the table writes it: empty where it is not defined.
+std::string column_text(const BurstColumnInfo& info, double value) {
+  if (!std::isfinite(value)) return {};
+  switch (info.format) {
+    case ColumnFormat::kWhole:
+      return format_text("%lld", static_cast<long long>(value));
+    case ColumnFormat::kCount:
+      return format_text("%.3f", value);
+    case ColumnFormat::kRatio:
+    case ColumnFormat::kSeconds:
+      break;
+  }
+  return format_text("%.6f", value);
+}
+
 }  // namespace
 
 std::string burst_table_text(std::span<const Burst> bursts) {
@@ -178,12 +194,14 @@ std::string burst_table_text(std::span<const Burst> bursts) {
   text.push_back('\n');
   for (const Burst& burst : bursts) {
     const BurstWindow& w = burst.window;
-    const BurstCounts& c = burst.counts;
-    text += format_text("%lld,%s,%s,%lld,%lld,%lld,%.6f\n", static_cast<long long>(w.number),
+    text += format_text("%lld,%s,%s", static_cast<long long>(w.number),
                         format_table_seconds(table_seconds_down(w.t_start_s)).c_str(),
-                        format_table_seconds(table_seconds_up(w.t_stop_s)).c_str(),
-                        static_cast<long long>(c.photons), static_cast<long long>(c.donor),
-                        static_cast<long long>(c.acceptor), c.raw_efficiency());
+                        format_table_seconds(table_seconds_up(w.t_stop_s)).c_str());
+    for (const BurstColumnInfo& info : burst_columns().subspan(3)) {
+      text.push_back(',');
+      text += column_text(info, column_value(burst, info.column));
+    }
+    text.push_back('\n');
   }
   return text;
 }

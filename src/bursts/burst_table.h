@@ -1,10 +1,15 @@
-// The burst table: a CSV file with one line per burst,
+// The burst table: a CSV file with one line per burst, the columns of
+// bursts/burst_columns.h,
 //
-//   burst,t_start_s,t_stop_s,photons,donor,acceptor,raw_E
-//   0,12.000345000,12.002117125,84,41,29,0.414286
+//   burst,t_start_s,t_stop_s,photons_window,photons_analysed,n_dd,n_da,n_aa,
+//     n_dd_corr,n_da_corr,n_aa_corr,E_raw,S_raw,E,S          (one line)
+//   0,12.000345000,12.002117125,84,70,41,29,14,40.884,28.930,13.952,0.414383,
+//     0.834145,0.414383,0.834145
 //
-// The search writes all seven columns; a table made elsewhere needs only the
-// first three, under a header line that names them in that order (the header
+// (an empty field where a value is not defined).  The search writes every
+// column; a table made elsewhere, or by an earlier version (burst,t_start_s,
+// t_stop_s,photons,donor,acceptor,raw_E), needs only the first three, under
+// a header line that names them in that order (the header
 // is required, so that a table with other columns first, or without a header,
 // is refused instead of misread).  Further columns are ignored.  Lines may end
 // in "\n" or "\r\n"; blank lines are skipped; fields may have blanks around
@@ -23,7 +28,8 @@
 namespace pelmora {
 
 inline constexpr std::string_view kBurstTableHeader =
-    "burst,t_start_s,t_stop_s,photons,donor,acceptor,raw_E";
+    "burst,t_start_s,t_stop_s,photons_window,photons_analysed,n_dd,n_da,n_aa,n_dd_corr,n_da_corr,"
+    "n_aa_corr,E_raw,S_raw,E,S";
 
 // The table's text.  Times are written with nine decimals, a start rounded
 // down and a stop rounded up, so that reading the table back never selects

@@ -1,5 +1,7 @@
 #include "bursts/joint_likelihood.h"
 
+#include <cmath>
+
 #include "engine/background_colours.h"
 #include "engine/distance_grid.h"
 #include "engine/scan_arithmetic.h"
@@ -18,8 +20,13 @@ JointScan join_bursts(std::vector<double> coefficients, LikelihoodTable table,
     verdict.photons = photon_counts[static_cast<std::size_t>(b)];
     for (int i = 0; i < runs; ++i) {
       const CoefficientRun& run = joint.table.at(b, i);
-      if (run.left_out != LeftOut::kNo && verdict.left_out == LeftOut::kNo) {
-        verdict.left_out = run.left_out;
+      // A log L of NaN is rounding residue that drove the distribution
+      // negative (D too small for the grid), as a collapse is.
+      const LeftOut left_out = run.left_out == LeftOut::kNo && std::isnan(run.log_likelihood)
+                                   ? LeftOut::kCollapsed
+                                   : run.left_out;
+      if (left_out != LeftOut::kNo && verdict.left_out == LeftOut::kNo) {
+        verdict.left_out = left_out;
       }
       if (run.left_out == LeftOut::kNo && run.boundary_photons > 0) ++verdict.boundary_runs;
     }

@@ -73,7 +73,7 @@ std::vector<std::string_view> split(std::string_view line) {
 std::string loglik_header(const MeasurementScan& scan) {
   const ModelScan& model = scan.setup.request.model;
   if (!model.scanned()) return std::string(kLoglikHeader);
-  return "burst,t_start_s,t_stop_s,photons," + model.parameter + ",D_m2_per_s,log_L";
+  return "burst,t_start_s,t_stop_s,photons_analysed," + model.parameter + ",D_m2_per_s,log_L";
 }
 
 std::string loglik_text(const MeasurementScan& scan) {

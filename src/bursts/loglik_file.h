@@ -1,13 +1,13 @@
 // The per-burst log L of a scan as a CSV file, one line per burst and
 // coefficient:
 //
-//   burst,t_start_s,t_stop_s,photons,D_m2_per_s,log_L
+//   burst,t_start_s,t_stop_s,photons_analysed,D_m2_per_s,log_L
 //   0,12.000345000,12.002117125,70,1e-16,-41.623412308470925
 //
 // and with a scanned model parameter one line per burst, value and
 // coefficient, the value in a column of its own before D:
 //
-//   burst,t_start_s,t_stop_s,photons,rms_nm,D_m2_per_s,log_L
+//   burst,t_start_s,t_stop_s,photons_analysed,rms_nm,D_m2_per_s,log_L
 //
 // log_L is printed with 17 significant digits, so that it reads back as the
 // same double; it is empty for a burst left out of the joint sum.  A share of
@@ -23,7 +23,7 @@
 namespace pelmora {
 
 inline constexpr std::string_view kLoglikHeader =
-    "burst,t_start_s,t_stop_s,photons,D_m2_per_s,log_L";
+    "burst,t_start_s,t_stop_s,photons_analysed,D_m2_per_s,log_L";
 
 // The header line of the scan's file (without its line end).
 std::string loglik_header(const MeasurementScan& scan);

@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "base/error.h"
+#include "bursts/colour_shares.h"
 #include "bursts/counting_observer.h"
 #include "bursts/joint_likelihood.h"
 #include "engine/background_colours.h"
@@ -18,26 +19,38 @@ namespace {
   throw Error(ErrorKind::kInput, std::move(message));
 }
 
-// Each burst's background shares: the expected background photons of the
-// donor and the acceptor channel over its window (auto: as the measurement's
-// estimate expects them; given rates: the rates times its span in real time)
-// over its analysed photons, capped (engine/background_colours.h).
-std::vector<BackgroundShares> background_shares_of(const BackgroundChoice& choice,
-                                                   std::span<const BurstRecord> bursts) {
-  std::vector<BackgroundShares> shares(bursts.size());
-  if (choice.mode == BackgroundChoice::Mode::kOff) return shares;
+// Each burst's shares of photons whose colour owes nothing to its distance
+// (bursts/colour_shares.h): the expected background photons of the donor and
+// the acceptor channel over its window (auto: as the measurement's estimate
+// expects them; given rates: the rates times its span in real time) and the
+// acceptor photons of direct excitation, over its analysed photons, capped
+// together.
+std::vector<CappedShares> colour_shares_of(const BackgroundChoice& choice,
+                                           std::span<const BurstRecord> bursts,
+                                           const FretCorrections& corrections) {
+  std::vector<CappedShares> shares(bursts.size());
+  const bool direct = corrections.dir_ex != 0;
+  if (choice.mode == BackgroundChoice::Mode::kOff && !direct) return shares;
   for (std::size_t b = 0; b < bursts.size(); ++b) {
     const BurstRecord& burst = bursts[b];
     const int photons = burst.photons.photon_count;
+    BackgroundCounts mixed;
+    if (burst.expected_background)
+      mixed.acceptor_excited = burst.expected_background->acceptor_excited;
     if (choice.mode == BackgroundChoice::Mode::kRates) {
-      shares[b] = rate_shares(choice, burst.window.t_stop_s - burst.window.t_start_s, photons);
-      continue;
+      const double span = burst.window.t_stop_s - burst.window.t_start_s;
+      mixed.donor = choice.donor_hz * span;
+      mixed.acceptor = choice.acceptor_hz * span;
+    } else if (choice.mode == BackgroundChoice::Mode::kAuto) {
+      if (!burst.expected_background) {
+        refuse("The background auto needs the measurement's background estimate.");
+      }
+      mixed.donor = burst.expected_background->donor;
+      mixed.acceptor = burst.expected_background->acceptor;
     }
-    if (!burst.expected_background) {
-      refuse("The background auto needs the measurement's background estimate.");
-    }
-    const BackgroundCounts& counts = *burst.expected_background;
-    shares[b] = background_shares(counts.donor, counts.acceptor, photons);
+    // A refused burst has no photons: it is left out, and so are its shares.
+    if (photons == 0) continue;
+    shares[b] = burst_colour_shares(burst.counts, mixed, photons, corrections);
   }
   return shares;
 }
@@ -90,16 +103,25 @@ MeasurementScan scan_measurement(const BurstRecords& records, const ScanRequest&
   scan.setup.request.background = resolved_background(request, measurement);
   if (records.shard) scan.share = TableShare{*records.shard, records.table_bursts};
 
-  const std::vector<BackgroundShares> shares =
-      background_shares_of(*scan.setup.request.background, records.bursts);
+  const std::vector<CappedShares> capped =
+      colour_shares_of(*scan.setup.request.background, records.bursts, request.corrections);
+  scan.share_cap = share_cap_warning(capped);
+  std::vector<BackgroundShares> shares;
+  shares.reserve(capped.size());
+  for (const CappedShares& share : capped) shares.push_back(share.shares);
   std::vector<const PhotonList*> photons;
   photons.reserve(records.bursts.size());
   for (const BurstRecord& record : records.bursts) photons.push_back(&record.photons);
   // One joint scan per value of a scanned parameter, each on its model's grid.
+  // Every grid before any burst is analysed, so that corrections no grid
+  // can take are refused at once.
+  std::vector<DistanceGrid> grids;
+  for (const DistanceModel& model : request.model.models) {
+    grids.push_back(make_model_grid(request.analysis, model, request.corrections));
+  }
   CountingObserver counting(observer);
   std::vector<JointScan> joints;
-  for (const DistanceModel& model : request.model.models) {
-    const DistanceGrid grid = make_model_grid(request.analysis, model, request.corrections);
+  for (const DistanceGrid& grid : grids) {
     joints.push_back(scan_bursts(photons, request.coefficients, grid, shares, engine, counting));
   }
   for (std::size_t b = 0; b < records.bursts.size(); ++b) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bursts/burst_records.h"
+#include "bursts/colour_shares.h"
 #include "bursts/scan_request.h"
 #include "bursts/shard.h"
 #include "state/engine_options.h"
@@ -57,6 +58,8 @@ struct MeasurementScan {
   std::vector<ScannedBurst> bursts;  // in table order
   std::optional<TableShare> share;   // when these are one share of the table
   int simultaneous_photons = 0;      // moved apart while the records were made
+  // Bursts whose background and direct-excitation shares were capped.
+  std::optional<ShareCapWarning> share_cap;
 
   std::size_t values() const { return setup.request.model.models.size(); }
   std::size_t runs() const { return setup.request.coefficients.size(); }

@@ -67,7 +67,7 @@ void write_contents(const hdf5::File& file, const ResultsFileContents& c) {
   hdf5::write_integers(file, "/bursts/burst", labels);
   hdf5::write_numbers(file, "/bursts/t_start_s", starts);
   hdf5::write_numbers(file, "/bursts/t_stop_s", stops);
-  hdf5::write_integers(file, "/bursts/photons", photons);
+  hdf5::write_integers(file, "/bursts/photons_analysed", photons);
   for (const auto& [name, values] : c.integer_columns) {
     hdf5::write_integers(file, "/bursts/" + name, values);
   }

@@ -143,8 +143,8 @@ void write_scan_results(const std::string& path, const MeasurementScan& scan,
   c.coefficients = request.coefficients;
   c.joint_log_likelihood = joint.joint_log_likelihood;
   c.probability = joint.probability;
-  c.integer_columns = {{"donor", donors},
-                       {"acceptor", acceptors},
+  c.integer_columns = {{"n_dd", donors},
+                       {"n_da", acceptors},
                        {"analysed", analysed},
                        {"boundary_runs", boundary_runs}};
   c.number_columns = {{"raw_E", raw_efficiency}};

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/error.h"
+#include "engine/corrected_colours.h"
 #include "engine/scan_arithmetic.h"
 #include "state/text_format.h"
 
@@ -35,19 +36,8 @@ BackgroundChoice resolved_background(const ScanRequest& request, bool from_measu
                             : default_background(request.model, from_measurement);
 }
 
-void check_corrections(const FretCorrections& c) {
-  for (const auto& [name, value] : {std::pair{"gamma", c.gamma}, std::pair{"leakage", c.leakage},
-                                    std::pair{"dir_ex", c.dir_ex}, std::pair{"beta", c.beta}}) {
-    if (!std::isfinite(value)) refuse(format_text("The correction %s must be finite.", name));
-  }
-  if (!(c.gamma > 0)) refuse(format_text("The correction gamma must be > 0 (it is %g).", c.gamma));
-  if (!(c.leakage >= 0 && c.leakage < 1)) {
-    refuse(format_text("The correction leakage must be >= 0 and < 1 (it is %g).", c.leakage));
-  }
-  if (!(c.dir_ex >= 0)) {
-    refuse(format_text("The correction dir_ex must be >= 0 (it is %g).", c.dir_ex));
-  }
-  if (!(c.beta > 0)) refuse(format_text("The correction beta must be > 0 (it is %g).", c.beta));
+void check_corrections(const FretCorrections& corrections) {
+  check_fret_corrections(corrections);
 }
 
 void check_request(const ScanRequest& request, bool from_measurement) {

@@ -55,8 +55,9 @@ BackgroundChoice resolved_background(const ScanRequest& request, bool from_measu
 // measurement.
 void check_request(const ScanRequest& request, bool from_measurement);
 
-// Refuses (kInput) corrections that are not finite, gamma <= 0, leakage
-// outside [0, 1), dir_ex < 0 and beta <= 0.
+// Refuses (kInput, naming the option) corrections that are not finite,
+// gamma <= 0, leakage outside [0, 1), dir_ex < 0 and beta <= 0
+// (check_fret_corrections).
 void check_corrections(const FretCorrections& corrections);
 
 }  // namespace pelmora

@@ -1,5 +1,6 @@
 #include "bursts/scan_warnings.h"
 
+#include <algorithm>
 #include <map>
 
 #include "bursts/table_seconds.h"
@@ -70,21 +71,41 @@ std::vector<ScanWarning> result_warnings(const MeasurementScan& scan, const Join
     warnings.push_back(std::move(warning));
   };
   const int bursts = static_cast<int>(scan.bursts.size());
+  // Boundary artifacts matter where the estimate rests: at the coefficient
+  // of the joint maximum (of the model value the outputs show).  Over a wide
+  // range of D nearly every burst reaches the grid's edges at its largest
+  // coefficients, which says nothing about the estimate.
+  const std::size_t runs = scan.runs();
+  std::size_t peak = 0;
+  if (estimate != nullptr) {
+    peak = estimate->coefficient.peak.grid_index;
+  } else if (!joint.probability.empty()) {
+    peak = static_cast<std::size_t>(
+        std::max_element(joint.probability.begin(), joint.probability.end()) -
+        joint.probability.begin());
+  }
+  const std::size_t peak_cell = joint.shown * runs + peak;
   int with_boundary = 0;
+  int at_peak = 0;
   int collapsed = 0;
   int residue = 0;
   for (const ScannedBurst& burst : scan.bursts) {
     // At the model value the outputs show.
     with_boundary += burst.boundary_runs[joint.shown] > 0 ? 1 : 0;
+    at_peak += !burst.log_likelihood.empty() && peak_cell < burst.boundary_photons.size() &&
+                       burst.boundary_photons[peak_cell] > 0
+                   ? 1
+                   : 0;
     collapsed += burst.collapsed ? 1 : 0;
     for (const std::uint8_t dominates : burst.residue_dominates) residue += dominates;
   }
-  if (with_boundary > 0) {
+  if (at_peak > 0) {
+    const double d = scan.setup.request.coefficients[peak];
     add(ScanWarningKind::kBoundaryArtifacts,
-        format_text("possible boundary artifacts in %d of %d bursts (at some of the "
-                    "coefficients); enlarge %s.",
-                    with_boundary, bursts, words.distance_range.c_str()),
-        with_boundary, bursts, 0);
+        format_text("possible boundary artifacts in %d of %d bursts at D = %g m^2/s, where the "
+                    "joint log L is largest (%d at some of the coefficients); enlarge %s.",
+                    at_peak, bursts, d, with_boundary, words.distance_range.c_str()),
+        at_peak, bursts, d);
   }
   if (collapsed > 0) {
     add(ScanWarningKind::kCollapsedBursts,
@@ -109,21 +130,34 @@ std::vector<ScanWarning> result_warnings(const MeasurementScan& scan, const Join
         scan.simultaneous_photons, 0, 0);
   }
   if (estimate == nullptr) return warnings;
-  const AxisEstimate& d = estimate->coefficient;
-  if (d.peak.shape == PeakShape::kGridEdge) {
-    const double edge = scan.setup.request.coefficients[d.peak.grid_index];
-    add(ScanWarningKind::kEstimateAtGridEdge,
-        format_text("the joint log L is largest at the %s D of the grid (%g m^2/s), so D may "
-                    "lie beyond it; %s.",
-                    d.peak.grid_index == 0 ? "smallest" : "largest", edge, words.wider_d.c_str()),
-        0, 0, edge);
-  }
-  if (d.resamples_at_edge > 0) {
-    add(ScanWarningKind::kResamplesAtGridEdge,
-        format_text("%d of %d bootstrap resamples have their maximum at an edge of the grid of "
-                    "D, so the interval may reach beyond it; %s.",
-                    d.resamples_at_edge, estimate->bootstrap.resamples, words.wider_d.c_str()),
-        d.resamples_at_edge, estimate->bootstrap.resamples, 0);
+  // Each axis of the grid, D and a scanned model parameter, in the same words.
+  const auto axis_warnings = [&](const AxisEstimate& axis, const std::string& name,
+                                 const std::string& unit, const std::vector<double>& values,
+                                 const std::string& wider) {
+    if (axis.peak.shape == PeakShape::kGridEdge) {
+      const double edge = values[axis.peak.grid_index];
+      add(ScanWarningKind::kEstimateAtGridEdge,
+          format_text("the joint log L is largest at the %s %s of the grid (%g%s), so %s may "
+                      "lie beyond it; %s.",
+                      axis.peak.grid_index == 0 ? "smallest" : "largest", name.c_str(), edge,
+                      unit.c_str(), name.c_str(), wider.c_str()),
+          0, 0, edge);
+    }
+    if (axis.resamples_at_edge > 0) {
+      add(ScanWarningKind::kResamplesAtGridEdge,
+          format_text("%d of %d bootstrap resamples have their maximum at an edge of the grid of "
+                      "%s, so the interval may reach beyond it; %s.",
+                      axis.resamples_at_edge, estimate->bootstrap.resamples, name.c_str(),
+                      wider.c_str()),
+          axis.resamples_at_edge, estimate->bootstrap.resamples, 0);
+    }
+  };
+  axis_warnings(estimate->coefficient, "D", " m^2/s", scan.setup.request.coefficients,
+                words.wider_d);
+  const ModelScan& model = scan.setup.request.model;
+  if (estimate->parameter && model.scanned()) {
+    axis_warnings(*estimate->parameter, model.parameter, "", model.parameter_values,
+                  words.wider_parameter);
   }
   return warnings;
 }

@@ -40,6 +40,8 @@ struct SettingWords {
   std::string larger_smallest_d = "a larger -Dmin";
   std::string coarser_grid = "a coarser -d";
   std::string wider_d = "widen the range of D (-Dmin, -Dmax)";
+  // For a scanned model parameter (rms_nm of chain:FROM:TO:COUNT).
+  std::string wider_parameter = "widen the range of the model (--model chain:FROM:TO:COUNT)";
   // One warning per burst left out (the command line), or one per reason
   // listing the bursts (Python).
   bool each_burst_left_out = true;
@@ -52,7 +54,8 @@ std::vector<ScanWarning> left_out_warnings(const MeasurementScan& scan, const Se
 
 // The rest, in the order the command line prints them: boundary artifacts,
 // bursts lost to rounding residue, residue runs, simultaneous photons, and
-// with an estimate its maximum or resamples at the grid's edge.
+// with an estimate its maximum or resamples at an edge of the grid of D and
+// then, in the same words, of a scanned model parameter.
 std::vector<ScanWarning> result_warnings(const MeasurementScan& scan, const JointResult& joint,
                                          const JointEstimate* estimate, const SettingWords& words);
 

@@ -2,7 +2,7 @@
 // first line that describes it as one JSON object:
 //
 //   # pelmora-bursts share {"format_version":2,"pelmora_version":"0.3.0",...}
-//   burst,t_start_s,t_stop_s,photons,D_m2_per_s,log_L
+//   burst,t_start_s,t_stop_s,photons_analysed,D_m2_per_s,log_L
 //   ...
 //
 // The object holds the share's header (ShareHeader: format, the release and

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "engine/corrected_colours.h"
 #include "engine/diffusion_modes.h"
 #include "engine/distance_grid.h"
 #include "state/distance_distribution.h"
@@ -86,14 +87,7 @@ ModelSupport model_support(const DistanceModel& model) {
 
 DistanceGrid make_model_grid(const AnalysisSettings& settings, const DistanceModel& model,
                              const FretCorrections& corrections) {
-  if (!corrections.none()) {
-    throw Error(
-        ErrorKind::kInput,
-        format_text("Corrections of the colours (gamma %g, leakage %g, dir_ex %g, beta "
-                    "%g) are not yet supported: leave them at 1, 0, 0 and 1.",
-                    corrections.gamma, corrections.leakage, corrections.dir_ex, corrections.beta));
-  }
-  if (!model.confined()) return make_distance_grid(settings);
+  if (!model.confined()) return corrected_grid(make_distance_grid(settings), corrections);
   const ModelSupport support = model_support(model);
   const int bins = settings.distance_bins;
   if (bins > kMaxConfinedBins) {
@@ -113,7 +107,7 @@ DistanceGrid make_model_grid(const AnalysisSettings& settings, const DistanceMod
   const double peak = *std::max_element(density.begin(), density.end());
   for (double& p : density) p = std::max(p, kNegligible * peak);
   grid.modes = std::make_shared<const DiffusionModes>(decompose_diffusion(density, width));
-  return grid;
+  return corrected_grid(std::move(grid), corrections);
 }
 
 }  // namespace pelmora

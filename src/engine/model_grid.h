@@ -30,8 +30,9 @@ inline constexpr int kMaxConfinedBins = 2000;
 // cut into settings.distance_bins cells of equal width, whose centres are the
 // grid's points, with the model's decomposition (computed here, once);
 // refuses (kInput) more than kMaxConfinedBins points.  The grid's colour
-// probabilities are where the corrections of the setup belong; until they
-// enter them, corrections other than none are refused (kInput).
+// probabilities carry the corrections of the setup (corrected_grid, which
+// refuses corrections no grid can take): with none they are the grid's own,
+// to the bit.
 DistanceGrid make_model_grid(const AnalysisSettings& settings, const DistanceModel& model,
                              const FretCorrections& corrections = {});
 

@@ -65,6 +65,13 @@ struct MeasurementDescription {
   std::int64_t last_timestamp = 0;
 };
 
+// Whether the measurement alternates a second laser that excites the
+// acceptor (µs-ALEX, ns-ALEX): only then are there acceptor-excitation
+// photons, the n_aa stream and the stoichiometry S.
+inline bool has_acceptor_excitation(const MeasurementDescription& description) {
+  return description.alex.has_value();
+}
+
 // later - earlier in timestamp units, for two timestamps of a measurement.
 // Timestamps span the whole int64 range, so their difference may not fit
 // it; taken in unsigned arithmetic it is exact before the conversion, which

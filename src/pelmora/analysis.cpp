@@ -1,5 +1,6 @@
 #include "pelmora/analysis.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "bursts/scan_request.h"
@@ -64,6 +65,11 @@ TrajectoryResult analyse_trajectory(const PhotonList& photons, const AnalysisSet
         "The background auto is estimated from a measurement; for one photon record give the "
         "rates (D_HZ,A_HZ) or off.");
   }
+  if (options.corrections.dir_ex != 0 && !(options.n_aa && std::isfinite(*options.n_aa))) {
+    refuse(
+        "Direct excitation (dir_ex) is a share of the record's acceptor photons scaled by its "
+        "acceptor-excitation photons: give the record's n_aa (background-corrected).");
+  }
   const DistanceGrid grid = make_model_grid(settings, options.model, options.corrections);
   const double need = trajectory_bytes(time_bins.time_bins, grid.points.bins);
   if (options.memory_budget && need > *options.memory_budget) {
@@ -74,7 +80,7 @@ TrajectoryResult analyse_trajectory(const PhotonList& photons, const AnalysisSet
                             need / kGiB, time_bins.time_bins, grid.points.bins,
                             *options.memory_budget / kGiB));
   }
-  if (options.background.mode == BackgroundChoice::Mode::kOff) {
+  if (options.background.mode == BackgroundChoice::Mode::kOff && options.corrections.dir_ex == 0) {
     check_photon_colours(grid, photons);
     return compute_trajectory(photons, grid, options.diff_coeff, time_bins.time_bins, engine,
                               observer);
@@ -82,9 +88,18 @@ TrajectoryResult analyse_trajectory(const PhotonList& photons, const AnalysisSet
   // The record's span as a burst's window gives it, so that a scan of the
   // same record mixes in the same shares.
   PhotonList mixed = photons;
-  mixed.colours = mix_background(
-      grid, rate_shares(options.background, photons.end_time * 1e-6 - photons.start_time * 1e-6,
-                        photons.photon_count));
+  const double span_s = photons.end_time * 1e-6 - photons.start_time * 1e-6;
+  if (options.corrections.dir_ex == 0) {
+    mixed.colours =
+        mix_background(grid, rate_shares(options.background, span_s, photons.photon_count));
+  } else {
+    const bool rates = options.background.mode == BackgroundChoice::Mode::kRates;
+    const CappedShares shares = colour_shares(
+        rates ? options.background.donor_hz * span_s : 0.0,
+        rates ? options.background.acceptor_hz * span_s : 0.0,
+        std::max(0.0, options.corrections.dir_ex * *options.n_aa), photons.photon_count);
+    mixed.colours = mix_background(grid, shares.shares);
+  }
   check_photon_colours(grid, mixed);
   return compute_trajectory(mixed, grid, options.diff_coeff, time_bins.time_bins, engine, observer);
 }

@@ -61,7 +61,12 @@ struct TrajectoryOptions {
   // channel) over the record's span; auto, which needs a measurement, is
   // refused.
   BackgroundChoice background;
+  // Gamma and leakage enter the colour probabilities; direct excitation is
+  // a share of the record's acceptor photons, dir_ex times its
+  // background-corrected acceptor-excitation photons `n_aa` (required with
+  // dir_ex > 0), beside the background under the one cap.
   FretCorrections corrections;
+  std::optional<double> n_aa;
   // Refuse (kMemory) up front a trajectory whose distributions alone would
   // take more bytes than this (trajectory_bytes); none: no bound, as the
   // single-record program runs.

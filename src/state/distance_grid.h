@@ -22,8 +22,11 @@ struct PropagationGrid {
 // number of passes on any threads can share one.
 struct DistanceGrid {
   PropagationGrid points;
-  DVector efficiency;            // E(r_i): probability of an acceptor photon
-  DVector one_minus_efficiency;  // 1 - E(r_i): probability of a donor photon
+  // The probability of an acceptor and of a donor photon at each point: E(r_i)
+  // and 1 - E(r_i), or with the setup's corrections P*(A | r_i) and
+  // P*(D | r_i) (engine/corrected_colours.h).
+  DVector efficiency;
+  DVector one_minus_efficiency;
   // A confined model's decomposition; none for free diffusion.  With one,
   // the points are the centres of the model's cells, the chains start from
   // P_eq times the first colour and forward times backward is divided by

@@ -13,16 +13,19 @@ namespace pelmora {
 inline constexpr int kDonorPhoton = 1;
 inline constexpr int kAcceptorPhoton = 2;
 
-// The shares of a record's analysed photons that the background is expected
-// to have given, by channel.
+// The shares of a record's analysed photons whose colour owes nothing to the
+// distance: those the background is expected to have given, by channel, and
+// the acceptor photons of the acceptor excited directly by the donor laser.
 struct BackgroundShares {
   double donor = 0;
   double acceptor = 0;
+  double direct = 0;  // direct excitation: acceptor channel
 };
 
-// A record's colour probabilities with its background mixed in, on one grid
-// (entries 0..M-1): P(acceptor | r) = (1 - fD - fA) E(r) + fA and
-// P(donor | r) = (1 - fD - fA) (1 - E(r)) + fD.
+// A record's colour probabilities with those photons mixed in, on one grid
+// (entries 0..M-1): P(acceptor | r) = (1 - fD - fA - fdir) P*(A | r) + fA +
+// fdir and P(donor | r) = (1 - fD - fA - fdir) P*(D | r) + fD, where P*(A | r)
+// is the grid's acceptor probability (E(r) for a perfect setup).
 struct MixedColours {
   BackgroundShares shares;
   DVector donor;

@@ -34,6 +34,8 @@ TEST(BackgroundEstimate, TailFitOfPoissonStreamsWithBursts) {
   const Background background = estimate_background(measurement, 60);
   EXPECT_TRUE(background.warnings.empty());
   expect_near_rates(background.whole, 2500, 1200, 600, 0.05);
+  // The acceptor channel under acceptor excitation (n_aa's background).
+  EXPECT_NEAR(background.whole.acceptor_excited.rate_hz / 400, 1, 0.05);
   ASSERT_EQ(background.windows.size(), 2u);
   for (const BackgroundWindow& window : background.windows) {
     expect_near_rates(window.rates, 2500, 1200, 600, 0.1);
@@ -68,6 +70,15 @@ TEST(BackgroundEstimate, WindowsWithTooFewDelaysTakeTheWholeEstimate) {
       "Background of the acceptor-channel photons (donor excitation): no "
       "inter-photon delay above the tail threshold; the background is taken as 0."};
   EXPECT_EQ(background.warnings, expected);
+  // Only a measurement with acceptor excitation misses n_aa's background,
+  // said apart from the analysed streams' warnings.
+  measurement.description.alex = AlexSettings{};
+  const Background alex = estimate_background(measurement, 10);
+  EXPECT_EQ(alex.warnings, expected);
+  ASSERT_EQ(alex.acceptor_excitation_warnings.size(), 1u);
+  EXPECT_EQ(alex.acceptor_excitation_warnings.front(),
+            "Background of the acceptor-channel photons (acceptor excitation): no inter-photon "
+            "delay above the tail threshold; the background is taken as 0.");
 }
 
 TEST(BackgroundEstimate, ExpectedCountsFollowTheWindows) {
@@ -79,6 +90,8 @@ TEST(BackgroundEstimate, ExpectedCountsFollowTheWindows) {
   background.windows[0].rates.acceptor.rate_hz = 10;
   background.windows[1].rates.donor.rate_hz = 200;
   background.windows[1].rates.acceptor.rate_hz = 20;
+  background.windows[0].rates.acceptor_excited.rate_hz = 20;
+  background.windows[1].rates.acceptor_excited.rate_hz = 40;
   struct Case {
     double t_start_s, t_stop_s, donor, acceptor;
   };
@@ -93,6 +106,7 @@ TEST(BackgroundEstimate, ExpectedCountsFollowTheWindows) {
     const BackgroundCounts counts = expected_background(background, c.t_start_s, c.t_stop_s);
     EXPECT_NEAR(counts.donor, c.donor, 1e-9) << c.t_start_s;
     EXPECT_NEAR(counts.acceptor, c.acceptor, 1e-9) << c.t_start_s;
+    EXPECT_NEAR(counts.acceptor_excited, 2 * c.acceptor, 1e-9) << c.t_start_s;
   }
 }
 

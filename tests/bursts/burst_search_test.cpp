@@ -38,6 +38,7 @@ struct SearchCase {
   std::vector<double> window_rates_hz{};
   double window_ticks = 0;
   double F = 6;
+  BurstEdges edges = BurstEdges::kTrimmed;
 };
 
 Background hand_background(const Measurement& measurement, const SearchCase& c) {
@@ -84,6 +85,31 @@ TEST(BurstSearch, SlidingWindowBursts) {
        125.0,
        1,
        {{0, 7}}},
+      // m = 3 at 125 kHz: T = 16 us, T / (m - 1) = 8 us.  The run reaches
+      // from 88 to 118 us; 88 lies 12 us before the next photon and 118 as
+      // far after the one before: they are left out, unless the windows' own
+      // edges are asked for.
+      {"isolated edge photons are left out",
+       {0, 88, 100, 102, 104, 106, 118, 300},
+       "",
+       1e-6,
+       3,
+       125.0,
+       1,
+       {{2, 5}}},
+      {"the windows' own edges",
+       {0, 88, 100, 102, 104, 106, 118, 300},
+       "",
+       1e-6,
+       3,
+       125.0,
+       1,
+       {{1, 6}},
+       0,
+       {},
+       0,
+       6,
+       BurstEdges::kWindows},
       {"runs apart stay apart",
        {0, 8, 16, 24, 100, 108, 116, 124, 300},
        "",
@@ -142,6 +168,7 @@ TEST(BurstSearch, SlidingWindowBursts) {
     options.min_rate_khz = c.min_rate_khz;
     options.min_photons = c.min_photons;
     options.F = c.F;
+    options.edges = c.edges;
     // A given minimum rate needs no background at all.
     const Background background =
         c.window_rates_hz.empty() ? Background{} : hand_background(measurement, c);
@@ -186,14 +213,73 @@ TEST(BurstSearch, RefusesOptionsOutOfRange) {
       {with([](auto&) {}),
        "the background rate of all photons could not be estimated; give a minimum rate instead "
        "of F."},
+      {with([](auto& o) { o.method = BurstSearchMethod::kDualChannel; }),
+       "the dual-channel search (dcbs) needs acceptor excitation (smFRET-usALEX or "
+       "smFRET-nsALEX); m.h5 is of type smFRET."},
   };
+  Measurement named = measurement;
+  named.description.path = "m.h5";
+  named.description.measurement_type = "smFRET";
   for (const Case& c : cases) {
-    const auto error =
-        testing::caught_error([&] { search_bursts(measurement, c.options, background); });
+    const auto error = testing::caught_error([&] { search_bursts(named, c.options, background); });
     ASSERT_TRUE(error.has_value()) << c.message;
     EXPECT_EQ(error->kind(), ErrorKind::kInput);
     EXPECT_EQ(error->message(), std::string("Burst search: ") + c.message);
   }
+  const auto method = testing::caught_error([] { parse_burst_search_method("DCBS"); });
+  ASSERT_TRUE(method.has_value());
+  EXPECT_EQ(method->message(),
+            "Burst search: method DCBS: apbs (all photons, one stream) or dcbs (dual-channel: the "
+            "donor- and the acceptor-excitation stream, both in a burst at once).");
+}
+
+// The dual-channel search keeps where both streams burst at once: the
+// donor-excitation photons (D, A) and the acceptor-excitation acceptor
+// photons (a).  m = 3 at 125 kHz: T = 16 us in 1-us ticks.
+TEST(BurstSearch, DualChannelKeepsWhereBothStreamsBurst) {
+  Measurement measurement =
+      make_measurement({0, 100, 102, 104, 106, 108, 110, 112, 116,  // FRET: both streams
+                        300, 304, 308, 312,         // donor-only: donor excitation alone
+                        500, 504, 508, 600, 1000},  // acceptor-only: acceptor excitation alone
+                       "DDaAaDaAD"
+                       "DADA"
+                       "aaaDD");
+  measurement.description.alex = AlexSettings{};
+  BurstSearchOptions options;
+  options.m = 3;
+  options.min_rate_khz = 125.0;
+  options.min_photons = 1;
+  options.method = BurstSearchMethod::kDualChannel;
+  const BurstSearchResult dual = search_bursts(measurement, options, Background{});
+  ASSERT_EQ(dual.bursts.size(), 1u);
+  // From the acceptor stream's start (102 us) to its stop (110 us), inside
+  // the donor stream's burst (100 to 116 us).
+  const PhotonRange range = photons_in_window(measurement, dual.bursts[0].window.t_start_s,
+                                              dual.bursts[0].window.t_stop_s);
+  EXPECT_EQ(range.begin, 2u);
+  EXPECT_EQ(range.end, 7u);
+  EXPECT_EQ(dual.bursts[0].counts.acceptor_excited, 3);
+  EXPECT_EQ(dual.acceptor_excitation_threshold_s, dual.threshold_s);
+  // The all-photons search keeps the donor-only molecule too (and finds the
+  // acceptor-only one, without analysed photons).
+  options.method = BurstSearchMethod::kAllPhotons;
+  const BurstSearchResult all = search_bursts(measurement, options, Background{});
+  EXPECT_EQ(all.bursts.size(), 2u);
+  EXPECT_EQ(all.too_small, 1);
+
+  // With F, each stream by its own background rate: none for the acceptor
+  // excitation here.
+  Background background;
+  background.windows.resize(1);
+  background.windows[0].rates.donor.rate_hz = 1000;
+  options.min_rate_khz.reset();
+  options.method = BurstSearchMethod::kDualChannel;
+  const auto error =
+      testing::caught_error([&] { search_bursts(measurement, options, background); });
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(error->message(),
+            "Burst search: the background rate of the acceptor-channel photons under acceptor "
+            "excitation could not be estimated; give a minimum rate instead of F.");
 }
 
 }  // namespace

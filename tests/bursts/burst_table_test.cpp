@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "bursts/background.h"
+#include "bursts/burst_columns.h"
 #include "bursts/burst_export.h"
 #include "bursts/burst_photons.h"
 #include "bursts/burst_search.h"
+#include "bursts/burst_streams.h"
 #include "bursts/measurement_builder.h"
 #include "bursts/table_seconds.h"
 #include "support/caught_error.h"
@@ -97,6 +99,30 @@ TEST(BurstTable, RoundTripSelectsTheSamePhotons) {
             1);
 }
 
+// Every column, each as its kind is written; an empty field where a value is
+// not defined (no acceptor excitation, a ratio of nothing).
+TEST(BurstTable, WritesTheStreamsOfEveryBurst) {
+  Burst alex;
+  alex.window = {0, 1.0, 1.002};
+  alex.counts = {95, 40, 30, 20};
+  alex.streams = burst_streams(alex.counts, {2, 1, 4}, {});
+  Burst plain = alex;
+  plain.window = {7, 2.5, 2.5015};
+  plain.counts.acceptor_excited.reset();
+  plain.streams = burst_streams(plain.counts, {40, 30, 0}, {});
+  const Burst bursts[] = {alex, plain};
+  EXPECT_EQ(burst_table_text(bursts),
+            std::string(kBurstTableHeader) +
+                "\n0,1.000000000,1.002000000,95,70,40,30,20,38.000,29.000,16.000,0.432836,"
+                "0.807229,0.432836,0.807229\n"
+                "7,2.500000000,2.501500000,95,70,40,30,,0.000,0.000,,,,,\n");
+  std::string names;
+  for (const BurstColumnInfo& info : burst_columns()) {
+    names += (names.empty() ? "" : ",") + std::string(info.name);
+  }
+  EXPECT_EQ(names, kBurstTableHeader);
+}
+
 TEST(BurstTable, ReadsTablesMadeElsewhere) {
   struct Case {
     const char* name;
@@ -108,6 +134,10 @@ TEST(BurstTable, ReadsTablesMadeElsewhere) {
        "burst,t_start_s,t_stop_s\n1,0.5,0.75\n2,1,1\n",
        {{1, 0.5, 0.75}, {2, 1, 1}}},
       {"quoted", "\"burst\",\"t_start_s\",\"t_stop_s\"\n\"1\",0.5,\"0.75\"\n", {{1, 0.5, 0.75}}},
+      {"written by an earlier version",
+       "burst,t_start_s,t_stop_s,photons,donor,acceptor,raw_E\n0,12.000345000,12.002117125,84,41,"
+       "29,0.414286\n",
+       {{0, 12.000345, 12.002117125}}},
       {"byte-order mark, CRLF, blanks, blank lines, other columns, no final line end",
        "\xEF\xBB\xBF"
        "burst, t_start_s ,t_stop_s,E\r\n\r\n 7 , -0 ,\t0.5 ,x\r\n8,+3,4e0,\n\n9,5,5,1",

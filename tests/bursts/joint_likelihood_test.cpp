@@ -97,6 +97,15 @@ TEST(JointLikelihood, SumsTheAnalysedBurstsInOrder) {
     const double without = sum[i] - table.at(2, static_cast<int>(i)).log_likelihood;
     EXPECT_NEAR(rejoined.joint_log_likelihood[i], without, 1e-9 * std::abs(without));
   }
+  // So is a run whose log L came out NaN (the residue drove the distribution
+  // negative: the single-record program prints "-nan" for it): summed, it
+  // would make the joint log L NaN.
+  table.cells[static_cast<std::size_t>(2 * table.runs + 3)].left_out = LeftOut::kNo;
+  table.cells[static_cast<std::size_t>(4 * table.runs)].log_likelihood = std::nan("");
+  const JointScan without_nan = join_bursts(coefficients, table, counts);
+  EXPECT_EQ(without_nan.bursts[4].left_out, LeftOut::kCollapsed);
+  EXPECT_EQ(without_nan.analysed, 3);
+  for (const double value : without_nan.joint_log_likelihood) EXPECT_TRUE(std::isfinite(value));
 }
 
 }  // namespace

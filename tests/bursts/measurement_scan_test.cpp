@@ -136,6 +136,28 @@ TEST(MeasurementScan, ParameterScanSumsTheBurstsAnalysedAtEveryValue) {
   const JointEstimate got = estimate_coefficient(scan, {100, 5});
   EXPECT_TRUE(same_bits(got.coefficient.resampled, expected.coefficient.resampled));
   EXPECT_TRUE(same_bits(got.parameter->resampled, expected.parameter->resampled));
+
+  // Boundary artifacts count where the estimate rests (cell 0: the first
+  // value, the smallest D), not at every coefficient.
+  scan.bursts[0].boundary_photons = {0, 3, 0, 0};
+  scan.bursts[0].boundary_runs = {1, 0};
+  scan.bursts[2].boundary_photons = {2, 0, 0, 0};
+  scan.bursts[2].boundary_runs = {1, 0};
+  // Both axes of a two-value grid are edges, and both warn in the same words.
+  std::string warned;
+  for (const ScanWarning& w : result_warnings(scan, joint, &got, SettingWords{})) {
+    warned += w.text + "\n";
+  }
+  for (const char* axis :
+       {"possible boundary artifacts in 1 of 3 bursts at D = 1e-14 m^2/s, where the joint log L "
+        "is largest (2 at some of the coefficients)",
+        "largest at the smallest D of the grid (1e-14 m^2/s), so D may lie beyond it",
+        "the grid of D, so the interval may reach beyond it",
+        "largest at the largest rms_nm of the grid (6), so rms_nm may lie beyond it; widen the "
+        "range of the model (--model chain:FROM:TO:COUNT).",
+        "100 of 100 bootstrap resamples have their maximum at an edge of the grid of rms_nm"}) {
+    EXPECT_NE(warned.find(axis), std::string::npos) << axis << "\n" << warned;
+  }
 }
 
 // A share's text with the checksum of its first line made to match its
@@ -288,17 +310,8 @@ TEST(ScanRequest, DefaultsAndRefusals) {
       {refused([](ScanRequest& r) { r.coefficients[0] = -1; }, true), "positive finite"},
       {refused([](ScanRequest& r) { r.background = parse_background_choice("auto"); }, false),
        "The background auto is estimated from a measurement"},
-      {refused([](ScanRequest& r) { r.corrections.gamma = 0; }, true), "gamma must be > 0"},
-      {refused([](ScanRequest& r) { r.corrections.leakage = 1; }, true),
-       "leakage must be >= 0 and < 1"},
-      {refused([](ScanRequest& r) { r.corrections.dir_ex = -0.1; }, true), "dir_ex must be >= 0"},
-      {refused([](ScanRequest& r) { r.corrections.beta = NAN; }, true), "beta must be finite"},
-      {caught_error([] {
-         FretCorrections corrections;
-         corrections.gamma = 0.8;
-         make_model_grid(derive_settings({}), {}, corrections);
-       }),
-       "are not yet supported"},
+      // Each correction's range: corrected_colours_test.
+      {refused([](ScanRequest& r) { r.corrections.leakage = 1; }, true), "--leakage 1"},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(c.error) << c.says;

@@ -358,6 +358,34 @@ TEST_F(BurstsProgram, RefusalsNameTheFaultAndWriteNothing) {
       {{"scan", "m.h5", "--grid", "out.csv", "-o", "r.h5"}, "--grid writes the cells"},
       {{"scan", "m.h5", "--model", "box:2:10", "-d", "2001", "--loglik", "out.csv"},
        "at most 2000 distance points"},
+      // The setup's corrections, the selection and the search method.
+      {{"scan", "m.h5", "--gamma", "0", "--loglik", "out.csv"}, "--gamma 0: gamma"},
+      {{"scan", "m.h5", "--gamma", "-2", "--loglik", "out.csv"}, "--gamma -2: gamma"},
+      {{"scan", "m.h5", "--leakage", "1", "--loglik", "out.csv"}, "--leakage 1: the leakage"},
+      {{"search", "m.h5", "--leakage", "-0.1", "-o", "out.csv"}, "--leakage -0.1: the leakage"},
+      {{"scan", "m.h5", "--dir-ex", "inf", "--loglik", "out.csv"},
+       "Option --dir-ex takes a finite number"},
+      {{"scan", "m.h5", "--beta", "0", "--loglik", "out.csv"}, "--beta 0: beta"},
+      {{"scan", "m.h5", "--gamma", "1e308", "--loglik", "out.csv"},
+       "the corrections alone would rule distances in or out"},
+      {{"scan", "m.h5", "--type", "smFRET", "--dir-ex", "0.05", "--loglik", "out.csv"},
+       "--dir-ex 0.05: direct excitation is scaled by each burst's acceptor-excitation"},
+      {{"scan", "m.h5", "--where", "Q=0:1", "--loglik", "out.csv"}, "no column Q; the columns"},
+      {{"search", "m.h5", "--where", "S=0.8:0.2", "-o", "out.csv"},
+       "the lower bound 0.8 is above the upper bound 0.2"},
+      {{"search", "m.h5", "--where", "S", "-o", "out.csv"}, "give COLUMN=LO:HI"},
+      {{"search", "m.h5", "--type", "smFRET", "--where", "S=0.2:0.8", "-o", "out.csv"},
+       "type smFRET"},
+      {{"search", "m.h5", "--type", "smFRET", "--search", "dcbs", "-o", "out.csv"}, "type smFRET"},
+      {{"search", "m.h5", "--search", "fast", "-o", "out.csv"},
+       "Option --search: Burst search: method fast"},
+      {{"scan", "photons.txt", "--where", "S=0.2:0.8", "--loglik", "out.csv"},
+       "need a Photon-HDF5 file"},
+      {{"corrections", "m.h5", "--type", "smFRET", "-o", "out.csv"}, "type smFRET"},
+      {{"corrections", "m.h5", "-o", "m.h5"}, "(-o) is the input file m.h5 (measurement)"},
+      // Neither population of this FRET-only simulation has 20 bursts.
+      {{"corrections", "m.h5", "-o", "out.csv"},
+       "Neither the leakage nor the direct excitation could be estimated"},
   };
   for (const Case& c : cases) {
     const ProcessResult result = bursts(c.arguments, scratch);
@@ -378,11 +406,13 @@ TEST(BurstsProgramConventions, HelpAndVersionOnTheStandardOutput) {
   const ProcessResult help = bursts({"scan", "m.h5", "--help"}, folder);
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.standard_error, "");
-  for (const char* option : {"--bursts TABLE.csv", "--model MODEL", "--shard I/K", "-q",
-                             "--grid FILE.csv", "--bootstrap B", "-Dmin D", "--m M", "--spot N"}) {
+  for (const char* option :
+       {"--bursts TABLE.csv", "--model MODEL", "--shard I/K", "-q", "--grid FILE.csv",
+        "--bootstrap B", "-Dmin D", "--m M", "--spot N", "--where COLUMN=LO:HI", "--gamma G",
+        "--leakage A", "--dir-ex D", "--beta B", "--search METHOD"}) {
     EXPECT_NE(help.standard_output.find(option), std::string::npos) << option;
   }
-  for (const char* command : {"info", "search", "export", "combine"}) {
+  for (const char* command : {"info", "search", "export", "combine", "corrections"}) {
     const ProcessResult one = bursts({"help", command}, folder);
     EXPECT_EQ(one.status, 0);
     EXPECT_EQ(one.standard_output.rfind(std::string("usage: pelmora-bursts ") + command, 0), 0u)

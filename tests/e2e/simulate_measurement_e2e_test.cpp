@@ -8,9 +8,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "bursts/burst_photons.h"
+#include "bursts/burst_streams.h"
 #include "input/photon_hdf5.h"
 #include "support/run_binary.h"
 
@@ -113,6 +116,49 @@ TEST(SimulateMeasurement, PhotonsFollowTheSchemeAndFret) {
   }
 }
 
+// A setup with leakage, direct excitation and gamma, and molecules without
+// one of their dyes: over the true windows of each population (no
+// background) the counts give back the setup's values, and the corrected E
+// and S of the FRET molecules (held at R0) are 1/2.
+TEST(SimulateMeasurement, StreamsFollowTheSetupAndThePopulations) {
+  ScratchDir folder;
+  simulate(folder, {"--type",       "usALEX", "--duration",      "40",  "--burst-size", "100",
+                    "--donor-only", "0.3",    "--acceptor-only", "0.2", "--leakage",    "0.07",
+                    "--dir-ex",     "0.05",   "--gamma",         "0.8", "--beta",       "1.5",
+                    "--bg-donor",   "0",      "--bg-acceptor",   "0",   "--rmin",       "6.49",
+                    "--rmax",       "6.51",   "--seed",          "5"});
+  const Measurement measurement = read_photon_hdf5((folder / "m.h5").string());
+  std::map<std::string, BurstCounts> sums;
+  const std::vector<std::string> truth = split_lines(folder.read("m.bursts.csv"));
+  ASSERT_EQ(truth[0], "burst,t_start_s,t_stop_s,photons,population");
+  for (std::size_t i = 1; i < truth.size(); ++i) {
+    double start = 0, stop = 0;
+    char population[32] = {};
+    ASSERT_EQ(std::sscanf(truth[i].c_str(), "%*d,%lf,%lf,%*d,%31s", &start, &stop, population), 3);
+    const BurstCounts counts = count_burst_photons(measurement, start, stop);
+    BurstCounts& sum = sums[population];
+    sum.donor += counts.donor;
+    sum.acceptor += counts.acceptor;
+    sum.acceptor_excited = sum.acceptor_excited.value_or(0) + *counts.acceptor_excited;
+  }
+  ASSERT_EQ(sums.size(), 3u);
+  const auto ratio = [](std::int64_t a, std::int64_t b) {
+    return static_cast<double>(a) / static_cast<double>(b);
+  };
+  const BurstCounts& donor_only = sums["donor-only"];
+  const BurstCounts& acceptor_only = sums["acceptor-only"];
+  EXPECT_NEAR(ratio(donor_only.acceptor, donor_only.donor), 0.07, 0.01);
+  EXPECT_NEAR(ratio(acceptor_only.acceptor, *acceptor_only.acceptor_excited), 0.05, 0.01);
+  FretCorrections corrections;
+  corrections.leakage = 0.07;
+  corrections.dir_ex = 0.05;
+  corrections.gamma = 0.8;
+  corrections.beta = 1.5;
+  const BurstStreams fret = burst_streams(sums["FRET"], {}, corrections);
+  EXPECT_NEAR(fret.E, 0.5, 0.02);
+  EXPECT_NEAR(fret.S, 0.5, 0.02);
+}
+
 // Long walks (molecules crossing the focus for a few hundred ms) visit the
 // distances as often as the model's P_eq says: the histogram of the true
 // distance at every photon against P_eq integrated over each bin.
@@ -186,6 +232,10 @@ TEST(SimulateMeasurement, BadOptionsPrintUsage) {
       {{"--model", "pmf:zero.txt", "m.h5"}, "zero.txt: the densities are all zero"},
       {{"--model", "pmf:text.txt", "m.h5"}, "text.txt, line 2: two numbers expected"},
       {{"--model", "pmf:order.txt", "m.h5"}, "order.txt, line 3: the distances must increase"},
+      {{"--type", "usALEX", "--donor-only", "0.7", "--acceptor-only", "0.5", "m.h5"},
+       "sum to at most 1"},
+      {{"--acceptor-only", "0.2", "m.h5"}, "need acceptor excitation"},
+      {{"--gamma", "0", "m.h5"}, "--gamma and --beta must be > 0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reason);

@@ -135,28 +135,46 @@ TEST(ConfinedPropagator, GridCoversTheSupport) {
 namespace pelmora {
 namespace {
 
-// Background shares are the expected counts over the photons, scaled down
-// together above the cap; a record without background keeps the grid's own
-// colours (no tables of its own), and the mixed colours of both channels
-// still sum to 1 at every point.
+// Background shares (and direct excitation's) are the expected counts over
+// the photons, scaled down together above the cap; a record without any
+// keeps the grid's own colours (no tables of its own), the mixed colours of
+// both channels still sum to 1 at every point, and without direct excitation
+// they are the background's alone to the bit.
 TEST(BackgroundColours, SharesAreCappedAndMixedColoursSumToOne) {
   struct Case {
-    double donor, acceptor, photons, expected_donor, expected_acceptor;
+    double donor, acceptor, direct, photons;
+    BackgroundShares expected;
+    bool capped;
   };
-  for (const Case& c : {Case{3, 1, 100, 0.03, 0.01}, Case{60, 20, 100, 0.375, 0.125},
-                        Case{0, 0, 100, 0, 0}, Case{5, 5, 0, 0, 0}}) {
-    const BackgroundShares shares = background_shares(c.donor, c.acceptor, c.photons);
-    EXPECT_DOUBLE_EQ(shares.donor, c.expected_donor);
-    EXPECT_DOUBLE_EQ(shares.acceptor, c.expected_acceptor);
+  for (const Case& c :
+       {Case{3, 1, 0, 100, {0.03, 0.01, 0}, false}, Case{60, 20, 0, 100, {0.375, 0.125, 0}, true},
+        Case{0, 0, 0, 100, {0, 0, 0}, false}, Case{5, 5, 1, 0, {0, 0, 0}, false},
+        Case{3, 1, 6, 100, {0.03, 0.01, 0.06}, false},
+        Case{30, 10, 60, 100, {0.15, 0.05, 0.3}, true},
+        Case{3, 1, -6, 100, {0.03, 0.01, 0}, false}}) {
+    const CappedShares capped = colour_shares(c.donor, c.acceptor, c.direct, c.photons);
+    EXPECT_DOUBLE_EQ(capped.shares.donor, c.expected.donor);
+    EXPECT_DOUBLE_EQ(capped.shares.acceptor, c.expected.acceptor);
+    EXPECT_DOUBLE_EQ(capped.shares.direct, c.expected.direct);
+    EXPECT_EQ(capped.capped, c.capped);
+    if (c.direct == 0) {
+      const BackgroundShares shares = background_shares(c.donor, c.acceptor, c.photons);
+      EXPECT_EQ(shares.donor, capped.shares.donor);
+      EXPECT_EQ(shares.acceptor, capped.shares.acceptor);
+    }
   }
   AnalysisSettings settings = derive_settings({});
   const DistanceGrid grid = make_model_grid(settings, DistanceModel{});
   EXPECT_EQ(mix_background(grid, {}), nullptr);
   const auto mixed = mix_background(grid, {0.02, 0.05});
+  const auto direct = mix_background(grid, {0.02, 0.05, 0.03});
   for (int i = 0; i < grid.points.bins; ++i) {
     ASSERT_NEAR(mixed->donor[i] + mixed->acceptor[i], 1.0, 1e-15) << i;
-    ASSERT_GE(mixed->acceptor[i], 0.05) << i;
-    ASSERT_GE(mixed->donor[i], 0.02) << i;
+    ASSERT_EQ(mixed->acceptor[i], (1 - 0.02 - 0.05) * grid.efficiency[i] + 0.05) << i;
+    ASSERT_EQ(mixed->donor[i], (1 - 0.02 - 0.05) * grid.one_minus_efficiency[i] + 0.02) << i;
+    ASSERT_NEAR(direct->donor[i] + direct->acceptor[i], 1.0, 1e-15) << i;
+    ASSERT_NEAR(direct->acceptor[i], 0.9 * grid.efficiency[i] + 0.08, 1e-15) << i;
+    ASSERT_NEAR(direct->donor[i], 0.9 * grid.one_minus_efficiency[i] + 0.02, 1e-15) << i;
   }
 }
 

@@ -27,9 +27,11 @@ Arguments::Arguments(const CommandSpec& command, std::span<const std::string_vie
     : command_(command.name), words_(arguments.begin(), arguments.end()) {
   std::set<std::string, std::less<>> with_value;
   std::set<std::string, std::less<>> flags;
+  std::set<std::string, std::less<>> repeatable;
   for (const OptionGroup& group : command.groups) {
     for (const OptionSpec& option : group.options) {
       (option.value.empty() ? flags : with_value).insert(std::string(option.name));
+      if (option.repeatable) repeatable.insert(std::string(option.name));
     }
   }
   for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -52,10 +54,11 @@ Arguments::Arguments(const CommandSpec& command, std::span<const std::string_vie
     if (i + 1 >= arguments.size()) {
       refuse(format_text("Option %s needs a value.", name.c_str()));
     }
-    if (values_.count(name) > 0) {
+    if (values_.count(name) > 0 && repeatable.count(name) == 0) {
       refuse(format_text("Option %s is given twice.", name.c_str()));
     }
     values_[name] = std::string(arguments[++i]);
+    repeated_[name].push_back(values_[name]);
     order_.push_back(name);
   }
 }
@@ -64,6 +67,11 @@ std::optional<std::string> Arguments::text(std::string_view name) const {
   const auto found = values_.find(name);
   if (found == values_.end()) return std::nullopt;
   return found->second;
+}
+
+std::vector<std::string> Arguments::all(std::string_view name) const {
+  const auto found = repeated_.find(name);
+  return found == repeated_.end() ? std::vector<std::string>{} : found->second;
 }
 
 double Arguments::real(std::string_view name, double fallback) const {

@@ -19,13 +19,15 @@ class Arguments {
  public:
   // Takes the options of `command` (command_table.h).  Throws kOption for an
   // option the command does not take, a value that is missing, and an option
-  // given twice.
+  // given twice that is not repeatable.
   Arguments(const CommandSpec& command, std::span<const std::string_view> arguments);
 
   const std::vector<std::string>& names() const { return names_; }
   bool flag(std::string_view name) const { return flags_.count(name) > 0; }
   std::optional<std::string> text(std::string_view name) const;
   bool given(std::string_view name) const { return values_.count(std::string(name)) > 0; }
+  // Every value of a repeatable option, in the order given.
+  std::vector<std::string> all(std::string_view name) const;
 
   // Values checked as they are taken; kOption errors name the option.
   double real(std::string_view name, double fallback) const;
@@ -44,6 +46,7 @@ class Arguments {
   std::vector<std::string_view> words_;
   std::vector<std::string> names_;
   std::map<std::string, std::string, std::less<>> values_;
+  std::map<std::string, std::vector<std::string>, std::less<>> repeated_;
   std::set<std::string, std::less<>> flags_;
   std::vector<std::string> order_;
 };

@@ -20,6 +20,25 @@ constexpr OptionSpec kSearch[] = {
     {"--min-rate", "KHZ", "minimum burst rate given in kHz, instead of --F"},
     {"--min-photons", "N", "analysed photons a burst needs (30)"},
     {"--bg-window", "S", "seconds per background estimate (60)"},
+    {"--search", "METHOD",
+     "apbs: all photons; dcbs: dual-channel, where the donor- and the acceptor-excitation "
+     "streams are both in a burst (ALEX only) (apbs)"},
+};
+
+constexpr OptionSpec kSelection[] = {
+    {"--where", "COLUMN=LO:HI",
+     "keep the bursts whose COLUMN (any numeric column of the burst table: S, E, n_aa, "
+     "photons_analysed, ...) lies in [LO, HI]; either bound may be empty; repeat to keep those "
+     "in every range",
+     true},
+};
+
+constexpr OptionSpec kCorrections[] = {
+    {"--gamma", "G", "acceptor over donor detection efficiency times quantum yield (1)"},
+    {"--leakage", "A", "donor photons in the acceptor channel per donor-channel photon (0)"},
+    {"--dir-ex", "D",
+     "acceptor photons under donor excitation per acceptor-excitation photon (0; ALEX only)"},
+    {"--beta", "B", "acceptor- over donor-excitation intensity, for S only (1)"},
 };
 
 constexpr OptionSpec kInfo[] = {
@@ -27,7 +46,9 @@ constexpr OptionSpec kInfo[] = {
 };
 
 constexpr OptionSpec kSearchOutput[] = {
-    {"-o", "TABLE.csv", "the burst table: burst,t_start_s,t_stop_s,photons,donor,acceptor,raw_E"},
+    {"-o", "TABLE.csv",
+     "the burst table: burst,t_start_s,t_stop_s, photons_window, photons_analysed, the streams "
+     "n_dd,n_da,n_aa, the same background-corrected (_corr), E_raw,S_raw,E,S"},
     {"-q", "", "no status lines; warnings still show"},
 };
 
@@ -69,6 +90,18 @@ constexpr OptionSpec kOutputs[] = {
 
 constexpr OptionSpec kEstimate[] = {
     {"--bootstrap", "B", "bootstrap resamples of the bursts (1000; 0: no interval)"},
+    {"--seed", "N", "seed of the resamples (1)"},
+};
+
+constexpr OptionSpec kCorrectionsCommand[] = {
+    {"--bursts", "TABLE.csv", "the bursts of this table (default: search them)"},
+    {"-o", "FILE.json", "the estimates, their intervals and the options, as JSON"},
+    {"--donor-only-s", "S", "bursts with S_raw above S are donor-only (0.9)"},
+    {"--acceptor-only-s", "S", "bursts with S_raw below S are acceptor-only (0.2)"},
+    {"--leakage", "A",
+     "the leakage that direct excitation is corrected for when the donor-only population "
+     "gives none (0)"},
+    {"--bootstrap", "B", "bootstrap resamples of the bursts (1000)"},
     {"--seed", "N", "seed of the resamples (1)"},
 };
 
@@ -120,9 +153,25 @@ std::optional<CommandSpec> command_spec(std::string_view name) {
     return CommandSpec{
         "search",
         "FILE.hdf5 -o TABLE.csv",
-        "Finds the bursts (all-photons sliding-window search) and writes the "
-        "burst table.",
-        {{"Output", kSearchOutput}, {"Search", kSearch}, {"Measurement", kMeasurement}}};
+        "Finds the bursts (sliding-window search of all photons, or dual-channel) and writes "
+        "the burst table with each burst's photon streams, E and S.",
+        {{"Output", kSearchOutput},
+         {"Search", kSearch},
+         {"Selection", kSelection},
+         {"Corrections (for E and S)", kCorrections},
+         {"Measurement", kMeasurement}}};
+  }
+  if (name == "corrections") {
+    return CommandSpec{
+        "corrections",
+        "FILE.hdf5 [--bursts TABLE.csv] [-o FILE.json]",
+        "The leakage from the donor-only bursts and the direct excitation from the "
+        "acceptor-only bursts of an ALEX measurement, each with its bootstrap 95 % interval, "
+        "and the options ready to paste.  Gamma cannot be had from one population: give it "
+        "as you know it.  Exit status 1 when neither can be estimated.",
+        {{"Corrections", kCorrectionsCommand},
+         {"Search (without --bursts)", kSearch},
+         {"Measurement", kMeasurement}}};
   }
   if (name == "export") {
     return CommandSpec{"export",
@@ -138,6 +187,8 @@ std::optional<CommandSpec> command_spec(std::string_view name) {
                        "the estimate of D with its bootstrap interval.  Photon files are one "
                        "burst each.  At least one of --loglik, --joint, -o and --summary.",
                        {{"Scan", kScan},
+                        {"Selection", kSelection},
+                        {"Corrections", kCorrections},
                         {"Outputs", kOutputs},
                         {"Estimate", kEstimate},
                         {"Analysis (as pelmora takes them)", kAnalysis},

@@ -15,6 +15,7 @@ struct OptionSpec {
   std::string_view name;   // "--bursts", "-q"
   std::string_view value;  // "TABLE.csv"; empty for a flag
   std::string_view help;
+  bool repeatable = false;  // may be given more than once (--where)
 };
 
 // Options that several commands share, under one heading.

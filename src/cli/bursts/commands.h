@@ -20,6 +20,10 @@ void run_search(CommandArguments arguments, Console& console);
 void run_export(CommandArguments arguments, Console& console);
 void run_scan(CommandArguments arguments, const std::string& command_line, Console& console);
 void run_combine(CommandArguments arguments, const std::string& command_line, Console& console);
+// The leakage and direct excitation of an ALEX measurement; the options
+// ready to paste go to `out`.  Throws kComputation when neither could be
+// estimated.
+void run_corrections(CommandArguments arguments, Console& out, Console& console);
 
 // The program: the command named first, or the usage text.  Returns the exit
 // status: 0 on success (and for --help and --version), 1 on any error (its

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/error.h"
+#include "cli/console_frame.h"
 #include "cli/termination_signals.h"
 #include "output/likelihood_writer.h"
 #include "output/result_file.h"
@@ -114,6 +115,7 @@ void report_scan(const MeasurementScan& scan, const BootstrapOptions& bootstrap,
   for (const ScanWarning& warning : left_out_warnings(scan, words)) {
     console.write(framed(warning));
   }
+  if (scan.share_cap) console.write(framed_warning(scan.share_cap->text()));
   const JointResult joint = joint_result(scan);
   if (joint.analysed == 0 && !scan.share) {
     throw Error(ErrorKind::kComputation,

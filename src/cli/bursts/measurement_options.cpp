@@ -8,6 +8,7 @@
 #include "base/error.h"
 #include "base/regular_file.h"
 #include "cli/command_line.h"
+#include "engine/corrected_colours.h"
 #include "state/text_format.h"
 
 namespace pelmora::bursts_cli {
@@ -58,7 +59,48 @@ BurstSearchOptions search_options(const Arguments& arguments) {
   options.F = arguments.real("--F", options.F);
   if (arguments.given("--min-rate")) options.min_rate_khz = arguments.real("--min-rate", 0);
   options.background_window_s = arguments.real("--bg-window", options.background_window_s);
+  if (const std::optional<std::string> method = arguments.text("--search")) {
+    try {
+      options.method = parse_burst_search_method(*method);
+    } catch (const Error& error) {
+      refuse("Option --search: " + error.message());
+    }
+  }
+  if (arguments.given("--gamma") || arguments.given("--leakage") || arguments.given("--dir-ex") ||
+      arguments.given("--beta")) {
+    options.corrections = fret_corrections(arguments);
+  }
   return options;
+}
+
+FretCorrections fret_corrections(const Arguments& arguments) {
+  FretCorrections corrections;
+  corrections.gamma = arguments.real("--gamma", corrections.gamma);
+  corrections.leakage = arguments.real("--leakage", corrections.leakage);
+  corrections.dir_ex = arguments.real("--dir-ex", corrections.dir_ex);
+  corrections.beta = arguments.real("--beta", corrections.beta);
+  try {
+    check_fret_corrections(corrections);
+  } catch (const Error& error) {
+    refuse(error.message());
+  }
+  return corrections;
+}
+
+std::vector<BurstRange> burst_ranges(const Arguments& arguments) {
+  std::vector<BurstRange> ranges;
+  for (const std::string& text : arguments.all("--where")) {
+    try {
+      ranges.push_back(parse_burst_range(text));
+    } catch (const Error& error) {
+      refuse("Option --where: " + error.message());
+    }
+  }
+  return ranges;
+}
+
+std::string stoichiometry_text(const StoichiometryWarning& warning) {
+  return warning.text("--where S=0.2:0.8");
 }
 
 ScanRequest scan_request(const Arguments& arguments) {
@@ -82,6 +124,7 @@ ScanRequest scan_request(const Arguments& arguments) {
   if (const std::optional<std::string> background = arguments.text("--background")) {
     request.background = parse_background_choice(*background);
   }
+  request.corrections = fret_corrections(arguments);
   if (request.model.confined() && (arguments.given("-min") || arguments.given("-max"))) {
     refuse("Options -min and -max set the distance range of free diffusion; the grid of model " +
            request.model.text + " is its own support (-d sets its points).");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "cli/bursts/arguments.h"
 #include "pelmora/measurement.h"
@@ -13,8 +14,20 @@ namespace pelmora::bursts_cli {
 // --spot, --type, --alex-period, --alex-offset, --donor-window START:STOP.
 MeasurementOverrides measurement_overrides(const Arguments& arguments);
 
-// --m, --F, --min-rate (kHz), --min-photons, --bg-window (s).
+// --m, --F, --min-rate (kHz), --min-photons, --bg-window (s), --search
+// apbs|dcbs, and the corrections for the bursts' E and S.
 BurstSearchOptions search_options(const Arguments& arguments);
+
+// --gamma, --leakage, --dir-ex, --beta (1, 0, 0, 1 when not given);
+// refused (kOption, naming the option) out of their ranges.
+FretCorrections fret_corrections(const Arguments& arguments);
+
+// Every --where COLUMN=LO:HI, in the order given.
+std::vector<BurstRange> burst_ranges(const Arguments& arguments);
+
+// The warning of single-colour-looking bursts, with the option that
+// selects them away.
+std::string stoichiometry_text(const StoichiometryWarning& warning);
 
 // -R, -min, -max, -d, -Dmin, -Dmax, -n with pelmora's own meaning, defaults
 // and messages (the coefficients those of pelmora's scan mode), and

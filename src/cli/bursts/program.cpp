@@ -38,9 +38,14 @@ constexpr std::string_view kUsage =
     "  combine share1.csv share2.csv ... [--loglik all.csv] [--joint joint.dat] [-o results.h5]\n"
     "       [--summary summary.json] [--grid grid.csv] [--bootstrap 1000] [--seed 1] [-q]\n"
     "                                       the shares of a scan, put together\n"
+    "  corrections FILE.hdf5 [--bursts bursts.csv] [-o corrections.json]\n"
+    "                                       leakage and direct excitation of an ALEX\n"
+    "                                       measurement, the options ready to paste\n"
     "\n"
     "Search (search, and scan without --bursts):\n"
     "  --m 10 --F 6 --min-photons 30 --bg-window 60   (or --min-rate KHZ instead of F)\n"
+    "  --search apbs|dcbs   --where COLUMN=LO:HI (repeatable; search and scan)\n"
+    "Corrections (search, scan): --gamma 1 --leakage 0 --dir-ex 0 --beta 1\n"
     "Measurement (info, search, export, scan):\n"
     "  --spot N   --type smFRET|smFRET-usALEX|smFRET-nsALEX\n"
     "  --alex-period TICKS  --alex-offset TICKS  --donor-window START:STOP\n"
@@ -94,6 +99,8 @@ int run_pelmora_bursts(int argc, char** argv) {
       run_scan(arguments, command_line, console);
     } else if (command == "combine") {
       run_combine(arguments, command_line, console);
+    } else if (command == "corrections") {
+      run_corrections(arguments, out, console);
     }
     return 0;
   } catch (const Error& error) {

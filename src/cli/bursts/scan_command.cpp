@@ -29,9 +29,15 @@ void check_scan_options(const Arguments& arguments, const JointOutputs& outputs,
   if (measurement && arguments.names().size() > 1) {
     throw Error(ErrorKind::kOption, "pelmora-bursts scan takes one Photon-HDF5 file.");
   }
-  if (!measurement && (arguments.given("--bursts") || arguments.given("--spot"))) {
+  if (!measurement && (arguments.given("--bursts") || arguments.given("--spot") ||
+                       arguments.given("--where") || arguments.given("--search"))) {
     throw Error(ErrorKind::kOption,
-                "--bursts and the measurement options need a Photon-HDF5 file.");
+                "--bursts, --where, --search and the measurement options need a Photon-HDF5 "
+                "file.");
+  }
+  if (measurement && arguments.given("--bursts") && arguments.given("--search")) {
+    throw Error(ErrorKind::kOption,
+                "--search finds the bursts; with --bursts the table gives them.");
   }
   if (!measurement) {
     for (const std::string& name : arguments.names()) {
@@ -73,8 +79,11 @@ BurstRecords measurement_bursts(const Arguments& arguments, const ScanRequest& r
     selection.table_name = *table;
   }
   selection.search = search_options(arguments);
+  selection.ranges = burst_ranges(arguments);
   BurstRecords records = measurement_records(m, selection, request, shard, observer);
   for (const std::string& warning : records.warnings) console.write(framed_warning(warning));
+  if (records.stoichiometry)
+    console.write(framed_warning(stoichiometry_text(*records.stoichiometry)));
   if (!quiet) {
     console.print("%s: %zu donor- and acceptor-channel photons, %zu bursts (%s).\n",
                   m.description.path.c_str(), m.timestamps.size(), records.table_bursts,

@@ -20,7 +20,10 @@ void run_search(CommandArguments words, Console& console) {
                       std::vector<OutputFile>{{*arguments.text("-o"), "-o"}});
   const bool quiet = arguments.flag("-q");
   const BurstSearchOptions search = search_options(arguments);
+  const std::vector<BurstRange> ranges = burst_ranges(arguments);
   const Measurement m = read_photon_hdf5(arguments.names()[0], measurement_overrides(arguments));
+  check_ranges_for(ranges, m.description);
+  check_corrections_for(search.corrections, m.description);
   if (!quiet) {
     console.print("Read %zu donor- and acceptor-channel photons from %s.\n", m.timestamps.size(),
                   m.description.path.c_str());
@@ -38,17 +41,21 @@ void run_search(CommandArguments words, Console& console) {
           search.F * background->whole.all.rate_hz / 1000);
     }
   }
+  std::size_t selected = 0;
   {
     const HeldTerminationSignals held;
-    std::vector<Burst> bursts = found.bursts;
+    std::vector<Burst> bursts;
+    for (const std::size_t b : select_bursts(found.bursts, ranges)) {
+      bursts.push_back(found.bursts[b]);
+    }
+    selected = bursts.size();
     write_burst_table(*arguments.text("-o"), bursts, held.stop_request());
   }
   if (!quiet) {
-    console.print(
-        "Found %zu bursts of at least %d analysed photons (%lld smaller ones dropped); "
-        "table written to %s.\n",
-        found.bursts.size(), search.min_photons, static_cast<long long>(found.too_small),
-        arguments.text("-o")->c_str());
+    console.print("Found %zu bursts of at least %d analysed photons (%lld smaller ones dropped)",
+                  found.bursts.size(), search.min_photons, static_cast<long long>(found.too_small));
+    if (!ranges.empty()) console.print(", %zu of them selected", selected);
+    console.print("; table written to %s.\n", arguments.text("-o")->c_str());
   }
 }
 
