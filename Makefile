@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = command_line photon_parser photon_hdf5 burst_table pmf_table model_text
+FUZZ_TARGETS = command_line photon_parser photon_hdf5 burst_table pmf_table share model_text
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # Extra CMake settings, e.g. CMAKE_ARGS=-DPELMORA_WERROR=ON (as CI builds).
 CMAKE_ARGS ?=

@@ -14,6 +14,10 @@
 #include <pybind11/pybind11.h>
 
 #include <exception>
+#include <filesystem>
+#include <new>
+#include <stdexcept>
+#include <string>
 
 #include "binding/arrays.h"
 #include "binding/bindings.h"
@@ -32,6 +36,26 @@ PYBIND11_MODULE(_core, module) {
       if (failure) std::rethrow_exception(failure);
     } catch (const Error& error) {
       raise_error(error);
+    } catch (const py::builtin_exception&) {
+      throw;  // pybind11's own (a failed conversion): its translator says it
+    } catch (const std::bad_alloc&) {
+      PyErr_SetString(PyExc_MemoryError,
+                      "Not enough memory for this analysis; use fewer time slices, distance "
+                      "points or coefficients, or a machine with more memory.");
+    } catch (const std::length_error&) {
+      PyErr_SetString(PyExc_MemoryError,
+                      "This analysis asked for an array larger than memory can hold; check the "
+                      "sizes and times given (a span or count far beyond the data's).");
+    } catch (const std::filesystem::filesystem_error& error) {
+      const std::string path = error.path1().string();
+      PyErr_SetString(
+          PyExc_OSError,
+          ("Could not read from file " + path + " (" + error.code().message() + ")").c_str());
+    } catch (const std::exception&) {
+      // Never the library's internal names: the sentence, and where to turn.
+      PyErr_SetString(PyExc_RuntimeError,
+                      "pelmora failed unexpectedly inside its compiled part; please report "
+                      "this with the call that caused it.");
     }
   });
 

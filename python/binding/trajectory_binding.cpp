@@ -55,6 +55,7 @@ TrajectoryArrays trajectory(const Doubles& times_us, const Bytes& acceptor, doub
   options.background = parse_background_choice(background);
   options.corrections = FretCorrections{gamma, leakage, dir_ex, beta};
   options.n_aa = n_aa;
+  options.memory_budget = kResultMemoryBudget;
   const EngineOptions engine = engine_options(threads);
   PythonObserver observer(std::move(progress));
   const PhotonList photons =

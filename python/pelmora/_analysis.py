@@ -16,8 +16,8 @@ import pandas as pd
 from . import _core
 from ._measurement import Measurement, table_columns
 from ._reprs import count_text, interval_text
-from ._validate import (coefficient, coefficients_array, colours_array, grid_settings,
-                        threads_count, times_array)
+from ._validate import (INT_MAX, coefficient, coefficients_array, colours_array, finite,
+                        grid_settings, threads_count, times_array, whole)
 from ._warnings import warn_all
 
 # Bursts as scan takes them: (times_us, is_acceptor) array pairs, or a
@@ -319,7 +319,8 @@ def _result(scan: _core.MeasurementScan, engine_warnings: list[str], call: str, 
     if joint.analysed == 0:
         reasons = "; ".join(sorted(set(left_out)))
         raise RuntimeError(f"None of the {analysed.size} bursts could be analysed ({reasons}).")
-    estimate = _core.estimate(scan, int(bootstrap), int(seed))
+    estimate = _core.estimate(scan, whole(bootstrap, "bootstrap", -INT_MAX, INT_MAX),
+                              whole(seed, "seed", 0, 2**63 - 1))
     shown = joint.shown
     frame = pd.DataFrame({"burst": scan.burst})
     if scan.from_measurement:
@@ -459,8 +460,8 @@ def trajectory(times_us: Any, is_acceptor: Any, D: float = 1e-14, *, time_bins: 
     colours = colours_array(is_acceptor)
     d = coefficient(float(D))
     R0, rmin, rmax, bins = grid_settings(R0, rmin, rmax, bins, model)
-    slices = 0 if dt is not None else int(time_bins)
-    increment = 0.0 if dt is None else float(dt)
+    slices = 0 if dt is not None else whole(time_bins, "time_bins", 0, INT_MAX)
+    increment = 0.0 if dt is None else finite(dt, "dt")
     # Four passes of 100 % each, shown as one percentage.
     with _progress_bar(progress, 400, "%",
                        bar_format="{desc}: {percentage:3.0f}%|{bar}| {elapsed}<{remaining}") as bar:

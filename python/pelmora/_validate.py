@@ -8,6 +8,7 @@ the dtype, the memory layout, the shape.  Those are checked here.
 
 from __future__ import annotations
 
+import math
 import operator
 from typing import Any, Optional
 
@@ -102,6 +103,29 @@ def threads_count(threads: Optional[int]) -> int:
     return count
 
 
+def finite(value: Any, what: str) -> float:
+    """A real number that is finite: NaN and infinities are refused here, as
+    the command line refuses them, before any is converted to an integer."""
+    number = float(value)
+    if not math.isfinite(number):
+        raise ValueError(f"{what} must be a finite number (it is {number}).")
+    return number
+
+
+def whole(value: Any, what: str, low: int, high: int) -> int:
+    """A whole number from low to high (the library checks the narrower
+    ranges it takes, with the command line's messages)."""
+    if isinstance(value, float):
+        finite(value, what)
+    number = int(value)
+    if not low <= number <= high:
+        raise ValueError(f"{what} must be a whole number from {low} to {high} (it is {number}).")
+    return number
+
+
+INT_MAX = 2**31 - 1
+
+
 def grid_settings(R0: float, rmin: float, rmax: Optional[float], bins: int,
                   model: str) -> tuple[float, float, Optional[float], int]:
     """The distance grid's settings as the library takes them (the library
@@ -110,4 +134,5 @@ def grid_settings(R0: float, rmin: float, rmax: Optional[float], bins: int,
     if str(model).split(":")[0] != "free" and (rmin != 0 or rmax is not None):
         raise ValueError(f"rmin and rmax set the distance range of free diffusion; the grid of model "
                          f"{model} is its own support (bins sets its points).")
-    return float(R0), float(rmin), None if rmax is None else float(rmax), operator.index(bins)
+    return (finite(R0, "R0"), finite(rmin, "rmin"), None if rmax is None else finite(rmax, "rmax"),
+            whole(operator.index(bins), "bins", 0, INT_MAX))

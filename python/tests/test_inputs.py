@@ -77,6 +77,15 @@ REFUSED = [
     (lambda: scan(gamma=1e308), "the corrections alone would rule distances in or out"),
     (lambda: trajectory(dir_ex=0.05), "give the record's n_aa"),
     (lambda: scan(bootstrap=-1), "bootstrap takes 0"),
+    # Numbers that are no numbers, or beyond what a C++ int holds: never
+    # converted behind the caller's back.
+    (lambda: trajectory(time_bins=0, dt=float("nan")), "dt must be a finite number (it is nan)."),
+    (lambda: trajectory(time_bins=float("nan")), "time_bins must be a finite number (it is nan)."),
+    (lambda: trajectory(time_bins=2**40), "time_bins must be a whole number from 0 to 2147483647"),
+    (lambda: scan(R0=float("nan")), "R0 must be a finite number (it is nan)."),
+    (lambda: trajectory(rmax=float("inf")), "rmax must be a finite number (it is inf)."),
+    (lambda: scan(seed=-1), "seed must be a whole number from 0"),
+    (lambda: scan(bootstrap=2**40), "bootstrap must be a whole number"),
 ]
 
 
@@ -102,6 +111,12 @@ def test_instruction_sets_give_the_same_numbers(monkeypatch):
     monkeypatch.setenv("PELMORA_SIMD", "avx3")
     with pytest.raises(ValueError, match="PELMORA_SIMD must be scalar, sse2, avx2 or avx512"):
         scan()
+
+
+def test_a_result_beyond_the_memory_budget_is_refused_up_front():
+    with pytest.raises(MemoryError, match=r"would need \d+\.\d GiB for its distributions alone "
+                                          r"\(99999 time slices x \d+ grid points.*4\.0 GiB allowed"):
+        pelmora.trajectory(TIMES, COLOURS, time_bins=99999, bins=19999)
 
 
 @pytest.mark.parametrize("times, colours, same_as", [

@@ -1,6 +1,7 @@
 #include "bursts/burst_export.h"
 
 #include <charconv>
+#include <utility>
 
 #include "output/result_file.h"
 
@@ -36,8 +37,9 @@ std::string burst_photon_text(const BurstPhotons& photons) {
   return text;
 }
 
-void write_burst_photon_file(const std::string& path, const BurstPhotons& photons) {
-  ResultFile file(path);
+void write_burst_photon_file(const std::string& path, const BurstPhotons& photons,
+                             StopRequest stop) {
+  ResultFile file(path, std::move(stop));
   file.text(burst_photon_text(photons));
   file.close();
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "bursts/burst_photons.h"
+#include "output/stop_request.h"
 
 namespace pelmora {
 
@@ -14,8 +15,9 @@ namespace pelmora {
 // reads back as the same float.
 std::string burst_photon_text(const BurstPhotons& photons);
 
-// Writes burst_photon_text() to `path`; a failure throws kIo and leaves no
-// partial file.
-void write_burst_photon_file(const std::string& path, const BurstPhotons& photons);
+// Writes burst_photon_text() to `path`; a failure throws kIo, and `stop`
+// saying stop kCancelled, and either leaves the earlier file as it was.
+void write_burst_photon_file(const std::string& path, const BurstPhotons& photons,
+                             StopRequest stop = {});
 
 }  // namespace pelmora

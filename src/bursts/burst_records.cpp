@@ -1,8 +1,10 @@
 #include "bursts/burst_records.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
+#include "base/crc32.h"
 #include "base/error.h"
 #include "bursts/burst_photon_list.h"
 #include "bursts/burst_photons.h"
@@ -84,6 +86,7 @@ BurstRecords measurement_records(const Measurement& measurement, const BurstSele
   source.description = measurement_text(measurement.description);
   check_ranges_for(selection.ranges, measurement.description);
   check_corrections_for(request.corrections, measurement.description);
+  source.photons_crc32 = photons_fingerprint(measurement);
   std::vector<Burst> bursts;
   std::optional<Background> background;
   if (selection.table) {
@@ -251,6 +254,24 @@ std::string windows_fingerprint(std::span<const BurstWindow> windows) {
     mix(&window.t_stop_s, sizeof window.t_stop_s);
   }
   return format_text("%016llx", static_cast<unsigned long long>(hash));
+}
+
+std::string photons_fingerprint(const Measurement& measurement) {
+  std::uint32_t crc = 0;
+  constexpr std::size_t kBlock = 4096;
+  char bytes[kBlock * 8];
+  const std::vector<std::int64_t>& times = measurement.timestamps;
+  for (std::size_t from = 0; from < times.size(); from += kBlock) {
+    const std::size_t count = std::min(kBlock, times.size() - from);
+    for (std::size_t k = 0; k < count; ++k) {
+      const auto value = static_cast<std::uint64_t>(times[from + k]);
+      for (int b = 0; b < 8; ++b) bytes[k * 8 + b] = static_cast<char>((value >> (8 * b)) & 0xff);
+    }
+    crc = crc32_of(std::string_view(bytes, count * 8), crc);
+  }
+  const std::vector<std::uint8_t>& flags = measurement.flags;
+  crc = crc32_of(std::string_view(reinterpret_cast<const char*>(flags.data()), flags.size()), crc);
+  return crc32_text(crc);
 }
 
 std::string measurement_text(const MeasurementDescription& d) {

@@ -42,6 +42,9 @@ struct MeasurementSource {
   std::int64_t table_bursts = 0;  // bursts in the whole table
   std::string table_fingerprint;  // windows_fingerprint of the whole table
   std::optional<BackgroundRates> background;
+  // The measurement's identity beside its size: photons_fingerprint of the
+  // photons analysed.  Empty in the shares of earlier versions.
+  std::string photons_crc32;
   bool operator==(const MeasurementSource&) const = default;
 };
 
@@ -133,6 +136,11 @@ BurstRecords array_records(std::span<const PhotonArrays> records, Observer& obse
 // The bursts of share `shard` of `records` (a whole table), for scans on
 // many processes: the share a scan of that share would hold.
 BurstRecords records_share(const BurstRecords& records, const Shard& shard);
+
+// The CRC-32 (8 hex digits) of the timestamps (as little-endian 64-bit
+// integers) and then the flags of the measurement's analysed photons: the
+// same photons give the same text on every machine.
+std::string photons_fingerprint(const Measurement& measurement);
 
 // One line naming a measurement: "input=PATH size=N type=T" and the
 // alternation, for settings lines and results.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 
 #include "base/error.h"
 #include "base/printable_text.h"
@@ -205,9 +206,9 @@ std::string burst_table_text(std::span<const Burst> bursts) {
   return text;
 }
 
-void write_burst_table(const std::string& path, std::span<const Burst> bursts) {
+void write_burst_table(const std::string& path, std::span<const Burst> bursts, StopRequest stop) {
   const std::string text = burst_table_text(bursts);
-  ResultFile file(path);
+  ResultFile file(path, std::move(stop));
   file.text(text);
   file.close();
 }

@@ -23,6 +23,7 @@
 
 #include "bursts/burst.h"
 #include "input/bounded_text.h"
+#include "output/stop_request.h"
 
 namespace pelmora {
 
@@ -36,9 +37,10 @@ inline constexpr std::string_view kBurstTableHeader =
 // already, the text reads back as exactly the same doubles.
 std::string burst_table_text(std::span<const Burst> bursts);
 
-// Writes burst_table_text() to `path`; a failure throws kIo and leaves no
-// partial file.
-void write_burst_table(const std::string& path, std::span<const Burst> bursts);
+// Writes burst_table_text() to `path`; a failure throws kIo, and `stop`
+// saying stop kCancelled, and either leaves the earlier file as it was.
+void write_burst_table(const std::string& path, std::span<const Burst> bursts,
+                       StopRequest stop = {});
 
 // The bursts of a table's text.  `name` is the file as the user named it, for
 // the messages.  Refused, as kInput "Burst table NAME, line N: ...": a

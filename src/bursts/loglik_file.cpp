@@ -1,11 +1,14 @@
 #include "bursts/loglik_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
 #include "base/error.h"
+#include "base/printable_text.h"
+#include "bursts/joint_likelihood.h"
 #include "bursts/table_seconds.h"
 #include "state/text_format.h"
 
@@ -38,9 +41,9 @@ class LineReader {
     return line;
   }
 
-  template <typename... Args>
-  [[noreturn]] void fail(const char* format, Args... args) const {
-    const std::string reason = format_text(format, args...);
+  // `reason` is made with format_text at the call, whose format string
+  // the compiler checks there.
+  [[noreturn]] void fail(const std::string& reason) const {
     throw Error(ErrorKind::kInput,
                 format_text("Share %.*s, line %d: %s.", static_cast<int>(name_.size()),
                             name_.data(), line_, reason.c_str()));
@@ -111,7 +114,7 @@ void read_loglik_lines(std::string_view text, std::string_view name, int first_l
   LineReader reader(text, name, first_line);
   const std::string header = loglik_header(scan);
   if (reader.at_end() || reader.next() != header) {
-    reader.fail("the header is not \"%s\"", header.c_str());
+    reader.fail(format_text("the header is not \"%s\"", header.c_str()));
   }
   const ModelScan& model = scan.setup.request.model;
   const std::vector<double>& coefficients = scan.setup.request.coefficients;
@@ -132,13 +135,13 @@ void read_loglik_lines(std::string_view text, std::string_view name, int first_l
       std::string_view line;
       do {
         if (reader.at_end())
-          reader.fail("the lines of burst %lld end early",
-                      static_cast<long long>(burst.window.number));
+          reader.fail(format_text("the lines of burst %lld end early",
+                                  static_cast<long long>(burst.window.number)));
         line = reader.next();
       } while (line.empty());
       const std::vector<std::string_view> fields = split(line);
       if (fields.size() != fields_per_line) {
-        reader.fail("%zu fields instead of %zu", fields.size(), fields_per_line);
+        reader.fail(format_text("%zu fields instead of %zu", fields.size(), fields_per_line));
       }
       const std::size_t p = c / runs;
       const std::size_t i = c % runs;
@@ -146,38 +149,48 @@ void read_loglik_lines(std::string_view text, std::string_view name, int first_l
           lead + "," + (model.scanned() ? value_texts[p] + "," : std::string()) + d_texts[i];
       const std::string_view got = line.substr(0, line.size() - fields.back().size() - 1);
       if (got != expected) {
-        reader.fail("expected \"%s,...\" (burst %lld as the share's first line describes it)",
-                    expected.c_str(), static_cast<long long>(burst.window.number));
+        reader.fail(
+            format_text("expected \"%s,...\" (burst %lld as the share's first line describes it)",
+                        expected.c_str(), static_cast<long long>(burst.window.number)));
       }
       const std::string_view field = fields.back();
       if (field.empty()) {
         if (!row.empty()) {
-          reader.fail("log_L is empty at some cells of burst %lld only",
-                      static_cast<long long>(burst.window.number));
+          reader.fail(format_text("log_L is empty at some cells of burst %lld only",
+                                  static_cast<long long>(burst.window.number)));
         }
         continue;
       }
       double value = 0;
       const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-      if (error != std::errc() || end != field.data() + field.size() || !std::isfinite(value)) {
-        reader.fail("log_L '%.*s' is not a finite number", static_cast<int>(field.size()),
-                    field.data());
+      // NaN ("nan", "-nan"): the run lost its distribution to rounding
+      // residue; the burst is carried as left out below.
+      if (error != std::errc() || end != field.data() + field.size() || std::isinf(value)) {
+        reader.fail(
+            format_text("log_L '%s' is not a finite number", printable_text(field).c_str()));
       }
       if (row.size() != c) {
-        reader.fail("log_L is empty at some cells of burst %lld only",
-                    static_cast<long long>(burst.window.number));
+        reader.fail(format_text("log_L is empty at some cells of burst %lld only",
+                                static_cast<long long>(burst.window.number)));
       }
       row.push_back(value);
     }
+    if (std::any_of(row.begin(), row.end(), [](double v) { return std::isnan(v); }) &&
+        burst.left_out.empty()) {
+      burst.left_out = left_out_reason(LeftOut::kCollapsed);
+      burst.collapsed = true;
+      burst.log_likelihood.clear();
+      continue;
+    }
     if (row.empty() == burst.left_out.empty()) {
-      reader.fail("burst %lld %s", static_cast<long long>(burst.window.number),
-                  row.empty() ? "has no log L, yet the share says it was analysed"
-                              : "has log L, yet the share says it was left out");
+      reader.fail(format_text("burst %lld %s", static_cast<long long>(burst.window.number),
+                              row.empty() ? "has no log L, yet the share says it was analysed"
+                                          : "has log L, yet the share says it was left out"));
     }
     burst.log_likelihood = std::move(row);
   }
   while (!reader.at_end()) {
-    if (!reader.next().empty()) reader.fail("a line after the share's last burst");
+    if (!reader.next().empty()) reader.fail(format_text("a line after the share's last burst"));
   }
 }
 

@@ -35,7 +35,9 @@ std::string loglik_text(const MeasurementScan& scan);
 // which must be there already, in the file's order, with everything but
 // their log L.  Refuses (kInput, "Share NAME, line L: ...", counting from
 // `first_line`) lines that do not belong to those bursts or to the scan's
-// cells, and a burst with log L at some of its cells only.
+// cells, and a burst with log L at some of its cells only.  A burst with a
+// log L of NaN at some cell is left out as collapsed (its distribution lost
+// to rounding residue), as the scan leaves it out.
 void read_loglik_lines(std::string_view text, std::string_view name, int first_line,
                        MeasurementScan& scan);
 

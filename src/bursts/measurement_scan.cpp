@@ -1,6 +1,7 @@
 #include "bursts/measurement_scan.h"
 
 #include <algorithm>
+#include <variant>
 
 #include "base/error.h"
 #include "bursts/colour_shares.h"
@@ -143,6 +144,20 @@ MeasurementScan combine_scans(std::span<const MeasurementScan> shares,
   std::vector<const MeasurementScan*> by_index(static_cast<std::size_t>(count), nullptr);
   for (std::size_t s = 0; s < shares.size(); ++s) {
     const MeasurementScan& share = shares[s];
+    const auto* ours = std::get_if<MeasurementSource>(&first.setup.source);
+    const auto* theirs = std::get_if<MeasurementSource>(&share.setup.source);
+    if (ours != nullptr && theirs != nullptr &&
+        (ours->size_bytes != theirs->size_bytes ||
+         (!ours->photons_crc32.empty() && !theirs->photons_crc32.empty() &&
+          ours->photons_crc32 != theirs->photons_crc32))) {
+      refuse(format_text(
+          "Shares %s and %s are of different measurements (%s: %llu bytes, photons CRC-32 %s; "
+          "%s: %llu bytes, photons CRC-32 %s); combine only the shares of one measurement.",
+          names[0].c_str(), names[s].c_str(), names[0].c_str(),
+          static_cast<unsigned long long>(ours->size_bytes), ours->photons_crc32.c_str(),
+          names[s].c_str(), static_cast<unsigned long long>(theirs->size_bytes),
+          theirs->photons_crc32.c_str()));
+    }
     if (!share.share || !(share.setup == first.setup) || share.share->shard.count != count ||
         share.share->table_bursts != total) {
       refuse(

@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "base/error.h"
+#include "base/printable_text.h"
 #include "bursts/setup_text.h"
 #include "state/analysis_settings.h"
 
@@ -134,6 +135,7 @@ Json source_json(const BurstSource& source) {
                       {"bursts_from", m.bursts_from},
                       {"table_bursts", m.table_bursts},
                       {"table_fingerprint", m.table_fingerprint}};
+            if (!m.photons_crc32.empty()) json["photons_crc32"] = m.photons_crc32;
             json["background_hz"] = nullptr;
             if (m.background) {
               json["background_hz"] = {{"all", m.background->all_hz},
@@ -161,6 +163,9 @@ BurstSource source_from_json(const Json& json) {
     m.bursts_from = json.at("bursts_from").get<std::string>();
     m.table_bursts = json.at("table_bursts").get<std::int64_t>();
     m.table_fingerprint = json.at("table_fingerprint").get<std::string>();
+    if (json.contains("photons_crc32")) {
+      m.photons_crc32 = json.at("photons_crc32").get<std::string>();
+    }
     const Json& rates = json.at("background_hz");
     if (!rates.is_null()) {
       m.background = BackgroundRates{rates.at("all").get<double>(), rates.at("donor").get<double>(),
@@ -186,8 +191,11 @@ BurstSource source_from_json(const Json& json) {
 std::string json_reason(const std::exception& error) {
   const std::string text = error.what();
   const std::size_t end = text.rfind("] ");
-  return text.rfind("[json.exception", 0) == 0 && end != std::string::npos ? text.substr(end + 2)
-                                                                           : text;
+  // The parser quotes what it last read: the file's bytes, made safe.
+  return printable_text(text.rfind("[json.exception", 0) == 0 && end != std::string::npos
+                            ? std::string_view(text).substr(end + 2)
+                            : std::string_view(text),
+                        160);
 }
 
 Json request_json(const ScanRequest& r) {

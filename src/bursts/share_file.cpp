@@ -1,11 +1,15 @@
 #include "bursts/share_file.h"
 
-#include <fstream>
-#include <sstream>
+#include <algorithm>
+#include <charconv>
+#include <optional>
 
+#include "base/crc32.h"
 #include "base/error.h"
+#include "base/printable_text.h"
 #include "bursts/loglik_file.h"
 #include "bursts/scan_json.h"
+#include "input/bounded_text.h"
 #include "pelmora/version.h"
 #include "state/text_format.h"
 
@@ -111,26 +115,18 @@ std::vector<ScannedBurst> bursts_from_json(const Json& json, const TableShare& s
   return bursts;
 }
 
-}  // namespace
-
-std::string share_text(const MeasurementScan& scan, const Provenance& provenance) {
-  if (!scan.share) throw Error(ErrorKind::kInput, "Only a share of a scan is written as a share.");
-  Json json;
-  json["format_version"] = kShareFormatVersion;
-  json["pelmora_version"] = provenance.version;
-  json["command"] = provenance.command;
-  json["share"] = {{"index", scan.share->shard.index},
-                   {"count", scan.share->shard.count},
-                   {"table_bursts", scan.share->table_bursts}};
-  json["setup"] = setup_json(scan.setup);
-  json["simultaneous_photons"] = scan.simultaneous_photons;
-  json["bursts"] = bursts_json(scan);
-  return std::string(kShareLead) + json.dump() + "\n" + loglik_text(scan);
+std::uint32_t checksum_from_json(const Json& json) {
+  const std::string text = json.get<std::string>();
+  std::uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+  if (text.size() != 8 || error != std::errc() || end != text.data() + text.size()) {
+    throw std::invalid_argument("data_crc32 is not 8 hexadecimal digits");
+  }
+  return value;
 }
 
-ShareFile parse_share(std::string_view text, const std::string& name) {
-  const std::size_t end = text.find('\n');
-  const std::string_view first = text.substr(0, end);
+// The first line: the share's header, setup and bursts, without their log L.
+ShareFile parse_description(std::string_view first, const std::string& name) {
   if (first.substr(0, kShareLead.size()) != kShareLead) {
     refuse(name, format_text("line 1: not a share of a joint scan: the first line must be "
                              "\"%.*s...\" (written by scan --shard).",
@@ -148,25 +144,32 @@ ShareFile parse_share(std::string_view text, const std::string& name) {
   try {
     json = Json::parse(description);
     file.header.format_version = json.at("format_version").get<int>();
-    if (file.header.format_version != kShareFormatVersion) {
+    if (file.header.format_version != kShareFormatVersion &&
+        file.header.format_version != kShareFormatWithoutChecksum) {
       refuse(name, format_text("its format %d is not this program's (%d); scan its bursts again "
                                "with this one.",
                                file.header.format_version, kShareFormatVersion));
     }
     file.header.provenance.version = json.at("pelmora_version").get<std::string>();
     file.header.provenance.command = json.at("command").get<std::string>();
+    if (file.header.format_version == kShareFormatVersion) {
+      file.header.data_crc32 = checksum_from_json(json.at("data_crc32"));
+    }
   } catch (const Error&) {
     throw;
   } catch (const std::exception& error) {
     refuse(name, "line 1: the description of the share is damaged (" + json_reason(error) + ").");
   }
   if (file.header.provenance.version != kVersion) {
-    refuse(name, "it was written by pelmora " + file.header.provenance.version +
+    refuse(name, "it was written by pelmora " + printable_text(file.header.provenance.version) +
                      ", whose numbers may differ from this release's (" + kVersion +
                      "); scan its bursts again with this one.");
   }
   MeasurementScan& scan = file.scan;
-  scan.setup = setup_from_json(json.at("setup"), "Share " + name);
+  if (!json.contains("setup")) {
+    refuse(name, "line 1: the description of the share is damaged (it has no setup).");
+  }
+  scan.setup = setup_from_json(json["setup"], "Share " + name);
   try {
     const Json& share = json.at("share");
     TableShare table{Shard{share.at("index").get<long long>(), share.at("count").get<long long>()},
@@ -181,18 +184,76 @@ ShareFile parse_share(std::string_view text, const std::string& name) {
   } catch (const std::exception& error) {
     refuse(name, "line 1: the description of the share is damaged (" + json_reason(error) + ").");
   }
-  read_loglik_lines(end == std::string_view::npos ? std::string_view() : text.substr(end + 1), name,
-                    2, scan);
   return file;
 }
 
-std::string read_share_file(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw Error(ErrorKind::kIo, "Could not read from file " + path);
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) throw Error(ErrorKind::kIo, "Could not read from file " + path);
-  return text.str();
+// The lines after the first: whole, matching the checksum, and then the
+// log L of the described bursts.
+void check_lines(ShareFile& file, std::string_view lines, const std::string& name) {
+  if (!lines.empty() && lines.back() != '\n') {
+    const auto line = 2 + std::count(lines.begin(), lines.end(), '\n');
+    refuse(name, format_text("line %lld is cut short (it has no line end): the share was "
+                             "truncated; copy or scan it again.",
+                             static_cast<long long>(line)));
+  }
+  if (file.header.data_crc32) {
+    const std::uint32_t crc = crc32_of(lines);
+    if (crc != *file.header.data_crc32) {
+      refuse(name, "its lines do not match the checksum of its first line (CRC-32 " +
+                       crc32_text(crc) + " instead of " + crc32_text(*file.header.data_crc32) +
+                       "): the file was damaged or changed after it was written; copy or scan "
+                       "it again.");
+    }
+  } else {
+    file.warnings.push_back("Share " + name +
+                            " carries no checksum (format 2, written by an earlier build of "
+                            "pelmora-bursts): damage to its lines cannot be detected.");
+  }
+  read_loglik_lines(lines, name, 2, file.scan);
+}
+
+}  // namespace
+
+std::string share_text(const MeasurementScan& scan, const Provenance& provenance) {
+  if (!scan.share) throw Error(ErrorKind::kInput, "Only a share of a scan is written as a share.");
+  const std::string lines = loglik_text(scan);
+  Json json;
+  json["format_version"] = kShareFormatVersion;
+  json["pelmora_version"] = provenance.version;
+  json["command"] = provenance.command;
+  json["data_crc32"] = crc32_text(crc32_of(lines));
+  json["share"] = {{"index", scan.share->shard.index},
+                   {"count", scan.share->shard.count},
+                   {"table_bursts", scan.share->table_bursts}};
+  json["setup"] = setup_json(scan.setup);
+  json["simultaneous_photons"] = scan.simultaneous_photons;
+  json["bursts"] = bursts_json(scan);
+  return std::string(kShareLead) + json.dump() + "\n" + lines;
+}
+
+ShareFile parse_share(std::string_view text, const std::string& name) {
+  const std::size_t end = text.find('\n');
+  ShareFile file = parse_description(text.substr(0, end), name);
+  check_lines(file, end == std::string_view::npos ? std::string_view() : text.substr(end + 1),
+              name);
+  return file;
+}
+
+ShareFile read_share_file(const std::string& path) {
+  BoundedTextReader reader(path, "Share", {kMaxShareDescriptionBytes, 1});
+  const std::optional<std::string_view> first = reader.next_line();
+  ShareFile file = parse_description(first.value_or(std::string_view()), path);
+  // Now that the share has said what it holds, its lines are bounded by it.
+  reader.limit_line_bytes(kMaxShareLineBytes);
+  reader.limit_lines(2 + file.scan.bursts.size() * file.scan.values() * file.scan.runs() +
+                     kShareBlankLines);
+  std::string lines;
+  while (const std::optional<std::string_view> line = reader.next_line()) {
+    lines += *line;
+    if (reader.line_ended()) lines += '\n';
+  }
+  check_lines(file, lines, path);
+  return file;
 }
 
 }  // namespace pelmora

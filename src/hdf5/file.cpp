@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "base/regular_file.h"
 #include "hdf5/failure.h"
 #include "hdf5/quiet_errors.h"
 
@@ -24,21 +25,10 @@ constexpr std::size_t kMemoryIncrement = std::size_t{1} << 16;
 // links: enough for any sensible file, few enough that a loop ends at once.
 constexpr int kMaxSoftLinks = 40;
 
-// What a name that is not a regular file names, for the message.
-const char* kind_of_entry(mode_t mode) {
-  if (S_ISDIR(mode)) return "a folder";
-  if (S_ISFIFO(mode)) return "a pipe";
-  if (S_ISSOCK(mode)) return "a socket";
-  return "a device";
-}
-
 void check_readable_file(const std::string& path) {
   struct stat entry {};
   if (stat(path.c_str(), &entry) != 0) refuse_access("Could not read from file " + path);
-  if (!S_ISREG(entry.st_mode)) {
-    refuse_access("Could not read from file " + path + ": it is " + kind_of_entry(entry.st_mode) +
-                  ", not a regular file.");
-  }
+  if (const std::optional<std::string> refusal = not_a_regular_file(path)) refuse_access(*refusal);
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                              &std::fclose);
   if (file == nullptr) refuse_access("Could not read from file " + path);

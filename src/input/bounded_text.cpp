@@ -61,9 +61,13 @@ std::optional<std::string_view> BoundedTextReader::next_line() {
     begin_ += taken;
     if (newline != nullptr) {
       ++begin_;
+      line_ended_ = true;
       return std::string_view(line_);
     }
-    if (!fill()) return std::string_view(line_);
+    if (!fill()) {
+      line_ended_ = false;
+      return std::string_view(line_);
+    }
   }
 }
 

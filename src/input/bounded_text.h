@@ -40,6 +40,14 @@ class BoundedTextReader {
   // Lowers or raises the bound on lines once the file's own header has
   // said how many it holds (a share declares its bursts and coefficients).
   void limit_lines(std::size_t max_lines) { bounds_.max_lines = max_lines; }
+  // The same for the bytes of a line: a share's first line describes every
+  // burst and may be long, its lines of numbers are short.
+  void limit_line_bytes(std::size_t max_line_bytes) { bounds_.max_line_bytes = max_line_bytes; }
+
+  // Whether the line next_line() returned last ended with "\n" (a file's
+  // last line may not): a reader that must see every byte as it was, to
+  // check a checksum or to tell a cut file, asks.
+  bool line_ended() const { return line_ended_; }
 
   // The number of the line next_line() returned last, from 1.
   std::size_t line_number() const { return line_number_; }
@@ -62,6 +70,7 @@ class BoundedTextReader {
   std::size_t end_ = 0;
   std::string line_;
   std::size_t line_number_ = 0;
+  bool line_ended_ = false;
 };
 
 }  // namespace pelmora

@@ -92,6 +92,12 @@ TabulatedDensity read_potential_table(BoundedTextReader& text) {
   return table;
 }
 
+std::optional<std::string> model_file(const std::string& text) {
+  // The file's name is everything after "pmf:", spaces and colons included.
+  if (text.size() > 4 && text.starts_with("pmf:")) return text.substr(4);
+  return std::nullopt;
+}
+
 DistanceModel parse_distance_model(const std::string& text) {
   if (text == "free") return {FreeDiffusion{}, text};
   const std::vector<std::string_view> parts = fields(text);
@@ -101,8 +107,7 @@ DistanceModel parse_distance_model(const std::string& text) {
     if (!(box.lower >= 0 && box.lower < box.upper)) refuse(text, "the walls need 0 <= A < B.");
     return {box, text};
   }
-  // The file's name is everything after "pmf:", spaces and colons included.
-  if (parts[0] == "pmf" && text.size() > 4) return {read_table(text.substr(4)), text};
+  if (const std::optional<std::string> file = model_file(text)) return {read_table(*file), text};
   throw Error(ErrorKind::kInput, "Unknown model " + text +
                                      " (free, chain:RMS, chain:FROM:TO:COUNT, box:A:B or "
                                      "pmf:FILE).");

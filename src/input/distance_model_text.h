@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "input/bounded_text.h"
@@ -15,6 +16,9 @@ namespace pelmora {
 // than 3 points, distances that do not increase or are negative, negative
 // densities or only zero densities; kIo when the file cannot be opened.
 DistanceModel parse_distance_model(const std::string& text);
+
+// The file a model text reads (FILE of "pmf:FILE"), if any.
+std::optional<std::string> model_file(const std::string& text);
 
 // A potential table (pmf:FILE) has at most this many points, each line at
 // most 1 MiB, and at most 10^6 lines with its comments and blank lines.

@@ -43,6 +43,13 @@ void require_engine(const EngineOptions& engine) {
 
 }  // namespace
 
+constexpr double kGiB = 1 << 30;
+
+double trajectory_bytes(int time_bins, int distance_bins) {
+  return 2.0 * (static_cast<double>(time_bins) + 4) * (static_cast<double>(distance_bins) + 2) *
+         sizeof(double);
+}
+
 TrajectoryResult analyse_trajectory(const PhotonList& photons, const AnalysisSettings& settings,
                                     const TrajectoryOptions& options, const EngineOptions& engine,
                                     Observer& observer) {
@@ -64,6 +71,15 @@ TrajectoryResult analyse_trajectory(const PhotonList& photons, const AnalysisSet
         "acceptor-excitation photons: give the record's n_aa (background-corrected).");
   }
   const DistanceGrid grid = make_model_grid(settings, options.model, options.corrections);
+  const double need = trajectory_bytes(time_bins.time_bins, grid.points.bins);
+  if (options.memory_budget && need > *options.memory_budget) {
+    throw Error(ErrorKind::kMemory,
+                format_text("The trajectory would need %.1f GiB for its distributions alone (%d "
+                            "time slices x %d grid points, forward and backward), more than "
+                            "the %.1f GiB allowed; use fewer time slices or distance points.",
+                            need / kGiB, time_bins.time_bins, grid.points.bins,
+                            *options.memory_budget / kGiB));
+  }
   if (options.background.mode == BackgroundChoice::Mode::kOff && options.corrections.dir_ex == 0) {
     check_photon_colours(grid, photons);
     return compute_trajectory(photons, grid, options.diff_coeff, time_bins.time_bins, engine,

@@ -32,6 +32,7 @@
 #include "input/distance_model_text.h"
 #include "input/photon_arrays.h"
 #include "input/photon_reader.h"
+#include "output/file_clash.h"
 #include "state/analysis_results.h"
 #include "state/analysis_settings.h"
 #include "state/engine_options.h"
@@ -66,7 +67,20 @@ struct TrajectoryOptions {
   // dir_ex > 0), beside the background under the one cap.
   FretCorrections corrections;
   std::optional<double> n_aa;
+  // Refuse (kMemory) up front a trajectory whose distributions alone would
+  // take more bytes than this (trajectory_bytes); none: no bound, as the
+  // single-record program runs.
+  std::optional<double> memory_budget;
 };
+
+// The Python package's bound on a result's memory: 4 GiB, more than any
+// run at the default grid (a few MB) and than -t 99999 at 2000 distance
+// points, less than a machine would take without swapping for minutes.
+inline constexpr double kResultMemoryBudget = 4.0 * (1 << 30);
+
+// Bytes the forward and backward distributions of a trajectory take:
+// (time_bins + 4) x (distance bins + 2) doubles, twice.
+double trajectory_bytes(int time_bins, int distance_bins);
 
 // The distance distribution over time (trajectory mode).
 TrajectoryResult analyse_trajectory(const PhotonList& photons, const AnalysisSettings& settings,

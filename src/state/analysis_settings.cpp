@@ -67,6 +67,10 @@ TimeBinsOutcome settle_time_bins(int time_bins, double time_increment, double t_
       // Counted in double precision and tested before any conversion, so
       // that an absurdly fine resolution is reported with its exact count.
       const double count = std::floor((t_last - t_first) / time_increment + 1.5);
+      if (std::isnan(count)) {
+        outcome.error = "Time grid resolution must be a finite number.";
+        return outcome;
+      }
       if (count > kTimeBinsLimit) {
         outcome.error =
             format_text("Time grid resolution too small; would allocate %.0f grid points.", count);

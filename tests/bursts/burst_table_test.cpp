@@ -5,12 +5,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "bursts/background.h"
 #include "bursts/burst_columns.h"
+#include "bursts/burst_export.h"
 #include "bursts/burst_photons.h"
 #include "bursts/burst_search.h"
 #include "bursts/burst_streams.h"
@@ -75,6 +77,26 @@ TEST(BurstTable, RoundTripSelectsTheSamePhotons) {
     ASSERT_EQ(counts.analysed(), searched.counts.analysed());
   }
   EXPECT_EQ(testing::split_lines(testing::read_file(path)).front(), kBurstTableHeader);
+
+  // A caller that wants to stop (a signal came) keeps the earlier table,
+  // and so does an exported burst; no temporary file is left.
+  const std::string before = testing::read_file(path);
+  const auto stopped = [](auto write) {
+    try {
+      write();
+    } catch (const Error& error) {
+      return error.kind() == ErrorKind::kCancelled;
+    }
+    return false;
+  };
+  const StopRequest stop = [] { return true; };
+  EXPECT_TRUE(stopped([&] { write_burst_table(path, {result.bursts.data(), 1}, stop); }));
+  const BurstPhotons photons = burst_photons(measurement, read[0]);
+  EXPECT_TRUE(stopped([&] { write_burst_photon_file(path, photons, stop); }));
+  EXPECT_TRUE(testing::read_file(path) == before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 // Every column, each as its kind is written; an empty field where a value is

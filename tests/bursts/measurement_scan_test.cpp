@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/crc32.h"
 #include "bursts/measurement_builder.h"
 #include "pelmora/measurement.h"
 #include "support/caught_error.h"
@@ -158,6 +160,21 @@ TEST(MeasurementScan, ParameterScanSumsTheBurstsAnalysedAtEveryValue) {
   }
 }
 
+// A share's text with the checksum of its first line made to match its
+// lines (after a test changed them), or as format 2 wrote it, without one.
+std::string with_checksum(std::string text) {
+  const std::size_t lines = text.find('\n') + 1;
+  const std::size_t at = text.find("\"data_crc32\":\"") + 14;
+  text.replace(at, 8, crc32_text(crc32_of(std::string_view(text).substr(lines))));
+  return text;
+}
+
+std::string without_checksum(std::string text) {
+  text.erase(text.find(",\"data_crc32\":\""), 24);
+  text.replace(text.find("\"format_version\":3"), 18, "\"format_version\":2");
+  return text;
+}
+
 TEST(MeasurementScan, RefusesSharesThatAreNotOneScan) {
   const ScanRequest request = chain_request();
   const Provenance provenance = provenance_of("scan");
@@ -175,12 +192,17 @@ TEST(MeasurementScan, RefusesSharesThatAreNotOneScan) {
     return caught_error([&] { parse_share(text, "s.csv"); });
   };
   std::string damaged = first;
-  damaged.replace(damaged.find("\"format_version\":2"), 18, "\"format_version\":\"2\"");
+  damaged.replace(damaged.find("\"format_version\":3"), 18, "\"format_version\":\"3\"");
   std::string shifted = first;
   const std::size_t line = shifted.find("\n", shifted.find("log_L\n") + 6) + 1;
-  shifted.insert(line, "7");  // the second burst's first line names burst 7...
+  shifted.insert(line, "7");   // the second burst's first line names burst 7...
+  std::string edited = first;  // ...and a log L changed behind the checksum's back
+  edited[edited.size() - 3] = edited[edited.size() - 3] == '1' ? '2' : '1';
+  MeasurementScan elsewhere = second;  // as if of another measurement of the same size
+  std::get<MeasurementSource>(elsewhere.setup.source).photons_crc32 = "0badf00d";
   const std::string old_share = "# pelmora-bursts share 1/2 of 20 bursts; settings: R=6.5\n" +
                                 first.substr(first.find('\n') + 1);
+  const std::string old_format = without_checksum(first);
   std::string later = first;
   later.replace(later.find(kVersion), std::strlen(kVersion), "99.0.0");
   struct Case {
@@ -189,14 +211,18 @@ TEST(MeasurementScan, RefusesSharesThatAreNotOneScan) {
   };
   const Case cases[] = {
       {combined({one, foreign}), "Shares 1.csv and 2.csv come from different runs"},
+      {combined({one, elsewhere}), "Shares 1.csv and 2.csv are of different measurements"},
       {combined({one, one}), "Share 1/2 is given twice (2.csv)"},
       {combined({one}), "Share 2/2 is missing"},
       {parsed("burst,t_start_s\n"), "s.csv: line 1: not a share of a joint scan"},
       {parsed(old_share), "written by an earlier version of pelmora-bursts"},
       {parsed(later), "written by pelmora 99.0.0"},
       {parsed(damaged), "s.csv: line 1: the description of the share is damaged"},
-      {parsed(shifted), "Share s.csv, line"},
-      {parsed(first.substr(0, first.size() - 40)), "Share s.csv, line"},
+      {parsed(with_checksum(shifted)), "Share s.csv, line"},
+      {parsed(edited), "s.csv: its lines do not match the checksum of its first line"},
+      {parsed(first.substr(0, first.size() - 6)), "s.csv: line"},
+      {parsed(first.substr(0, first.size() - 6)), "is cut short (it has no line end)"},
+      {parsed(old_format.substr(0, old_format.size() - 20)), "is cut short"},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(c.error) << c.says;
@@ -204,6 +230,57 @@ TEST(MeasurementScan, RefusesSharesThatAreNotOneScan) {
     EXPECT_NE(c.error->message().find(c.says), std::string::npos) << c.error->message();
   }
   EXPECT_NO_THROW(combine_scans(std::vector<MeasurementScan>{one, second}, names));
+}
+
+// A share of format 2 is read with a warning; a burst whose log L came out
+// NaN is carried as left out, never breaking the combine; a share file is
+// read within bounds that follow from its first line.
+TEST(MeasurementScan, SharesOfAnEarlierFormatNaNAndBounds) {
+  const ScanRequest request = chain_request();
+  const Provenance provenance = provenance_of("scan");
+  const MeasurementScan original = scan_of(request, Shard{1, 2});
+  MeasurementScan first = original;
+  const MeasurementScan second = scan_of(request, Shard{2, 2});
+  const std::vector<std::string> names = {"1.csv", "2.csv"};
+
+  const ShareFile old = parse_share(without_checksum(share_text(first, provenance)), "s.csv");
+  ASSERT_EQ(old.warnings.size(), 1u);
+  EXPECT_NE(old.warnings[0].find("Share s.csv carries no checksum"), std::string::npos);
+  EXPECT_TRUE(parse_share(share_text(first, provenance), "s.csv").warnings.empty());
+
+  const auto analysed = std::find_if(first.bursts.begin(), first.bursts.end(),
+                                     [](const ScannedBurst& b) { return b.left_out.empty(); });
+  ASSERT_NE(analysed, first.bursts.end());
+  analysed->log_likelihood[1] = std::nan("");
+  const ShareFile carried = parse_share(share_text(first, provenance), "s.csv");
+  const ScannedBurst& burst = carried.scan.bursts[analysed - first.bursts.begin()];
+  EXPECT_TRUE(burst.collapsed);
+  EXPECT_FALSE(burst.left_out.empty());
+  EXPECT_TRUE(burst.log_likelihood.empty());
+  const MeasurementScan combined =
+      combine_scans(std::vector<MeasurementScan>{carried.scan, second}, names);
+  const JointResult joint = joint_result(combined);
+  const std::vector<MeasurementScan> intact = {original, second};
+  EXPECT_EQ(joint.analysed + 1, joint_result(combine_scans(intact, names)).analysed);
+  for (const double p : joint.probability) EXPECT_TRUE(std::isfinite(p));
+
+  ScratchDir folder;
+  folder.write("blank.csv",
+               share_text(second, provenance) + std::string(kShareBlankLines + 10, '\n'));
+  folder.write("s.csv", share_text(second, provenance));
+  EXPECT_EQ(read_share_file((folder / "s.csv").string()).scan.bursts.size(), second.bursts.size());
+  const struct {
+    std::string path;
+    const char* says;
+  } refused[] = {
+      {(folder / "blank.csv").string(), "lines, more than such a file may hold"},
+      {"/dev/zero", "Share /dev/zero, line 1: the line is longer than 67108864 bytes"},
+  };
+  for (const auto& c : refused) {
+    const std::optional<Error> error = caught_error([&] { read_share_file(c.path); });
+    ASSERT_TRUE(error) << c.path;
+    EXPECT_NE(error->message().find(c.says), std::string::npos) << error->message();
+  }
 }
 
 // Background auto is the default with a confined model on a measurement

@@ -385,7 +385,7 @@ TEST_F(BurstsProgram, RefusalsNameTheFaultAndWriteNothing) {
       {{"scan", "photons.txt", "--where", "S=0.2:0.8", "--loglik", "out.csv"},
        "need a Photon-HDF5 file"},
       {{"corrections", "m.h5", "--type", "smFRET", "-o", "out.csv"}, "type smFRET"},
-      {{"corrections", "m.h5", "-o", "m.h5"}, "is the measurement itself"},
+      {{"corrections", "m.h5", "-o", "m.h5"}, "(-o) is the input file m.h5 (measurement)"},
       // Neither population of this FRET-only simulation has 20 bursts.
       {{"corrections", "m.h5", "-o", "out.csv"},
        "Neither the leakage nor the direct excitation could be estimated"},

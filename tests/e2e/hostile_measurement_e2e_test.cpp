@@ -138,6 +138,11 @@ std::vector<Case> cases() {
        {"info", "fifo.h5"},
        "Could not read from file fifo.h5: it is a pipe, not a regular file.\n",
        "mkfifo fifo.h5;"},
+      {"a pipe for scan's measurement (never opened)",
+       nullptr,
+       {"scan", "fifo.h5", "--loglik", "out.csv"},
+       "Could not read from file fifo.h5: it is a pipe, not a regular file.\n",
+       "mkfifo fifo.h5;"},
       {"a device for the measurement",
        nullptr,
        {"search", "/dev/zero", "-o", "b.csv"},
@@ -147,6 +152,11 @@ std::vector<Case> cases() {
        "ln -s /dev/zero bursts;"},
       {"/dev/zero for the potential table", nullptr, pmf_scan,
        "Potential file pmf, " + endless_line, "ln -s /dev/zero pmf;"},
+      {"/dev/zero for a share",
+       nullptr,
+       {"combine", "/dev/zero", "--loglik", "out.csv"},
+       "Share /dev/zero, line 1: the line is longer than 67108864 bytes, more than such a file "
+       "may hold.\n"},
       {"an endless pipe of blank lines for the burst table", nullptr, table_scan,
        "Burst table bursts, line 10000001: the file goes on beyond 10000000 lines, more than such "
        "a file may hold.\n",

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -352,6 +353,115 @@ TEST_F(BurstsResultFaults, FileSizeLimit) {
     ScratchDir folder;
     // results.h5 is some 30 kB here.
     expect_refused_write(run, folder, "ulimit -f 10;", "r.h5");
+  }
+}
+
+// Every output a command writes, compared with every input it reads (the
+// measurement, the burst table, the model's potential table, the shares,
+// photon files) directly and through a symbolic link, and with the other
+// outputs: a clash is refused with status 1, naming both, before anything
+// is read or written.
+TEST_F(BurstsResultFaults, NameClashesAreRefusedBeforeAnything) {
+  ScratchDir folder;
+  for (const char* name : {"m.h5", "bursts.csv", "s1.csv", "s2.csv"}) {
+    fs::copy_file(input(name), folder / name);
+  }
+  folder.write("pmf.txt", "1 1\n2 1\n3 1\n");
+  folder.write("photons.txt", kFivePhotons);
+  const std::string line = split_lines(folder.read("bursts.csv")).at(1);
+  const std::string first_burst = line.substr(0, line.find(','));
+  std::map<std::string, std::string> contents;
+  for (const std::string& name : entries(folder.path())) contents[name] = folder.read(name);
+
+  struct Command {
+    std::vector<std::string> arguments;
+    std::vector<std::string> outputs;  // the options naming an output
+    std::vector<std::string> inputs;
+  };
+  const std::vector<std::string> joint = {"--loglik", "--joint", "-o", "--summary", "--grid"};
+  const std::vector<Command> commands = {
+      {{"search", "m.h5"}, {"-o"}, {"m.h5"}},
+      {{"export", "m.h5", "--bursts", "bursts.csv", "--burst", first_burst},
+       {"-o"},
+       {"m.h5", "bursts.csv"}},
+      {{"scan", "m.h5", "--bursts", "bursts.csv", "--model", "pmf:pmf.txt", "-n", "2"},
+       joint,
+       {"m.h5", "bursts.csv", "pmf.txt"}},
+      {{"scan", "photons.txt", "--background", "off", "-n", "2"}, {"--loglik"}, {"photons.txt"}},
+      {{"combine", "s1.csv", "s2.csv"}, joint, {"s1.csv", "s2.csv"}},
+  };
+  const auto expect_refused = [&](const std::vector<std::string>& arguments, const char* says) {
+    SCOPED_TRACE(::testing::PrintToString(arguments));
+    const ProcessResult result = run_program(beside("pelmora-bursts"), arguments, folder.path());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.standard_error.find(says), std::string::npos) << result.standard_error;
+    for (const auto& [name, text] : contents) EXPECT_TRUE(folder.read(name) == text) << name;
+    std::set<std::string> now = entries(folder.path());
+    now.erase("link");
+    EXPECT_EQ(now.size(), contents.size());
+  };
+  for (const Command& command : commands) {
+    for (const std::string& option : command.outputs) {
+      for (const std::string& input : command.inputs) {
+        std::error_code none;
+        fs::remove(folder / "link", none);
+        fs::create_symlink(input, folder / "link");
+        for (const std::string& name : {input, std::string("link")}) {
+          std::vector<std::string> arguments = command.arguments;
+          arguments.insert(arguments.end(), {option, name});
+          // A scan writes nothing without one of the first four outputs.
+          if (option == "--grid") arguments.insert(arguments.end(), {"--summary", "new.json"});
+          const std::string says =
+              "Output file " + name + " (" + option + ") is the input file " + input + " (";
+          expect_refused(arguments, says.c_str());
+        }
+      }
+    }
+  }
+  // Two outputs on one file, directly and through a link that leads nowhere
+  // yet.
+  std::error_code none;
+  fs::remove(folder / "link", none);
+  fs::create_symlink("new.csv", folder / "link");
+  for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+           {"combine", "s1.csv", "s2.csv", "--grid", "new.csv", "-o", "new.csv"},
+           {"combine", "s1.csv", "s2.csv", "--loglik", "new.csv", "--summary", "link"}}) {
+    expect_refused(arguments, "Two results would be written to one file: new.csv (");
+  }
+}
+
+// A file-size limit on each kind of output other than results.h5: the
+// burst table, an exported burst, the log L and the summary.
+TEST_F(BurstsResultFaults, FileSizeLimitOnEveryOutput) {
+  const std::vector<std::string> shares = {"combine", input("s1.csv"), input("s2.csv"), "-q"};
+  ScratchDir folder;
+  // One burst that spans the whole measurement: thousands of photons.
+  folder.write("whole.csv", "burst,t_start_s,t_stop_s\n0,0.0,10.0\n");
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string option;
+  };
+  std::vector<Case> cases = {
+      {{"search", input("m.h5"), "-q"}, "-o"},
+      {{"export", input("m.h5"), "--bursts", (folder / "whole.csv").string(), "--burst", "0"},
+       "-o"},
+      {shares, "--loglik"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments[0] + " " + c.option);
+    ScratchDir out;
+    write_file(out.path() / "out.txt", "old\n");
+    std::vector<std::string> arguments = {"-c", "ulimit -f 1; exec \"$0\" \"$@\"",
+                                          beside("pelmora-bursts")};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    arguments.insert(arguments.end(), {c.option, "out.txt"});
+    const ProcessResult result = run_program("/bin/bash", arguments, out.path());
+    EXPECT_EQ(result.status, 1) << result.standard_error;
+    EXPECT_NE(result.standard_error.find("ERROR: Could not write to file out.txt"),
+              std::string::npos)
+        << result.standard_error;
+    EXPECT_EQ(read_file(out.path() / "out.txt"), "old\n");
+    EXPECT_EQ(entries(out.path()), (std::set<std::string>{"out.txt"}));
   }
 }
 

@@ -32,6 +32,9 @@ std::string exercise_burst_table(std::span<const std::uint8_t> input);
 // The input is a potential table (pmf:FILE).
 std::string exercise_pmf_table(std::span<const std::uint8_t> input);
 
+// The input is a share of a scan (combine's input).
+std::string exercise_share(std::span<const std::uint8_t> input);
+
 // The input is a --model text and a --background text.
 std::string exercise_model_text(std::span<const std::uint8_t> input);
 

@@ -57,6 +57,10 @@ TEST(FuzzRegression, PotentialTableInputs) {
   replay("pmf_table", exercise_pmf_table);
 }
 
+TEST(FuzzRegression, ShareInputs) {
+  replay("share", exercise_share);
+}
+
 TEST(FuzzRegression, ModelTextInputs) {
   replay("model_text", exercise_model_text);
 }

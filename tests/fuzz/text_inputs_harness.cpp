@@ -1,5 +1,6 @@
 // The fuzz work of the text inputs of pelmora-bursts: burst tables,
-// potential tables and the --model and --background texts.
+// potential tables, shares of a scan and the --model and --background
+// texts.
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "base/error.h"
 #include "bursts/background_choice.h"
 #include "bursts/burst_table.h"
+#include "bursts/share_file.h"
 #include "findings.h"
 #include "fuzz_harness.h"
 #include "input/bounded_text.h"
@@ -109,6 +111,39 @@ std::string exercise_pmf_table(std::span<const std::uint8_t> input) {
     f.check(largest > 0, "densities that are all zero accepted");
   } catch (const Error& error) {
     check_refusal(error, "Potential file pmf.txt", f);
+  }
+  return f.text();
+}
+
+std::string exercise_share(std::span<const std::uint8_t> input) {
+  const std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
+  Findings f;
+  try {
+    const ShareFile file = parse_share(text, "s.csv");
+    const MeasurementScan& scan = file.scan;
+    const std::size_t cells = scan.values() * scan.runs();
+    f.check(scan.share.has_value(), "a share accepted without its place among the shares");
+    for (const ScannedBurst& burst : scan.bursts) {
+      f.check(burst.left_out.empty() == !burst.log_likelihood.empty(),
+              "a burst analysed without log L, or left out with log L");
+      f.check(burst.log_likelihood.empty() || burst.log_likelihood.size() == cells,
+              "a burst with log L at some cells only");
+      for (const double value : burst.log_likelihood) {
+        f.check(std::isfinite(value), "a log L that is not finite accepted");
+      }
+    }
+    f.check(file.header.data_crc32.has_value() || !file.warnings.empty(),
+            "a share without a checksum read without a warning");
+    // What was accepted is written and read back the same.
+    const ShareFile again = parse_share(share_text(scan, file.header.provenance), "s.csv");
+    bool same = again.scan.bursts.size() == scan.bursts.size();
+    for (std::size_t b = 0; same && b < scan.bursts.size(); ++b) {
+      same = again.scan.bursts[b].left_out == scan.bursts[b].left_out &&
+             again.scan.bursts[b].log_likelihood == scan.bursts[b].log_likelihood;
+    }
+    f.check(same, "an accepted share that does not read back as written");
+  } catch (const Error& error) {
+    check_refusal(error, "Share s.csv", f);
   }
   return f.text();
 }

@@ -83,6 +83,8 @@ TEST(TimeBins, RangeErrors) {
       {0, 1e-30, 0, 1000,
        "Time grid resolution too small; would allocate "
        "999999999999999945575230987042816 grid points."},
+      // A NaN never reaches the conversion to int.
+      {0, std::nan(""), 0, 1000, "Time grid resolution must be a finite number."},
   };
   for (const Case& c : cases) {
     const TimeBinsOutcome outcome = settle(c.time_bins, c.increment, c.t_first, c.t_last);

@@ -3,6 +3,7 @@
 #include "cli/bursts/command_table.h"
 #include "cli/bursts/commands.h"
 #include "cli/bursts/joint_outputs.h"
+#include "cli/console_frame.h"
 
 namespace pelmora::bursts_cli {
 
@@ -14,9 +15,14 @@ void run_combine(CommandArguments words, const std::string& command_line, Consol
   if (names.empty()) {
     throw Error(ErrorKind::kOption, "pelmora-bursts combine takes the share files of one scan.");
   }
+  std::vector<InputFile> inputs;
+  for (const std::string& name : names) inputs.push_back({name, "share"});
+  refuse_file_clashes(inputs, output_files(outputs));
   std::vector<MeasurementScan> shares;
   for (const std::string& name : names) {
-    shares.push_back(parse_share(read_share_file(name), name).scan);
+    ShareFile share = read_share_file(name);
+    for (const std::string& warning : share.warnings) console.write(framed_warning(warning));
+    shares.push_back(std::move(share.scan));
   }
   const MeasurementScan scan = combine_scans(shares, names);
   if (outputs.grid && !scan.setup.request.model.scanned()) {

@@ -5,8 +5,8 @@
 #include "cli/bursts/commands.h"
 #include "cli/bursts/measurement_options.h"
 #include "cli/console_frame.h"
-#include "cli/file_names.h"
 #include "cli/termination_signals.h"
+#include "output/file_clash.h"
 #include "state/text_format.h"
 
 namespace pelmora::bursts_cli {
@@ -55,9 +55,13 @@ void run_corrections(CommandArguments words, Console& out, Console& console) {
     refuse("pelmora-bursts corrections takes one Photon-HDF5 file.");
   }
   const std::optional<std::string> output = arguments.text("-o");
-  if (output && same_file(*output, arguments.names()[0])) {
-    refuse("The output " + *output + " is the measurement itself.");
+  std::vector<InputFile> inputs = {{arguments.names()[0], "measurement"}};
+  if (const std::optional<std::string> table = arguments.text("--bursts")) {
+    inputs.push_back({*table, "burst table"});
   }
+  std::vector<OutputFile> outputs;
+  if (output) outputs.push_back({*output, "-o"});
+  refuse_file_clashes(inputs, outputs);
   const CorrectionEstimateOptions options = estimate_options(arguments);
   BurstSearchOptions search = search_options(arguments);
   std::optional<std::vector<BurstWindow>> table;

@@ -4,7 +4,6 @@
 
 #include "base/error.h"
 #include "cli/console_frame.h"
-#include "cli/file_names.h"
 #include "cli/termination_signals.h"
 #include "output/likelihood_writer.h"
 #include "output/result_file.h"
@@ -75,26 +74,21 @@ JointOutputs joint_outputs(const Arguments& arguments) {
                             "--joint, -o or --summary.",
                             std::string(arguments.command()).c_str()));
   }
-  std::vector<std::string> files;
-  for (const auto& name :
-       {outputs.loglik, outputs.joint, outputs.results, outputs.summary, outputs.grid}) {
-    if (name) files.push_back(*name);
-  }
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    for (std::size_t j = 0; j < files.size(); ++j) {
-      if (i < j && same_file(files[i], files[j])) {
-        throw Error(ErrorKind::kOption,
-                    "Two results would be written to " + files[j] + "; choose a name for each.");
-      }
-    }
-    for (const std::string& input : arguments.names()) {
-      if (same_file(files[i], input)) {
-        throw Error(ErrorKind::kOption, "Output file " + files[i] + " is the input file " + input +
-                                            "; choose another name.");
-      }
-    }
-  }
   return outputs;
+}
+
+std::vector<OutputFile> output_files(const JointOutputs& outputs) {
+  std::vector<OutputFile> files;
+  const std::pair<const std::optional<std::string>*, const char*> named[] = {
+      {&outputs.loglik, "--loglik"},
+      {&outputs.joint, "--joint"},
+      {&outputs.results, "-o"},
+      {&outputs.summary, "--summary"},
+      {&outputs.grid, "--grid"}};
+  for (const auto& [name, option] : named) {
+    if (*name) files.push_back({**name, option});
+  }
+  return files;
 }
 
 BootstrapOptions bootstrap_options(const Arguments& arguments) {

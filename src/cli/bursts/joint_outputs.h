@@ -12,6 +12,7 @@
 
 #include "cli/bursts/arguments.h"
 #include "cli/console.h"
+#include "output/file_clash.h"
 #include "pelmora/measurement.h"
 
 namespace pelmora::bursts_cli {
@@ -25,8 +26,11 @@ struct JointOutputs {
 };
 
 // The outputs asked for; at least one of the first four (kOption
-// otherwise), and no two of them (nor an input) the same file.
+// otherwise).
 JointOutputs joint_outputs(const Arguments& arguments);
+
+// The outputs with the options that name them, for refuse_file_clashes.
+std::vector<OutputFile> output_files(const JointOutputs& outputs);
 
 // --bootstrap B (0 to 1000000, default 1000), --seed N (0 to 2^63 - 1,
 // default 1).

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/regular_file.h"
 #include "cli/command_line.h"
 #include "engine/corrected_colours.h"
 #include "state/text_format.h"
@@ -139,6 +140,10 @@ ScanRequest scan_request(const Arguments& arguments) {
 }
 
 bool is_hdf5_file(const std::string& path) {
+  // Not even opened: a pipe would block here until someone wrote into it.
+  if (const std::optional<std::string> refusal = not_a_regular_file(path)) {
+    throw Error(ErrorKind::kIo, *refusal);
+  }
   std::ifstream file(path, std::ios::binary);
   char signature[8] = {};
   file.read(signature, sizeof signature);

@@ -36,7 +36,8 @@ std::string stoichiometry_text(const StoichiometryWarning& warning);
 ScanRequest scan_request(const Arguments& arguments);
 
 // Whether a file starts with the HDF5 signature (false when it cannot be
-// read: its reader says why).
+// read: its reader says why).  A name that is not a regular file (a pipe,
+// a device, a folder) is refused (kIo) before it is opened.
 bool is_hdf5_file(const std::string& path);
 
 }  // namespace pelmora::bursts_cli

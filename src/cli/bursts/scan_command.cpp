@@ -51,6 +51,24 @@ void check_scan_options(const Arguments& arguments, const JointOutputs& outputs,
   }
 }
 
+// What a scan reads: the measurement or the photon files, the burst table
+// and the model's potential table.
+std::vector<InputFile> scan_inputs(const Arguments& arguments, bool measurement) {
+  std::vector<InputFile> inputs;
+  for (const std::string& name : arguments.names()) {
+    inputs.push_back({name, measurement ? "measurement" : "photon file"});
+  }
+  if (const std::optional<std::string> table = arguments.text("--bursts")) {
+    inputs.push_back({*table, "burst table"});
+  }
+  if (const std::optional<std::string> model = arguments.text("--model")) {
+    if (const std::optional<std::string> file = model_file(*model)) {
+      inputs.push_back({*file, "potential table of --model"});
+    }
+  }
+  return inputs;
+}
+
 BurstRecords measurement_bursts(const Arguments& arguments, const ScanRequest& request,
                                 const std::optional<Shard>& shard, bool quiet, Observer& observer,
                                 Console& console) {
@@ -84,6 +102,8 @@ void run_scan(CommandArguments words, const std::string& command_line, Console& 
                 "pelmora-bursts scan takes a Photon-HDF5 file, or photon files (one "
                 "burst each).");
   }
+  const bool measurement = is_hdf5_file(arguments.names()[0]);
+  refuse_file_clashes(scan_inputs(arguments, measurement), output_files(outputs));
   const std::optional<Shard> shard =
       arguments.given("--shard") ? std::optional<Shard>(parse_shard(*arguments.text("--shard")))
                                  : std::nullopt;
@@ -91,7 +111,6 @@ void run_scan(CommandArguments words, const std::string& command_line, Console& 
   const BootstrapOptions bootstrap = bootstrap_options(arguments);
   const EngineOptions engine = engine_options_for_this_machine();
   const bool quiet = arguments.flag("-q");
-  const bool measurement = is_hdf5_file(arguments.names()[0]);
   check_scan_options(arguments, outputs, shard, measurement);
   const BackgroundChoice background = resolved_background(request, measurement);
   if (background.mode == BackgroundChoice::Mode::kAuto && !measurement) {

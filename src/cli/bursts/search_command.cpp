@@ -16,6 +16,8 @@ void run_search(CommandArguments words, Console& console) {
     throw Error(ErrorKind::kOption,
                 "pelmora-bursts search takes one Photon-HDF5 file and -o TABLE.csv.");
   }
+  refuse_file_clashes(std::vector<InputFile>{{arguments.names()[0], "measurement"}},
+                      std::vector<OutputFile>{{*arguments.text("-o"), "-o"}});
   const bool quiet = arguments.flag("-q");
   const BurstSearchOptions search = search_options(arguments);
   const std::vector<BurstRange> ranges = burst_ranges(arguments);
@@ -47,7 +49,7 @@ void run_search(CommandArguments words, Console& console) {
       bursts.push_back(found.bursts[b]);
     }
     selected = bursts.size();
-    write_burst_table(*arguments.text("-o"), bursts);
+    write_burst_table(*arguments.text("-o"), bursts, held.stop_request());
   }
   if (!quiet) {
     console.print("Found %zu bursts of at least %d analysed photons (%lld smaller ones dropped)",
@@ -65,6 +67,9 @@ void run_export(CommandArguments words, Console& console) {
                 "pelmora-bursts export takes one Photon-HDF5 file, --bursts TABLE.csv, "
                 "--burst K and -o PHOTONS.txt.");
   }
+  refuse_file_clashes(std::vector<InputFile>{{arguments.names()[0], "measurement"},
+                                             {*arguments.text("--bursts"), "burst table"}},
+                      std::vector<OutputFile>{{*arguments.text("-o"), "-o"}});
   const std::vector<BurstWindow> windows = read_burst_table(*arguments.text("--bursts"));
   const long long wanted = arguments.whole("--burst", 0);
   const auto found = std::find_if(windows.begin(), windows.end(),
@@ -83,7 +88,7 @@ void run_export(CommandArguments words, Console& console) {
   }
   {
     const HeldTerminationSignals held;
-    write_burst_photon_file(*arguments.text("-o"), photons);
+    write_burst_photon_file(*arguments.text("-o"), photons, held.stop_request());
   }
   console.print("Burst %lld: %zu photons written to %s.\n", wanted, photons.times_us.size(),
                 arguments.text("-o")->c_str());
