@@ -23,7 +23,7 @@ bool looks_like_option(std::string_view argument) {
 
 }  // namespace
 
-Arguments::Arguments(const CommandSpec& command, std::span<const std::string_view> arguments)
+Arguments::Arguments(const CommandEntry& command, std::span<const std::string_view> arguments)
     : command_(command.name), words_(arguments.begin(), arguments.end()) {
   std::set<std::string, std::less<>> with_value;
   std::set<std::string, std::less<>> flags;

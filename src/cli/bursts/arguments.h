@@ -20,7 +20,7 @@ class Arguments {
   // Takes the options of `command` (command_table.h).  Throws kOption for an
   // option the command does not take, a value that is missing, and an option
   // given twice that is not repeatable.
-  Arguments(const CommandSpec& command, std::span<const std::string_view> arguments);
+  Arguments(const CommandEntry& command, std::span<const std::string_view> arguments);
 
   const std::vector<std::string>& names() const { return names_; }
   bool flag(std::string_view name) const { return flags_.count(name) > 0; }

@@ -8,7 +8,7 @@
 namespace pelmora::bursts_cli {
 
 void run_combine(CommandArguments words, const std::string& command_line, Console& console) {
-  const Arguments arguments(*command_spec("combine"), words);
+  const Arguments arguments(*command_entry("combine"), words);
   const JointOutputs outputs = joint_outputs(arguments);
   const BootstrapOptions bootstrap = bootstrap_options(arguments);
   const std::vector<std::string>& names = arguments.names();

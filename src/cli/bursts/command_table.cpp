@@ -141,16 +141,16 @@ std::string wrapped(std::string_view text, std::size_t indent, std::size_t colum
 
 }  // namespace
 
-std::optional<CommandSpec> command_spec(std::string_view name) {
+std::optional<CommandEntry> command_entry(std::string_view name) {
   if (name == "info") {
-    return CommandSpec{"info",
-                       "FILE.hdf5",
-                       "What the measurement holds: type, duration, detectors, alternation, "
-                       "photons per detector and the background rates (to the standard output).",
-                       {{"Measurement", kMeasurement}, {"Background", kInfo}}};
+    return CommandEntry{"info",
+                        "FILE.hdf5",
+                        "What the measurement holds: type, duration, detectors, alternation, "
+                        "photons per detector and the background rates (to the standard output).",
+                        {{"Measurement", kMeasurement}, {"Background", kInfo}}};
   }
   if (name == "search") {
-    return CommandSpec{
+    return CommandEntry{
         "search",
         "FILE.hdf5 -o TABLE.csv",
         "Finds the bursts (sliding-window search of all photons, or dual-channel) and writes "
@@ -162,7 +162,7 @@ std::optional<CommandSpec> command_spec(std::string_view name) {
          {"Measurement", kMeasurement}}};
   }
   if (name == "corrections") {
-    return CommandSpec{
+    return CommandEntry{
         "corrections",
         "FILE.hdf5 [--bursts TABLE.csv] [-o FILE.json]",
         "The leakage from the donor-only bursts and the direct excitation from the "
@@ -174,38 +174,38 @@ std::optional<CommandSpec> command_spec(std::string_view name) {
          {"Measurement", kMeasurement}}};
   }
   if (name == "export") {
-    return CommandSpec{"export",
-                       "FILE.hdf5 --bursts TABLE.csv --burst K -o PHOTONS.txt",
-                       "One burst's analysed photons as a photon file: pelmora gives it, to the "
-                       "bit, the log L that scan gives the burst.",
-                       {{"Export", kExport}, {"Measurement", kMeasurement}}};
+    return CommandEntry{"export",
+                        "FILE.hdf5 --bursts TABLE.csv --burst K -o PHOTONS.txt",
+                        "One burst's analysed photons as a photon file: pelmora gives it, to the "
+                        "bit, the log L that scan gives the burst.",
+                        {{"Export", kExport}, {"Measurement", kMeasurement}}};
   }
   if (name == "scan") {
-    return CommandSpec{"scan",
-                       "FILE.hdf5 | PHOTONS.txt ... [options]",
-                       "The log L of every burst at every D, the joint P(D) over the bursts, and "
-                       "the estimate of D with its bootstrap interval.  Photon files are one "
-                       "burst each.  At least one of --loglik, --joint, -o and --summary.",
-                       {{"Scan", kScan},
-                        {"Selection", kSelection},
-                        {"Corrections", kCorrections},
-                        {"Outputs", kOutputs},
-                        {"Estimate", kEstimate},
-                        {"Analysis (as pelmora takes them)", kAnalysis},
-                        {"Search (without --bursts)", kSearch},
-                        {"Measurement", kMeasurement}}};
+    return CommandEntry{"scan",
+                        "FILE.hdf5 | PHOTONS.txt ... [options]",
+                        "The log L of every burst at every D, the joint P(D) over the bursts, and "
+                        "the estimate of D with its bootstrap interval.  Photon files are one "
+                        "burst each.  At least one of --loglik, --joint, -o and --summary.",
+                        {{"Scan", kScan},
+                         {"Selection", kSelection},
+                         {"Corrections", kCorrections},
+                         {"Outputs", kOutputs},
+                         {"Estimate", kEstimate},
+                         {"Analysis (as pelmora takes them)", kAnalysis},
+                         {"Search (without --bursts)", kSearch},
+                         {"Measurement", kMeasurement}}};
   }
   if (name == "combine") {
-    return CommandSpec{"combine",
-                       "SHARE.csv ... [options]",
-                       "The shares of one scan (--shard I/K) put together: every output is, "
-                       "byte for byte, that of the one scan over all bursts.",
-                       {{"Outputs", kOutputs}, {"Estimate", kEstimate}, {"Console", kCombine}}};
+    return CommandEntry{"combine",
+                        "SHARE.csv ... [options]",
+                        "The shares of one scan (--shard I/K) put together: every output is, "
+                        "byte for byte, that of the one scan over all bursts.",
+                        {{"Outputs", kOutputs}, {"Estimate", kEstimate}, {"Console", kCombine}}};
   }
   return std::nullopt;
 }
 
-std::string command_help(const CommandSpec& command) {
+std::string command_help(const CommandEntry& command) {
   std::string text = "usage: pelmora-bursts " + std::string(command.name) + " " +
                      std::string(command.synopsis) + "\n\n" + wrapped(command.summary, 0, 0) + "\n";
   std::size_t width = 0;

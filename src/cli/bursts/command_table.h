@@ -24,7 +24,7 @@ struct OptionGroup {
   std::span<const OptionSpec> options;
 };
 
-struct CommandSpec {
+struct CommandEntry {
   std::string_view name;      // "scan"
   std::string_view synopsis;  // what follows the command's name in the usage line
   std::string_view summary;   // what it does, a few lines
@@ -32,9 +32,9 @@ struct CommandSpec {
 };
 
 // The command of that name; none when there is no such command.
-std::optional<CommandSpec> command_spec(std::string_view name);
+std::optional<CommandEntry> command_entry(std::string_view name);
 
 // The command's --help text: usage, summary and every option with its help.
-std::string command_help(const CommandSpec& command);
+std::string command_help(const CommandEntry& command);
 
 }  // namespace pelmora::bursts_cli

@@ -50,7 +50,7 @@ std::string estimate_line(const char* name, const CoefficientEstimate& c, const 
 }  // namespace
 
 void run_corrections(CommandArguments words, Console& out, Console& console) {
-  const Arguments arguments(*command_spec("corrections"), words);
+  const Arguments arguments(*command_entry("corrections"), words);
   if (arguments.names().size() != 1) {
     refuse("pelmora-bursts corrections takes one Photon-HDF5 file.");
   }

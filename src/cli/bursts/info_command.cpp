@@ -21,7 +21,7 @@ void print_rates(Console& out, const char* label, const StreamRates& rates) {
 }  // namespace
 
 void run_info(CommandArguments words, Console& out, Console& console) {
-  const Arguments arguments(*command_spec("info"), words);
+  const Arguments arguments(*command_entry("info"), words);
   if (arguments.names().size() != 1) {
     throw Error(ErrorKind::kOption, "pelmora-bursts info takes one Photon-HDF5 file.");
   }

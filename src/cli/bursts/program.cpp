@@ -73,8 +73,8 @@ int run_pelmora_bursts(int argc, char** argv) {
   }
   const bool help = words[0] == "help";
   const std::string_view command = words[help ? 1 : 0];
-  const std::optional<CommandSpec> spec = command_spec(command);
-  if (!spec) {
+  const std::optional<CommandEntry> entry = command_entry(command);
+  if (!entry) {
     console.write(framed_error(format_text("pelmora-bursts has no command '%.*s'.",
                                            static_cast<int>(command.size()), command.data()),
                                ErrorLayout::kParagraph));
@@ -84,7 +84,7 @@ int run_pelmora_bursts(int argc, char** argv) {
   const CommandArguments arguments(words.data() + (help ? 2 : 1), words.size() - (help ? 2 : 1));
   if (help || std::find(arguments.begin(), arguments.end(), "--help") != arguments.end() ||
       std::find(arguments.begin(), arguments.end(), "-h") != arguments.end()) {
-    out.write(command_help(*spec));
+    out.write(command_help(*entry));
     return 0;
   }
   const std::string command_line = shell_command(all);

@@ -95,7 +95,7 @@ BurstRecords measurement_bursts(const Arguments& arguments, const ScanRequest& r
 }  // namespace
 
 void run_scan(CommandArguments words, const std::string& command_line, Console& console) {
-  const Arguments arguments(*command_spec("scan"), words);
+  const Arguments arguments(*command_entry("scan"), words);
   const JointOutputs outputs = joint_outputs(arguments);
   if (arguments.names().empty()) {
     throw Error(ErrorKind::kOption,

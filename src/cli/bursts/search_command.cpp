@@ -11,7 +11,7 @@
 namespace pelmora::bursts_cli {
 
 void run_search(CommandArguments words, Console& console) {
-  const Arguments arguments(*command_spec("search"), words);
+  const Arguments arguments(*command_entry("search"), words);
   if (arguments.names().size() != 1 || !arguments.given("-o")) {
     throw Error(ErrorKind::kOption,
                 "pelmora-bursts search takes one Photon-HDF5 file and -o TABLE.csv.");
@@ -60,7 +60,7 @@ void run_search(CommandArguments words, Console& console) {
 }
 
 void run_export(CommandArguments words, Console& console) {
-  const Arguments arguments(*command_spec("export"), words);
+  const Arguments arguments(*command_entry("export"), words);
   if (arguments.names().size() != 1 || !arguments.given("--bursts") ||
       !arguments.given("--burst") || !arguments.given("-o")) {
     throw Error(ErrorKind::kOption,
